@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class AlertPresenter;
+
+// The user's options for a rip, as the main window shows them. The window binds its controls
+// to these fields both ways, so every accessor reads what the user sees at the moment of the call.
+// The rip session and the lookup read options only through here; nothing else keeps a copy.
+class Settings : public QObject {
+    Q_OBJECT
+public:
+    // Check box states as stored in the preferences: 1 is on; off and mixed both count as off.
+    static constexpr int Off = 0;
+    static constexpr int On = 1;
+    static constexpr int Mixed = -1;
+
+    enum class Option {
+        SpacesToUnderscores,
+        AddID3Tags,
+        MakeAltPresetFaster,
+        ZFlag,
+        SoundAlertWhenFinished,
+        EditTrackInformation,
+        CreateSeparateArtistAlbumDirs,
+        CreateReleaseFiles,
+    };
+    Q_ENUM(Option)
+
+    enum class Text { ChosenCD, ChosenOutputDirectory, Ptl, Ptf, NameStyle, FreedbServer, ExpertText };
+    Q_ENUM(Text)
+
+    explicit Settings(QObject* parent = nullptr);
+
+    // Option accessors.
+    bool shouldConvertSpacesToUnderscores() const { return isOn(Option::SpacesToUnderscores); }
+    bool shouldAddID3Tags() const { return isOn(Option::AddID3Tags); }
+    bool shouldMakeAltPresetFaster() const { return isOn(Option::MakeAltPresetFaster); }
+    bool shouldSoundAlertWhenFinished() const { return isOn(Option::SoundAlertWhenFinished); }
+    bool shouldEditTrackInformation() const { return isOn(Option::EditTrackInformation); }
+    bool shouldCreateReleaseFiles() const { return isOn(Option::CreateReleaseFiles); }
+    bool shouldCreateSeparateArtistAlbumDirs() const { return isOn(Option::CreateSeparateArtistAlbumDirs); }
+    QString getChosenCDName() const { return text(Text::ChosenCD); }
+    QString getChosenOutputDirectory() const { return text(Text::ChosenOutputDirectory); }
+    QString getChosenFreedbServer() const { return text(Text::FreedbServer); }
+    QString getMP3NameStyle() const { return text(Text::NameStyle); }
+    QString getptl() const { return text(Text::Ptl); }
+    QString getptf() const { return text(Text::Ptf); }
+
+    // The selected basic preset's words ("fast" added when asked), or nothing for "Expert:".
+    std::optional<QStringList> getBasicConfigOption() const;
+    // The expert line's words; empty when the line is empty.
+    QStringList getExpertConfigOption() const;
+    // A line split at every single space: "a  b" gives "a", "", "b".
+    static QStringList splitIntoWords(const QString& line);
+
+    // Setters the rip session writes back through.
+    void setptl(const QString& value) { setText(Text::Ptl, value); }
+    void setptf(const QString& value) { setText(Text::Ptf, value); }
+    void setOutputDirectory(const QString& value) { setText(Text::ChosenOutputDirectory, value); }
+    void setChosenCDName(const QString& value) { setText(Text::ChosenCD, value); }
+    void setExpertTextFieldEnabled(bool enabled);
+    void setNameStyleTextFieldEnabled(bool enabled);
+    bool isExpertTextFieldEnabled() const { return m_expertEnabled; }
+    bool isNameStyleTextFieldEnabled() const { return m_nameStyleEnabled; }
+
+    // Raw state, for the window binding and the preferences file.
+    int checkState(Option option) const;
+    void setCheckState(Option option, int state);
+    bool isOn(Option option) const { return checkState(option) == On; }
+    QString text(Text field) const;
+    void setText(Text field, const QString& value);
+
+    // Basic presets: the column's titles, the selected row and the remembered title.
+    static QStringList basicPresetTitles();
+    static QString expertTitle() { return QStringLiteral("Expert:"); }
+    int selectedBasicRow() const { return m_selectedBasicRow; }
+    void selectBasicRow(int row);         // the selection only, as loading preferences does
+    void switchBasicConfig(int row);      // the user picked a cell: selection and remembered title
+    QString basicConfigOption() const { return m_basicConfigOption; }
+    void setBasicConfigOption(const QString& title) { m_basicConfigOption = title; }
+
+    // The expert line's remembered list.
+    QStringList expertItems() const { return m_expertItems; }
+    void setExpertItems(const QStringList& items);
+    int expertSelectedIndex() const { return m_expertSelectedIndex; }
+    void setExpertSelectedIndex(int index);
+    int expertVisibleItems() const { return m_expertVisibleItems; }
+    void setExpertVisibleItems(int count);
+
+    // Source folder and chosen tracks.
+    QStringList chosenTracks() const { return m_chosenTracks; }
+    void setChosenTracks(const QStringList& names);
+    void emptyChosenTracksArray();
+    // The chosen track file names without ".DS_Store" and ".TOC.plist": the picked ones, else
+    // every entry of the source folder; nothing when neither exists.
+    std::optional<QStringList> getChosenTracks();
+    // Entry names of a folder (hidden ones included), or nothing when it cannot be listed.
+    static std::optional<QStringList> getTracksAtPath(const QString& path);
+    // The first mounted volume holding a ".TOC.plist", or a null string.
+    QString findAudioCD() const;
+    // Folders whose entries are mounted volumes; by default "/Volumes", /run/media/$USER,
+    // /media/$USER and /media.
+    void setVolumeRoots(const QStringList& roots) { m_volumeRoots = roots; }
+    QStringList volumeRoots() const { return m_volumeRoots; }
+
+    // Alerts.
+    void setAlertPresenter(AlertPresenter* presenter) { m_alerts = presenter; }
+    void runAlertWithTitle(const QString& title, const QString& message);
+    void runAlertBadCD();
+
+Q_SIGNALS:
+    void checkStateChanged(Settings::Option option);
+    void textChanged(Settings::Text field);
+    void enabledStatesChanged();
+    void basicRowChanged();
+    void expertListChanged();
+    void chosenTracksChanged();
+
+private:
+    static constexpr int OptionCount = 8;
+    int m_checkStates[OptionCount] = {};
+    QString m_texts[7];
+    bool m_expertEnabled = true;
+    bool m_nameStyleEnabled = true;
+    int m_selectedBasicRow = 0;
+    QString m_basicConfigOption;
+    QStringList m_expertItems;
+    int m_expertSelectedIndex = -1;
+    int m_expertVisibleItems = 1;
+    QStringList m_chosenTracks;
+    QStringList m_volumeRoots;
+    AlertPresenter* m_alerts = nullptr;
+};

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QStringList>
+
+// Lets the user pick one of several CDDB matches (one match line each).
+class AlbumChooser {
+public:
+    virtual ~AlbumChooser() = default;
+    // The chosen row, counted from 0, or -1 when the user declined every match.
+    virtual int displayMultipleAlbumMatches(const QStringList& matchLines) = 0;
+};

@@ -1,0 +1,175 @@
+#include "output/vesktools.h"
+
+#include "common/log.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <dirent.h>
+
+#include <climits>
+
+namespace {
+bool existsAt(const QString& path)
+{
+    // Dangling links count as taken too: creating a folder there would fail.
+    return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+}
+
+bool makeOneDirectory(const QString& path)
+{
+    return QDir().mkdir(path);
+}
+
+QString joined(const QString& folder, const QString& name)
+{
+    return folder == QStringLiteral("/") ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// base/name if free, else base/name<sep>1, base/name<sep>2, ...
+QString firstFreeCandidate(const QString& base, const QString& name, QChar separator)
+{
+    QString candidate = joined(base, name);
+    for (qint64 counter = 1; existsAt(candidate); ++counter)
+        candidate = joined(base, name + separator + QString::number(counter));
+    return candidate;
+}
+} // namespace
+
+QString VeskTools::replaceChar(QChar from, QChar to, const QString& text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (QChar c : text)
+        result.append(c == from ? to : c);
+    return result;
+}
+
+QString VeskTools::stripBadPathChars(const QString& text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (QChar c : text)
+        result.append(c == QLatin1Char('/') || c == QLatin1Char(':') ? QLatin1Char('-') : c);
+    return result;
+}
+
+qint32 VeskTools::extractRealTrackNumberFromString(const QString& text)
+{
+    const qsizetype space = text.indexOf(QLatin1Char(' '));
+    if (space < 0)
+        return 0;
+    const QString prefix = text.left(space + 1);
+    qsizetype i = 0;
+    while (i < prefix.size() && prefix[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < prefix.size() && (prefix[i] == QLatin1Char('+') || prefix[i] == QLatin1Char('-'))) {
+        negative = prefix[i] == QLatin1Char('-');
+        ++i;
+    }
+    qint64 value = 0;
+    for (; i < prefix.size() && prefix[i] >= QLatin1Char('0') && prefix[i] <= QLatin1Char('9'); ++i) {
+        value = value * 10 + (prefix[i].unicode() - '0');
+        if (value > qint64(INT_MAX) + 1)
+            return 0; // too large for a track number: treat as none
+    }
+    value = negative ? -value : value;
+    return value < INT_MIN || value > INT_MAX ? 0 : qint32(value);
+}
+
+void VeskTools::createDirectoryStructure(const QString& path)
+{
+    if (path.isEmpty() || existsAt(path))
+        return;
+    const QString parent = deletingLastPathComponent(path);
+    if (parent != path)
+        createDirectoryStructure(parent);
+    makeOneDirectory(path);
+}
+
+bool VeskTools::audioCDIsMounted(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    DIR* dir = ::opendir(native.constData());
+    if (!dir)
+        return false;
+    bool hasEntry = false;
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* n = entry->d_name;
+        if ((n[0] == '.' && n[1] == '\0') || (n[0] == '.' && n[1] == '.' && n[2] == '\0'))
+            continue;
+        hasEntry = true;
+        break;
+    }
+    ::closedir(dir);
+    return hasEntry;
+}
+
+QString VeskTools::createUniqueFolderAtPath(const QString& outputPath, const QString& name, bool replaceSpaces)
+{
+    QString folderName = name;
+    QChar separator = QLatin1Char(' ');
+    if (replaceSpaces) {
+        folderName = replaceChar(QLatin1Char(' '), QLatin1Char('_'), folderName);
+        separator = QLatin1Char('_');
+    }
+    const QString base = deletingLastPathComponent(outputPath);
+    createDirectoryStructure(base);
+    if (name.isNull()) {
+        veskLog(QStringLiteral("Name cannot be null!"));
+        return QString();
+    }
+    const QString candidate = firstFreeCandidate(base, safePathComponent(folderName), separator);
+    return makeOneDirectory(candidate) ? candidate : QString();
+}
+
+QString VeskTools::createUniqueNestedFolderAtPath(const QString& outputPath, const QString& artistName,
+                                                  const QString& albumName, bool replaceSpaces)
+{
+    QString artist = artistName;
+    QString album = albumName;
+    QChar separator = QLatin1Char(' ');
+    if (replaceSpaces) {
+        artist = replaceChar(QLatin1Char(' '), QLatin1Char('_'), artist);
+        album = replaceChar(QLatin1Char(' '), QLatin1Char('_'), album);
+        separator = QLatin1Char('_');
+    }
+    const QString base = deletingLastPathComponent(outputPath);
+    createDirectoryStructure(base);
+    const QString artistFolder = joined(base, safePathComponent(artist));
+    if (!existsAt(artistFolder))
+        makeOneDirectory(artistFolder);
+    const QString candidate = firstFreeCandidate(artistFolder, safePathComponent(album), separator);
+    return makeOneDirectory(candidate) ? candidate : QString();
+}
+
+QString VeskTools::safePathComponent(const QString& name)
+{
+    QString safe;
+    safe.reserve(name.size());
+    for (QChar c : name) {
+        if (c == QLatin1Char('/'))
+            safe.append(QLatin1Char('-'));
+        else if (c != QChar(0))
+            safe.append(c);
+    }
+    if (safe.isEmpty())
+        return QStringLiteral("Untitled");
+    if (safe == QStringLiteral(".") || safe == QStringLiteral(".."))
+        return QString(safe.size(), QLatin1Char('_'));
+    return safe;
+}
+
+QString VeskTools::deletingLastPathComponent(const QString& path)
+{
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    const qsizetype slash = trimmed.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QStringLiteral(".");
+    if (slash == 0)
+        return QStringLiteral("/");
+    return trimmed.left(slash);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QChar>
+#include <QString>
+
+// Stateless helpers for names and paths shared by the rip session, the lookup, the editor and
+// the release files.
+class VeskTools {
+public:
+    VeskTools() = delete;
+
+    static QString replaceChar(QChar from, QChar to, const QString& text);
+    // "/" and ":" become "-"; nothing else changes and the length stays the same.
+    static QString stripBadPathChars(const QString& text);
+    // The integer value of the text up to its first space; 0 when there is no space or no number.
+    static qint32 extractRealTrackNumberFromString(const QString& text);
+    // Makes sure a directory exists, creating missing ancestors first. Silent on failure.
+    static void createDirectoryStructure(const QString& path);
+    // True when the folder can be listed and holds at least one entry (hidden ones count).
+    static bool audioCDIsMounted(const QString& path);
+
+    // A new, empty folder named after name beside the output path's last component, numbered
+    // when the name is taken. Returns its path, or a null string when none was made.
+    static QString createUniqueFolderAtPath(const QString& outputPath, const QString& name, bool replaceSpaces);
+    // The same inside an artist folder (shared, never numbered) holding a numbered album folder.
+    static QString createUniqueNestedFolderAtPath(const QString& outputPath, const QString& artistName,
+                                                  const QString& albumName, bool replaceSpaces);
+
+    // One path component that stays inside its parent: "/" becomes "-", NUL is dropped, an empty
+    // name becomes "Untitled" and a name of dots only ("." or "..") gets underscores instead.
+    static QString safePathComponent(const QString& name);
+    // The path less its last component ("/a/b" -> "/a", "/a" -> "/", "a" -> ".").
+    static QString deletingLastPathComponent(const QString& path);
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+
+// Points HOME and XDG_CONFIG_HOME at a temporary folder and the resource folder at the build
+// tree's, for the life of the object; restores everything afterwards.
+class TestEnvironment {
+public:
+    TestEnvironment();
+    ~TestEnvironment();
+    QString home() const { return m_home.path(); }
+
+private:
+    QTemporaryDir m_home;
+    QByteArray m_oldHome;
+    QByteArray m_oldConfig;
+};
+
+// Collects log lines while alive.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList lines() const { return m_lines; }
+    bool contains(const QString& text) const;
+
+private:
+    QStringList m_lines;
+    std::function<void(const QString&)> m_previous;
+};
+
+// Writes a real 44.1 kHz 16-bit stereo AIFF file of a sine tone (sox). Returns false on failure.
+bool makeAiff(const QString& path, double seconds, int frequency = 440);
