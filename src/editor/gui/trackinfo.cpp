@@ -1,0 +1,316 @@
+#include "editor/gui/trackinfo.h"
+
+#include "common/log.h"
+#include "editor/genrelistparser.h"
+#include "editor/gui/trackwindowcontroller.h"
+#include "output/vesktools.h"
+#include "rip/encoderrun.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <limits>
+
+namespace {
+
+const QString kTrackNum = QStringLiteral("trackNum");
+const QString kTrackTitle = QStringLiteral("trackTitle");
+const QString kTrackArtist = QStringLiteral("trackArtist");
+
+// The number a row's "trackNum" text stands for: leading blanks, an optional sign and decimal
+// digits, as typed numbers are usually read. A text without such a number keeps the row's
+// position, so a cleared or mistyped cell does not turn the track into number 0.
+qint32 trackNumberFromText(const QString& text, qint32 position)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i).isSpace())
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-'))) {
+        negative = text.at(i) == QLatin1Char('-');
+        ++i;
+    }
+    if (i == text.size() || text.at(i) < QLatin1Char('0') || text.at(i) > QLatin1Char('9'))
+        return position;
+    qint64 value = 0;
+    for (; i < text.size() && text.at(i) >= QLatin1Char('0') && text.at(i) <= QLatin1Char('9'); ++i)
+        value = qMin<qint64>(value * 10 + (text.at(i).unicode() - '0'), std::numeric_limits<qint32>::max());
+    return static_cast<qint32>(negative ? -value : value);
+}
+
+} // namespace
+
+TrackInfo::TrackInfo(QWidget* mainWindow, QObject* parent)
+    : QAbstractTableModel(parent), m_trackWindowController(new TrackWindowController(mainWindow))
+{
+    TrackWindowController* window = m_trackWindowController;
+    window->tableView()->setModel(this);
+    connect(window->okButton(), &QPushButton::clicked, this,
+            [this, window] { buttonResponse(window->okButton()); });
+    connect(window->cancelButton(), &QPushButton::clicked, this,
+            [this, window] { buttonResponse(window->cancelButton()); });
+    connect(window->synchArtistButton(), &QPushButton::clicked, this, &TrackInfo::synchArtist);
+    buildGenreList();
+}
+
+TrackInfo::~TrackInfo()
+{
+    if (m_chore)
+        m_chore->terminate();
+    // The main window may have taken the dialog down with it already.
+    delete m_trackWindowController.data();
+}
+
+const QStringList& TrackInfo::columnIdentifiers()
+{
+    static const QStringList identifiers{kTrackNum, kTrackTitle, kTrackArtist};
+    return identifiers;
+}
+
+void TrackInfo::displayTrackInfo(const Album& album)
+{
+    TrackWindowController* window = m_trackWindowController;
+    if (!window)
+        return;
+    window->cellAtIndex(0)->setText(album.getArtist());
+    window->cellAtIndex(1)->setText(album.getTitle());
+    window->yearField()->setText(album.getYear());
+    selectGenre(album.getGenre());
+    window->commentsField()->setText(album.getComments());
+
+    beginResetModel();
+    m_tracks.clear();
+    const QList<Track>& tracks = album.getTracks();
+    for (qsizetype i = 0; i < tracks.size(); ++i)
+        m_tracks.append(
+            createTrackRecord(static_cast<qint32>(i + 1), tracks.at(i).getArtist(), tracks.at(i).getTitle()));
+    endResetModel();
+
+    window->cellAtIndex(0)->setFocus();
+    // Escape and the window's close box count as the cancel button.
+    m_userEditedInformation = window->exec() == QDialog::Accepted;
+}
+
+void TrackInfo::selectGenre(const QString& genre)
+{
+    QComboBox* popUp = m_trackWindowController->genrePopUp();
+    for (int i = 0; i < popUp->count(); ++i) {
+        if (popUp->itemText(i) == genre) {
+            popUp->setCurrentIndex(i);
+            return;
+        }
+    }
+    // Without the encoder's list the album's own genre stays choosable rather than being lost.
+    if (!m_genreListUsable && !genre.isEmpty()) {
+        popUp->addItem(genre);
+        popUp->setCurrentIndex(popUp->count() - 1);
+    }
+}
+
+Album TrackInfo::getEditedInformation() const
+{
+    Album album;
+    album.setArtist(VeskTools::stripBadPathChars(getAlbumArtist()));
+    album.setTitle(VeskTools::stripBadPathChars(getAlbumTitle()));
+    album.setGenre(VeskTools::stripBadPathChars(getGenre()));
+    album.setYear(VeskTools::stripBadPathChars(getYear()));
+    album.setComments(VeskTools::stripBadPathChars(getComments()));
+    for (qsizetype i = 0; i < m_tracks.size(); ++i) {
+        const TrackRecord& row = m_tracks.at(i);
+        Track track;
+        track.setArtist(VeskTools::stripBadPathChars(row.value(kTrackArtist)));
+        track.setTitle(VeskTools::stripBadPathChars(row.value(kTrackTitle)));
+        track.setTrackNum(trackNumberFromText(row.value(kTrackNum), static_cast<qint32>(i + 1)));
+        album.addTrack(track);
+    }
+    return album;
+}
+
+QString TrackInfo::getAlbumArtist() const
+{
+    return m_trackWindowController ? m_trackWindowController->cellAtIndex(0)->text() : QString();
+}
+
+QString TrackInfo::getAlbumTitle() const
+{
+    return m_trackWindowController ? m_trackWindowController->cellAtIndex(1)->text() : QString();
+}
+
+QString TrackInfo::getYear() const
+{
+    return m_trackWindowController ? m_trackWindowController->yearField()->text() : QString();
+}
+
+QString TrackInfo::getGenre() const
+{
+    if (!m_trackWindowController || m_trackWindowController->genrePopUp()->currentIndex() < 0)
+        return QString();
+    return m_trackWindowController->genrePopUp()->currentText();
+}
+
+QString TrackInfo::getComments() const
+{
+    return m_trackWindowController ? m_trackWindowController->commentsField()->text() : QString();
+}
+
+TrackInfo::TrackRecord TrackInfo::createTrackRecord(qint32 number, const QString& artist,
+                                                    const QString& title)
+{
+    TrackRecord record;
+    record.insert(kTrackNum, QString::number(number));
+    record.insert(kTrackTitle, title);
+    record.insert(kTrackArtist, artist);
+    return record;
+}
+
+void TrackInfo::addRecord(qint32 number, const QString& artist, const QString& title)
+{
+    const int row = static_cast<int>(m_tracks.size());
+    beginInsertRows(QModelIndex(), row, row);
+    m_tracks.append(createTrackRecord(number, artist, title));
+    endInsertRows();
+}
+
+int TrackInfo::numberOfRowsInTableView() const
+{
+    return static_cast<int>(m_tracks.size());
+}
+
+QString TrackInfo::tableView(const QString& columnIdentifier, int row) const
+{
+    if (row < 0 || row >= m_tracks.size())
+        return QString();
+    return m_tracks.at(row).value(columnIdentifier);
+}
+
+void TrackInfo::tableView(const QVariant& value, const QString& columnIdentifier, int row)
+{
+    const qsizetype column = columnIdentifiers().indexOf(columnIdentifier);
+    if (column < 0 || row < 0 || row >= m_tracks.size())
+        return;
+    m_tracks[row].insert(columnIdentifier, value.toString());
+    const QModelIndex cell = index(row, static_cast<int>(column));
+    Q_EMIT dataChanged(cell, cell);
+}
+
+void TrackInfo::buttonResponse(QAbstractButton* button)
+{
+    m_userEditedInformation = button && button->text() == QStringLiteral("OK");
+    TrackWindowController* window = m_trackWindowController;
+    if (!window)
+        return;
+    // A cell still being edited keeps its typed text: moving the current cell commits the editor.
+    window->tableView()->setCurrentIndex(QModelIndex());
+    if (m_userEditedInformation)
+        window->accept();
+    else
+        window->reject();
+}
+
+void TrackInfo::synchArtist()
+{
+    const QString artist = getAlbumArtist();
+    for (int row = 0; row < m_tracks.size(); ++row)
+        tableView(artist, kTrackArtist, row);
+}
+
+void TrackInfo::buildGenreList()
+{
+    m_chore = new EncoderRun(this);
+    connect(m_chore, &EncoderRun::chunkRead, this, &TrackInfo::getLAMEGenreData);
+    connect(m_chore, &EncoderRun::outputEnded, this, &TrackInfo::genreOutputEnded);
+    if (!m_chore->start({QStringLiteral("--genre-list")})) {
+        veskLog(QStringLiteral("No genre list: %1").arg(m_chore->failureReason()));
+        delete m_chore;
+        m_chore = nullptr;
+        finishGenreList();
+    }
+}
+
+void TrackInfo::getLAMEGenreData(const QByteArray& chunk)
+{
+    // Nothing is parsed before the end: a line may be split across chunks.
+    m_genreString.append(GenreListParser::textFromBytes(chunk));
+}
+
+void TrackInfo::genreOutputEnded(bool succeeded, const QString& failure)
+{
+    if (m_chore) {
+        m_chore->deleteLater();
+        m_chore = nullptr;
+    }
+    // A failed run prints an error message, not genres.
+    const QStringList names = succeeded ? GenreListParser::parse(m_genreString) : QStringList();
+    if (!succeeded)
+        veskLog(QStringLiteral("No genre list: %1").arg(failure));
+    else if (names.isEmpty())
+        veskLog(QStringLiteral("No genre list: the encoder printed no genres"));
+
+    if (!names.isEmpty() && m_trackWindowController) {
+        QComboBox* popUp = m_trackWindowController->genrePopUp();
+        // Should the list arrive while the window is open, the user's choice stays when it can.
+        const QString shown = m_trackWindowController->isVisible() ? getGenre() : QString();
+        popUp->clear();
+        popUp->addItems(names);
+        const int kept = shown.isEmpty() ? -1 : static_cast<int>(names.indexOf(shown));
+        popUp->setCurrentIndex(kept >= 0 ? kept : 0);
+        m_genreListUsable = true;
+    }
+    finishGenreList();
+}
+
+void TrackInfo::finishGenreList()
+{
+    m_genreListDone = true;
+    Q_EMIT genreListDone();
+}
+
+int TrackInfo::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : numberOfRowsInTableView();
+}
+
+int TrackInfo::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(columnIdentifiers().size());
+}
+
+QVariant TrackInfo::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return QVariant();
+    return tableView(columnIdentifiers().value(index.column()), index.row());
+}
+
+bool TrackInfo::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || role != Qt::EditRole)
+        return false;
+    tableView(value, columnIdentifiers().value(index.column()), index.row());
+    return true;
+}
+
+Qt::ItemFlags TrackInfo::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
+}
+
+QVariant TrackInfo::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QVariant();
+    switch (section) {
+    case 0:
+        return tr("#");
+    case 1:
+        return tr("Title");
+    case 2:
+        return tr("Artist");
+    default:
+        return QVariant();
+    }
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "lookup/albumchooser.h"
+
+#include <QDialog>
+#include <QStringList>
+
+class QPushButton;
+class QTableWidget;
+
+// Lets the user pick one of several CDDB matches: a window-modal dialog over the main window with
+// one row per match line, the first row preselected. "None of These" declines every match.
+class FreedbAlbumMatchesController : public QDialog, public AlbumChooser {
+    Q_OBJECT
+public:
+    explicit FreedbAlbumMatchesController(QWidget* mainWindow);
+
+    // AlbumChooser: shows the lines and answers the chosen row, or -1 when all were declined.
+    int displayMultipleAlbumMatches(const QStringList& matchLines) override;
+
+    // Shows the lines and returns once the user has confirmed a row or declined them all.
+    void displayAlbumMatches(const QStringList& albums);
+    // The confirming button's action: the selected row becomes the choice.
+    void choseAlbum();
+    // The declining button's action.
+    void declineAlbums();
+    int getChosenAlbumNumber() const { return m_chosenAlbumNumber; }
+
+    // The table's contents: every column of a row shows the whole match line.
+    int numberOfRowsInTableView() const { return static_cast<int>(m_albums.size()); }
+    QString tableView(int row) const { return m_albums.value(row); }
+
+    QTableWidget* matchTable() const { return m_tableView; }
+    QPushButton* chooseButton() const { return m_chooseButton; }
+    QPushButton* noneButton() const { return m_noneButton; }
+
+private:
+    void reloadData();
+    void updateChooseButton();
+
+    QTableWidget* m_tableView = nullptr;
+    QPushButton* m_chooseButton = nullptr;
+    QPushButton* m_noneButton = nullptr;
+    int m_chosenAlbumNumber = 0;
+    QStringList m_albums;
+};
