@@ -7,6 +7,7 @@
 #include "rip/encoderrun.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemDelegate>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -201,12 +202,24 @@ void TrackInfo::buttonResponse(QAbstractButton* button)
     TrackWindowController* window = m_trackWindowController;
     if (!window)
         return;
-    // A cell still being edited keeps its typed text: moving the current cell commits the editor.
-    window->tableView()->setCurrentIndex(QModelIndex());
+    commitOpenCellEditors();
     if (m_userEditedInformation)
         window->accept();
     else
         window->reject();
+}
+
+void TrackInfo::commitOpenCellEditors()
+{
+    // A button click need not take the focus from a cell being typed in, so its text would be lost.
+    QTableView* view = m_trackWindowController->tableView();
+    for (int row = 0; row < rowCount(); ++row) {
+        for (int column = 0; column < columnCount(); ++column) {
+            const QModelIndex cell = index(row, column);
+            if (QWidget* editor = view->indexWidget(cell))
+                view->itemDelegate()->setModelData(editor, this, cell);
+        }
+    }
 }
 
 void TrackInfo::synchArtist()

@@ -83,6 +83,7 @@ Q_SIGNALS:
 private:
     void selectGenre(const QString& genre);
     void finishGenreList();
+    void commitOpenCellEditors();
 
     QPointer<TrackWindowController> m_trackWindowController;
     QList<TrackRecord> m_tracks;
