@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -74,7 +73,8 @@ quint32 VeskFileGenerator::crcOfFile(const QString& path)
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            veskLog(QStringLiteral("Could not read %1 for its checksum: %2").arg(path, qt_error_string(errno)));
+            veskLog(
+                QStringLiteral("Could not read %1 for its checksum: %2").arg(path, qt_error_string(errno)));
             return 0;
         }
         crc.update(buffer.get(), std::size_t(got));
@@ -90,7 +90,8 @@ QString VeskFileGenerator::releaseFileName(const QString& filename, bool replace
     return VeskTools::safePathComponent(name);
 }
 
-void VeskFileGenerator::writeReleaseFile(const QString& folder, const QString& name, const QByteArray& contents)
+void VeskFileGenerator::writeReleaseFile(const QString& folder, const QString& name,
+                                         const QByteArray& contents)
 {
     const QString path = pathIn(folder, name);
     // Written beside the target and renamed over it, so that a failure leaves any earlier file
@@ -127,7 +128,9 @@ void VeskFileGenerator::makeSFVFile(const QString& folder, const QString& filena
         if (entry == name)
             continue;
         const quint32 crc = crcOfFile(pathIn(folder, entry));
-        text += entry + QLatin1Char(' ') + QString::number(crc, 16) + QStringLiteral("\r\n");
+        // Always eight digits: SFV checkers such as cksfv reject a checksum with fewer.
+        text += entry + QLatin1Char(' ') + QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')) +
+                QStringLiteral("\r\n");
     }
     writeReleaseFile(folder, name, text.toUtf8());
 }

@@ -14,8 +14,8 @@ public:
 
     // Writes folder/filename listing every entry of the folder, one name and "\n" per line.
     void makeM3UFile(const QString& folder, const QString& filename, bool replaceSpaces);
-    // Writes folder/filename with the SFV header and one "name crc\r\n" line per file, skipping
-    // playlists (".m3u") and ".DS_Store".
+    // Writes folder/filename with the SFV header and one "name crc\r\n" line per file (the CRC in
+    // eight lower-case hex digits), skipping playlists (".m3u") and ".DS_Store".
     void makeSFVFile(const QString& folder, const QString& filename, bool replaceSpaces);
     static quint32 get_crc(QByteArrayView bytes) { return Crc32::checksum(bytes); }
 
