@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
@@ -45,7 +46,10 @@ QStringList VeskFileGenerator::listFolder(const QString& folder)
     // by value, so that "2 - Song.mp3" comes before "10 - Song.mp3" in the playlist.
     QStringList names =
         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-    QCollator collator;
+    // The C locale collates by code point and ignores numeric mode; fall back to English rules there.
+    const QLocale system = QLocale::system();
+    QCollator collator(system.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates)
+                                                       : system);
     collator.setNumericMode(true);
     std::sort(names.begin(), names.end(), collator);
     return names;
