@@ -69,7 +69,7 @@ quint32 VeskFileGenerator::crcOfFile(const QString& path)
         return 0;
 
     Crc32 crc;
-    const auto buffer = std::make_unique<char[]>(readBlockSize);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(readBlockSize);
     for (;;) {
         const ssize_t got = ::read(file.fd, buffer.get(), readBlockSize);
         if (got == 0)

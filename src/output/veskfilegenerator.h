@@ -17,8 +17,10 @@ public:
     // Writes folder/filename with the SFV header and one "name crc\r\n" line per file (the CRC in
     // eight lower-case hex digits), skipping playlists (".m3u") and ".DS_Store".
     void makeSFVFile(const QString& folder, const QString& filename, bool replaceSpaces);
+    // The CRC-32 of a block of bytes; 0 for an empty one.
     static quint32 get_crc(QByteArrayView bytes) { return Crc32::checksum(bytes); }
 
+private:
     // The folder's entry names (hidden ones included) in the order the release files list them:
     // numbers by value, as a person reads track names. Empty when the folder cannot be listed.
     static QStringList listFolder(const QString& folder);
@@ -26,7 +28,6 @@ public:
     // file that can be read to its end (a folder, a pipe, a file without permission) gives 0.
     static quint32 crcOfFile(const QString& path);
 
-private:
     static QString releaseFileName(const QString& filename, bool replaceSpaces);
     static void writeReleaseFile(const QString& folder, const QString& name, const QByteArray& contents);
 };
