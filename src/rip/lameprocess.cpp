@@ -328,7 +328,7 @@ void LAMEProcess::runEnded(bool succeeded, const QString& failure)
         const qsizetype index = qsizetype(m_currentTrack) - 2;
         const QString title = index >= 0 && index < m_trackNames.size() ? m_trackNames[index] : QString();
         const QString name =
-            QStringLiteral("%1 (%2)").arg(title, QFileInfo(m_trackPairs.value(0)).fileName());
+            QStringLiteral("%1 (%2)").arg(title, QFileInfo(m_trackPairs.value(1)).fileName());
         m_failedTracks.append(name);
         veskLog(QStringLiteral("Track %1 of %2, %3, was not encoded: %4")
                     .arg(index + 1)
