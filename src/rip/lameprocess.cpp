@@ -98,9 +98,13 @@ void LAMEProcess::setButtonStates(bool start, bool stopAndSkip)
 
 void LAMEProcess::runEncoder()
 {
-    if (m_sessionActive)
-        return; // Start is disabled while a session runs
-    if (prepareSession())
+    // Start is disabled while a session runs; the editor's modal loop may still deliver a click.
+    if (m_sessionActive || m_preparing)
+        return;
+    m_preparing = true;
+    const bool prepared = prepareSession();
+    m_preparing = false;
+    if (prepared)
         ripASingleTrack();
 }
 
@@ -147,7 +151,7 @@ bool LAMEProcess::prepareSession()
         return false;
     }
 
-    std::optional<Album> album = obtainAlbum(source, chosen);
+    std::optional<Album> album = obtainAlbum(chosen);
     if (!editAlbum(*album)) {
         m_currentAlbum = std::move(album);
         resetLAMEProcessForNewCD();
@@ -189,9 +193,8 @@ bool LAMEProcess::prepareSession()
 
 // The album of the session: the lookup's, else the default one made from the file names, with
 // the tracks the user did not choose dropped. Always holds a track for every chosen file.
-std::optional<Album> LAMEProcess::obtainAlbum(const QString& sourcePath, const QStringList& chosen)
+std::optional<Album> LAMEProcess::obtainAlbum(const QStringList& chosen)
 {
-    Q_UNUSED(sourcePath);
     std::optional<Album> album;
     if (m_lookupFactory) {
         if (std::unique_ptr<DiscLookup> lookup = m_lookupFactory(*this)) {
@@ -313,9 +316,9 @@ void LAMEProcess::ripASingleTrack()
     m_progress.reset();
     Q_EMIT trackStarted(int(m_currentTrack - 1), int(m_totalTracks));
 
-    m_chore = std::make_unique<EncoderRun>();
-    connect(m_chore.get(), &EncoderRun::chunkRead, this, [this](const QByteArray& chunk) { getData(chunk); });
-    connect(m_chore.get(), &EncoderRun::outputEnded, this, &LAMEProcess::runEnded);
+    m_chore = new EncoderRun(this);
+    connect(m_chore, &EncoderRun::chunkRead, this, [this](const QByteArray& chunk) { getData(chunk); });
+    connect(m_chore, &EncoderRun::outputEnded, this, &LAMEProcess::runEnded);
     if (!m_chore->start(arguments, VeskTools::deletingLastPathComponent(outputPath))) {
         // The run never began; count it as failed and go on with the next track.
         runEnded(false, m_chore->failureReason());
@@ -345,7 +348,8 @@ void LAMEProcess::releaseEncoder()
     m_chore->disconnect(this);
     m_chore->terminate();
     // We may be inside one of its signals: let it go once control is back in the event loop.
-    m_chore.release()->deleteLater();
+    m_chore->deleteLater();
+    m_chore = nullptr;
 }
 
 void LAMEProcess::getData(const std::optional<QByteArray>& chunk)

@@ -86,7 +86,7 @@ Q_SIGNALS:
 
 private:
     bool prepareSession();
-    std::optional<Album> obtainAlbum(const QString& sourcePath, const QStringList& chosen);
+    std::optional<Album> obtainAlbum(const QStringList& chosen);
     bool editAlbum(Album& album);
     QString createOutputFolder(const Album& album);
     void setButtonStates(bool start, bool stopAndSkip);
@@ -104,7 +104,8 @@ private:
     bool m_stopEnabled = false;
     bool m_skipEnabled = false;
 
-    std::unique_ptr<EncoderRun> m_chore;
+    EncoderRun* m_chore = nullptr; // a child of the session, so never left behind
+    bool m_preparing = false;
     QStringList m_trackPairs;
     QStringList m_arguments;
     QStringList m_trackNames;
