@@ -123,6 +123,7 @@ TEST_F(VeskRipTest, FailuresAndBadCommandLinesExitNonZero)
 
     EXPECT_EQ(veskRip({s("--preset"), s("nonsense"), cd}).exitCode, 2);
     EXPECT_EQ(veskRip({s("--output"), out}).exitCode, 2);
+    EXPECT_EQ(veskRip({out + s("/no such folder")}).exitCode, 2);
     const RipRun help = veskRip({s("--help")});
     EXPECT_EQ(help.exitCode, 0);
     for (const char* option : {"--output", "--id3-tags", "--artist-album-dirs", "--spaces-to-underscores",

@@ -92,6 +92,10 @@ bool RipOptions::parse(const QStringList& arguments)
         return false;
     }
     m_source = positional.constFirst();
+    if (!QFileInfo(m_source).isDir()) {
+        m_error = QStringLiteral("%1 is not a folder.").arg(m_source);
+        return false;
+    }
     return true;
 }
 
@@ -136,6 +140,8 @@ bool RipOptions::applyTo(Settings& settings)
 
     const QString source = QDir::cleanPath(QFileInfo(m_source).absoluteFilePath());
     settings.setChosenCDName(source);
+    // The folder named is the one to rip: never swap in a mounted CD when it has no tracks.
+    settings.setVolumeRoots({});
     const QString outputFolder = m_parser.isSet(m_output) ? m_parser.value(m_output) : QDir::currentPath();
     // The output path ends in one placeholder component, the source folder's name; the album
     // folder is made beside it.
