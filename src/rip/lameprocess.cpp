@@ -5,11 +5,11 @@
 #include "common/resources.h"
 #include "editor/trackeditor.h"
 #include "lookup/albumchooser.h"
+#include "output/veskfilegenerator.h"
 #include "output/vesktools.h"
 #include "rip/encodercommandline.h"
 #include "rip/encoderrun.h"
 #include "rip/outputfilenaming.h"
-#include "rip/releasefilewriter.h"
 #include "rip/soundplayer.h"
 
 #include <QFileInfo>
@@ -167,7 +167,6 @@ bool LAMEProcess::prepareSession()
     m_currentAlbum = std::move(album);
     m_sessionActive = true;
     m_failedTracks.clear();
-    m_progress.reset();
     loadCLArguments();
 
     QSet<QString> taken;
@@ -313,7 +312,6 @@ void LAMEProcess::ripASingleTrack()
                               : QString();
     setptl(QStringLiteral("Processing: %1     (%2 of %3)").arg(title).arg(m_currentTrack).arg(m_totalTracks));
     ++m_currentTrack;
-    m_progress.reset();
     Q_EMIT trackStarted(int(m_currentTrack - 1), int(m_totalTracks));
 
     m_chore = new EncoderRun(this);
@@ -355,9 +353,11 @@ void LAMEProcess::releaseEncoder()
 void LAMEProcess::getData(const std::optional<QByteArray>& chunk)
 {
     if (chunk && !chunk->isEmpty()) {
-        const QString estimate = m_progress.timeRemaining(*chunk);
-        if (!estimate.isNull())
-            setptf(QStringLiteral("Est. Time Remaining: %1").arg(estimate));
+        // With "--disptime 5" the encoder ends each progress report with its estimate of the time
+        // remaining; the chunk's last six characters are shown as they are.
+        const QString text = QString::fromLatin1(*chunk);
+        if (text.size() > 5)
+            setptf(QStringLiteral("Est. Time Remaining: %1").arg(text.right(6)));
         return;
     }
     if (!m_sessionActive)
@@ -400,10 +400,10 @@ void LAMEProcess::writeReleaseFilesIfAsked()
     const bool spaces = m_settings.shouldConvertSpacesToUnderscores();
     const QString artist = m_currentAlbum->getArtist();
     const QString title = m_currentAlbum->getTitle();
-    writeReleaseFiles(m_settings.getChosenOutputDirectory(),
-                      VeskTools::safePathComponent(QStringLiteral("00-%1-%2.m3u").arg(artist, title)),
-                      VeskTools::safePathComponent(QStringLiteral("00-%1-%2.sfv").arg(artist, title)),
-                      spaces);
+    const QString folder = m_settings.getChosenOutputDirectory();
+    VeskFileGenerator generator;
+    generator.makeM3UFile(folder, QStringLiteral("00-%1-%2.m3u").arg(artist, title), spaces);
+    generator.makeSFVFile(folder, QStringLiteral("00-%1-%2.sfv").arg(artist, title), spaces);
 }
 
 void LAMEProcess::stop()
@@ -431,7 +431,6 @@ void LAMEProcess::resetLAMEProcessForNewCD()
     m_sessionActive = false;
     m_failedTracks.clear();
     m_outputPathAtStart.clear();
-    m_progress.reset();
     setptl(QStringLiteral(""));
     setptf(QStringLiteral(""));
     m_settings.emptyChosenTracksArray();

@@ -3,7 +3,6 @@
 #include "lookup/disclookup.h"
 #include "lookup/lookuphost.h"
 #include "model/album.h"
-#include "rip/encoderprogress.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -116,6 +115,5 @@ private:
     bool m_sessionActive = false;
     QString m_outputPathAtStart;
     QStringList m_failedTracks;
-    EncoderProgress m_progress;
     bool m_reportedNoEditor = false;
 };

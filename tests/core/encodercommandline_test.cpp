@@ -1,6 +1,5 @@
 #include "app/settings.h"
 #include "rip/encodercommandline.h"
-#include "rip/encoderprogress.h"
 
 #include <gtest/gtest.h>
 
@@ -74,28 +73,4 @@ TEST(Settings, FasterPresetStaysAcceptableToTheEncoder)
     EXPECT_EQ(settings.getBasicConfigOption(), words({"a", "b", "fast"}));
     settings.setBasicConfigOption(s("--preset insane"));
     EXPECT_EQ(settings.getBasicConfigOption(), words({"--preset", "insane"}));
-}
-
-// Output of the real LAME 3.100 through a pipe, with and without its histogram.
-TEST(EncoderProgress, ShowsTheNewestEstimate)
-{
-    EncoderProgress progress;
-    EXPECT_EQ(progress.timeRemaining(
-                  "\r    Frame          |  CPU time/estim | REAL time/estim | play/CPU |    ETA \n"
-                  "     0/       ( 0%)|    0:00/     :  |    0:00/     :  |         x|     :  \r"),
-              QString());
-    EXPECT_EQ(progress.timeRemaining(
-                  "\r     9/2873   ( 0%)|    0:00/    0:00|    0:00/    0:03|   84.997x|    0:03 \r"
-                  "   512/2873   (18%)|    0:01/    0:04|    0:01/    0:04|   14.575x|    0:20 "),
-              s("0:20"));
-    EXPECT_EQ(
-        progress.timeRemaining("   900/9999  ( 9%)|    0:01/    0:04|    0:01/    0:04|   1.0x| 1:02:03 \n"
-                               "  32 [0] \x1b[K\n01:15-----\x1b[K\n   0.0    \x1b[K\x1b[A\x1b[A\r"),
-        s("1:02:03"));
-    EXPECT_EQ(progress.timeRemaining("Writing LAME Tag...done\nReplayGain: -11.8dB\n"), QString());
-    // A report split across two chunks.
-    EXPECT_EQ(
-        progress.timeRemaining("\r  2000/2873  (70%)|    0:03/    0:04|    0:03/    0:04|   14.5x|    0:"),
-        QString());
-    EXPECT_EQ(progress.timeRemaining("01 \r"), s("0:01"));
 }

@@ -268,6 +268,23 @@ TEST_F(LAMEProcessTest, FailedTracksAreNamedOnceAtTheEnd)
     expectIdle();
 }
 
+TEST_F(LAMEProcessTest, TimeRemainingShowsTheLastSixCharactersOfLongerChunks)
+{
+    useFakeEncoder();
+    settings.setChosenCDName(fakeCd({s("1 Chunks.aiff")}));
+    QStringList shown;
+    QObject::connect(&settings, &Settings::textChanged, [&](Settings::Text field) {
+        if (field == Settings::Text::Ptf)
+            shown << settings.getptf();
+    });
+    ASSERT_TRUE(ripToTheEnd());
+    // "abcdef" is shown whole, "12345" changes nothing, the progress line is cut to its end.
+    ASSERT_GE(shown.size(), 3);
+    EXPECT_EQ(shown[0], s("Est. Time Remaining: abcdef"));
+    EXPECT_EQ(shown[1], s("Est. Time Remaining: 0:00 \n"));
+    EXPECT_EQ(shown.last(), s(""));
+}
+
 TEST_F(LAMEProcessTest, MissingEncoderOrNothingToRipStartsNothing)
 {
     Resources::setResourceDirectory(m_resources.path()); // holds no encoder
