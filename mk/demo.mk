@@ -5,7 +5,8 @@ DEMO_ADDRESS ?= 127.0.0.2
 DEMO_PORT ?= 8880
 DEMO_DISC = $(DEMO_DIR)/Vesk Demo Disc
 DEMO_SERVER = $(BUILD)/tools/cddbserver/vesk-cddb-server
-DEMO_RIP = $(BUILD)/tools/vesk-rip/vesk-rip
+# vesk-rip sits beside the build tree's resources; expanded when the recipe runs, after the build.
+DEMO_RIP ?= $(firstword $(wildcard $(BUILD)/vesk-rip $(BUILD)/tools/vesk-rip/vesk-rip) $(BUILD)/vesk-rip)
 
 .PHONY: demo demo-disc demo-server
 
