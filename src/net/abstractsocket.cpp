@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
@@ -238,7 +239,9 @@ std::int32_t AbstractSocket::readData(QByteArray* buffer)
         raiseErrno("Socket: Recv failed", ETIMEDOUT);
     ssize_t received;
     do {
-        received = ::recv(m_socketfd, m_readBuffer.get(), m_readBufferSize, 0);
+        // The count is handed back as a signed 32-bit number.
+        received =
+            ::recv(m_socketfd, m_readBuffer.get(), std::min<std::uint32_t>(m_readBufferSize, INT32_MAX), 0);
     } while (received < 0 && errno == EINTR);
     if (received > 0) {
         buffer->append(m_readBuffer.get(), qsizetype(received));

@@ -195,6 +195,9 @@ void CddbServer::serve(int fd)
         if (n <= 0)
             return;
         pending.append(chunk, n);
+        // No command comes near this; a client that sends no line ends is not speaking CDDB.
+        if (pending.size() > 65536 && !pending.contains('\n'))
+            return;
         for (qsizetype end; (end = pending.indexOf('\n')) >= 0;) {
             const QByteArray raw = pending.left(end + 1);
             pending.remove(0, end + 1);

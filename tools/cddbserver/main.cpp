@@ -69,7 +69,12 @@ int main(int argc, char** argv)
     }
     CddbServer server(QDir(roots.first()).absolutePath());
     server.setServerName(parser.value(name));
-    server.setBannerCode(parser.value(banner).toInt());
+    const int bannerCode = parser.value(banner).toInt();
+    if (bannerCode != 200 && bannerCode != 201) {
+        std::fprintf(stderr, "vesk-cddb-server: the banner code is 200 or 201\n");
+        return 2;
+    }
+    server.setBannerCode(bannerCode);
     for (const QString& spec : parser.values(answer)) {
         QString command;
         const QByteArray reply = commandAndRest(spec, &command);
