@@ -228,6 +228,7 @@ TEST_F(LAMEProcessTest, StopEndsTheSessionAndKeepsWhatWasWritten)
     settings.setBasicConfigOption(s("--nohist -q 0 --preset insane"));
     settings.setCheckState(Settings::Option::CreateSeparateArtistAlbumDirs, Settings::On);
     settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
+    settings.setCheckState(Settings::Option::CreateReleaseFiles, Settings::On);
     QSignalSpy started(&session, &LAMEProcess::trackStarted);
     QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
     const QString folder = out() + s("/Artist/Title");
@@ -240,7 +241,15 @@ TEST_F(LAMEProcessTest, StopEndsTheSessionAndKeepsWhatWasWritten)
     EXPECT_TRUE(session.windowShouldClose()); // closing the window stops the rip
     EXPECT_EQ(ended.count(), 1);
     EXPECT_EQ(started.count(), 2);
-    EXPECT_EQ(entries(folder), QStringList({s("01 -  Long Track.mp3"), s("02 -  Long Track.mp3")}));
+    // A stopped session still gets its release files, listing what the folder holds.
+    EXPECT_EQ(entries(folder), QStringList({s("00-Artist-Title.m3u"), s("00-Artist-Title.sfv"),
+                                            s("01 -  Long Track.mp3"), s("02 -  Long Track.mp3")}));
+    QFile m3u(folder + s("/00-Artist-Title.m3u"));
+    ASSERT_TRUE(m3u.open(QIODevice::ReadOnly));
+    EXPECT_EQ(m3u.readAll(), QByteArray("01 -  Long Track.mp3\n02 -  Long Track.mp3\n"));
+    QFile sfv(folder + s("/00-Artist-Title.sfv"));
+    ASSERT_TRUE(sfv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(sfv.readAll().count("Long Track.mp3 "), 2);
     EXPECT_EQ(settings.getChosenOutputDirectory(), out() + s("/cd"));
     EXPECT_TRUE(settings.chosenTracks().isEmpty());
     EXPECT_EQ(sound.plays, 0);
