@@ -87,7 +87,6 @@ TEST_F(RipWithEditorTest, AnEditedTitleReachesTheFileNameAndTheTag)
     }));
 
     const QString folder = m_out + u"/The Band - First-Album"_qs;
-    ASSERT_EQ(entries(m_out), QStringList{u"The Band - First-Album"_qs});
     ASSERT_EQ(entries(folder), QStringList{u"01 - Edited- Song.mp3"_qs});
     const QByteArray path = QFile::encodeName(folder + u"/01 - Edited- Song.mp3"_qs);
     TagLib::MPEG::File file(path.constData());
