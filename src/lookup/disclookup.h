@@ -3,6 +3,7 @@
 #include "model/album.h"
 
 #include <QString>
+
 #include <functional>
 #include <memory>
 #include <optional>
