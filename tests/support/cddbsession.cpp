@@ -200,6 +200,11 @@ QByteArray CddbSession::entryLines(const QString& entry) const
         if (!year)
             lines.insert(at, QStringLiteral("DYEAR="));
     }
+    // Like every freedb server, this one signs the entries it hands out.
+    for (QString& text : lines) {
+        if (text.startsWith(QLatin1String("# Processed by:")))
+            text = QStringLiteral("# Processed by: vesk-cddb-server 1.0");
+    }
     QByteArray bytes;
     for (const QString& text : lines)
         bytes += line(encode(text));
