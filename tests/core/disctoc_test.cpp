@@ -127,23 +127,11 @@ TEST(DiscTOC, UnreadableTablesMakeNoLookup)
         ASSERT_TRUE(writeFile(path, bad));
         EXPECT_EQ(FreedbAccess::create(host), nullptr) << bad.constData();
     }
-    // A track without its start would give a wrong identifier.
-    plist_t root = plist_new_dict();
-    plist_t sessions = plist_new_array();
-    plist_t session = plist_new_dict();
-    plist_t tracks = plist_new_array();
-    plist_t track = plist_new_dict();
-    plist_dict_set_item(track, "Start Block", plist_new_string("150"));
-    plist_array_append_item(tracks, track);
-    plist_dict_set_item(session, "Track Array", tracks);
-    plist_array_append_item(sessions, session);
-    plist_dict_set_item(root, "Sessions", sessions);
-    char* xml = nullptr;
-    uint32_t length = 0;
-    plist_to_xml(root, &xml, &length);
-    EXPECT_FALSE(DiscTOC::readFromData(QByteArray(xml, length)));
-    std::free(xml);
-    plist_free(root);
+    // A track without an integer start would give a wrong identifier.
+    EXPECT_FALSE(
+        DiscTOC::readFromData("<plist><dict><key>Sessions</key><array><dict><key>Track Array</key>"
+                              "<array><dict><key>Start Block</key><string>150</string></dict></array>"
+                              "</dict></array></dict></plist>"));
     EXPECT_EQ(host.alerts, 0);
 }
 
