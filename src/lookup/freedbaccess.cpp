@@ -156,6 +156,8 @@ void FreedbAccess::lookupCDInformation(const QString& serverHost)
 
 void FreedbAccess::converse(const QString& serverHost)
 {
+    // A chosen match clears the identifier; a later conversation asks for the disc again.
+    m_cddbDiscid = m_toc.cddbDiscId();
     // The socket closes itself when it goes out of scope, on either path.
     const std::unique_ptr<Socket> socket = Socket::socket();
     if (m_timeout > 0)

@@ -207,6 +207,10 @@ TEST_F(Lookup, SeveralMatchesAreOfferedAndTheChosenOneIsRead)
                                                                     : QStringLiteral("Van Halen"));
     EXPECT_EQ(album->getTracks().size(), 11);
     EXPECT_EQ(lookup->cddbDiscId(), 0u);
+    // Asking again asks for the disc again, not for identifier 0.
+    lookup->lookupCDInformation(s->address());
+    EXPECT_EQ(sent(*s, 10).at(7), sent(*s).at(2));
+    EXPECT_EQ(sent(*s).at(8), sent(*s).at(3));
 
     // Inexact matches (211) for a disc read a little differently: the match's own id is read.
     Disc shifted = kVanHalen;
@@ -215,8 +219,8 @@ TEST_F(Lookup, SeveralMatchesAreOfferedAndTheChosenOneIsRead)
     auto s2 = server();
     m_host.choice = 0;
     const auto second = lookUp(*s2, shifted);
-    ASSERT_EQ(m_host.offered.size(), 2);
-    EXPECT_EQ(m_host.offered[1].size(), 2);
+    ASSERT_EQ(m_host.offered.size(), 3);
+    EXPECT_EQ(m_host.offered[2].size(), 2);
     EXPECT_TRUE(sent(*s2).at(2).startsWith(QStringLiteral("cddb query ")));
     EXPECT_TRUE(sent(*s2).at(2).contains(QStringLiteral(" 11 180 16286 ")));
     EXPECT_TRUE(sent(*s2).at(3).endsWith(QStringLiteral(" 8608460b\n")));
