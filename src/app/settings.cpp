@@ -6,7 +6,6 @@
 #include <QCollator>
 #include <QDir>
 #include <QFileInfo>
-
 #include <algorithm>
 
 namespace {
@@ -28,7 +27,9 @@ void removeNonTracks(QStringList& names)
 }
 } // namespace
 
-Settings::Settings(QObject* parent) : QObject(parent), m_volumeRoots(defaultVolumeRoots())
+Settings::Settings(QObject* parent)
+    : QObject(parent), m_basicConfigOption(basicPresetTitles().constFirst()),
+      m_volumeRoots(defaultVolumeRoots())
 {
     m_chosenTracks.reserve(15);
 }
@@ -55,8 +56,16 @@ std::optional<QStringList> Settings::getBasicConfigOption() const
         return std::nullopt;
     QStringList words = splitIntoWords(m_basicConfigOption);
     if (shouldMakeAltPresetFaster() && !m_basicConfigOption.contains(QStringLiteral("insane")) &&
-        !m_basicConfigOption.contains(QStringLiteral("vbr-new")))
-        words.append(QStringLiteral("fast"));
+        !m_basicConfigOption.contains(QStringLiteral("vbr-new"))) {
+        // LAME reads "fast" only between "--preset" and the preset's name; anywhere else it
+        // would take the word for the input file.
+        const qsizetype preset = std::max(words.indexOf(QStringLiteral("--preset")),
+                                          words.indexOf(QStringLiteral("--alt-preset")));
+        if (preset >= 0 && preset + 1 < words.size())
+            words.insert(preset + 1, QStringLiteral("fast"));
+        else
+            words.append(QStringLiteral("fast"));
+    }
     return words;
 }
 
@@ -190,8 +199,8 @@ std::optional<QStringList> Settings::getTracksAtPath(const QString& path)
         return std::nullopt;
     // Linux file systems list entries in no useful order; sort the way a person reads track
     // names, numbers by value, so that "2 Audio Track" comes before "10 Audio Track".
-    QStringList names = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                      QDir::NoSort);
+    QStringList names =
+        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
     QCollator collator;
     collator.setNumericMode(true);
     std::sort(names.begin(), names.end(), collator);
@@ -223,8 +232,9 @@ void Settings::runAlertWithTitle(const QString& title, const QString& message)
 
 void Settings::runAlertBadCD()
 {
-    runAlertWithTitle(QStringLiteral("Could not find an audio CD!"),
-                      QStringLiteral("Please make sure there is an audio CD in your CD-ROM drive.\n\nIt may be "
-                                     "the case that the CD has not yet mounted; please wait a few seconds and "
-                                     "try again."));
+    runAlertWithTitle(
+        QStringLiteral("Could not find an audio CD!"),
+        QStringLiteral("Please make sure there is an audio CD in your CD-ROM drive.\n\nIt may be "
+                       "the case that the CD has not yet mounted; please wait a few seconds and "
+                       "try again."));
 }
