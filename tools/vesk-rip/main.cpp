@@ -2,10 +2,13 @@
 #include "app/settings.h"
 #include "common/resources.h"
 #include "consolefrontend.h"
+#include "lookup/consolealbumchooser.h"
+#include "lookup/freedbaccess.h"
 #include "rip/lameprocess.h"
 #include "ripoptions.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <cstdio>
 
 int main(int argc, char** argv)
@@ -31,6 +34,17 @@ int main(int argc, char** argv)
         return 2;
     }
     LAMEProcess session(settings);
+    // With --server the titles are looked up; several matches are offered on the terminal, the
+    // list going to standard error so that standard output keeps the progress lines only.
+    QFile input;
+    QFile errors;
+    input.open(stdin, QIODevice::ReadOnly);
+    errors.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
+    ConsoleAlbumChooser chooser(input, errors, ConsoleAlbumChooser::standardInputIsTerminal());
+    if (!settings.getChosenFreedbServer().isEmpty()) {
+        session.setDiscLookupFactory(FreedbAccess::factory());
+        session.setAlbumChooser(&chooser);
+    }
     ConsoleFrontEnd frontEnd(settings, session);
     settings.setAlertPresenter(&frontEnd);
     if (!frontEnd.start())

@@ -1,0 +1,31 @@
+// Reading arbitrary ".TOC.plist" bytes (XML or binary) and building the query from them.
+#include "lookup/disctoc.h"
+#include "lookup/freedbaccess.h"
+#include "lookup/lookuphost.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+class NoHost : public LookupHost {
+public:
+    QString getChosenCDName() const override { return {}; }
+    void runAlertWithTitle(const QString&, const QString&) override {}
+    int displayMultipleAlbumMatches(const QStringList&) override { return 0; }
+};
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const auto toc =
+        DiscTOC::readFromData(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    if (!toc)
+        return 0;
+    if (toc->trackOffsets().size() != toc->numTracks())
+        __builtin_trap();
+    NoHost host;
+    const QString query = FreedbAccess(host, *toc).queryString();
+    if (query.indexOf(QLatin1Char('\n')) != query.size() - 1)
+        __builtin_trap();
+    return 0;
+}

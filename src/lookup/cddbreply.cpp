@@ -1,0 +1,80 @@
+#include "lookup/cddbreply.h"
+
+#include "common/veskexception.h"
+
+namespace {
+[[noreturn]] void fail(const QString& text)
+{
+    throw VeskException(text, text);
+}
+
+// The position just behind a line "." that starts at or after from, or -1.
+qsizetype endOfTerminator(const QByteArray& data, qsizetype from)
+{
+    for (qsizetype lf = data.indexOf('\n', from); lf >= 0; lf = data.indexOf('\n', lf + 1)) {
+        if (data.mid(lf + 1, 3) == ".\r\n")
+            return lf + 4;
+        if (data.mid(lf + 1, 2) == ".\n")
+            return lf + 3;
+    }
+    return -1;
+}
+} // namespace
+
+qint32 CDDBReply::replyCode(const QString& reply)
+{
+    const qsizetype space = reply.indexOf(QLatin1Char(' '));
+    if (space < 0)
+        fail(QStringLiteral("freedb: The server's reply could not be understood."));
+    qsizetype end = 0;
+    if (end < space && (reply.at(0) == QLatin1Char('+') || reply.at(0) == QLatin1Char('-')))
+        ++end;
+    const qsizetype digitsStart = end;
+    while (end < space && reply.at(end).isDigit() && reply.at(end).unicode() < 128)
+        ++end;
+    if (end == digitsStart)
+        return 0;
+    bool ok = false;
+    const qint32 code = reply.left(end).toInt(&ok);
+    return ok ? code : 0;
+}
+
+bool CDDBReply::hasDataLines(qint32 code)
+{
+    return code >= 100 && code <= 999 && (code / 10) % 10 == 1;
+}
+
+qsizetype CDDBReply::completeLength(const QByteArray& data)
+{
+    const qsizetype lf = data.indexOf('\n');
+    if (lf < 0)
+        return -1;
+    // Only the status line decides; a line without a space counts as a single line and is
+    // refused when its code is taken.
+    const QString status = QString::fromLatin1(data.left(lf + 1));
+    const qint32 code = status.contains(QLatin1Char(' ')) ? replyCode(status) : 0;
+    if (!hasDataLines(code))
+        return lf + 1;
+    return endOfTerminator(data, lf);
+}
+
+QStringList CDDBReply::matchLines(const QString& reply)
+{
+    QStringList lines;
+    qsizetype lf = reply.indexOf(QLatin1Char('\n'));
+    while (true) {
+        if (lf < 0)
+            fail(QStringLiteral("freedb: The server's list of matches is incomplete."));
+        if (reply.mid(lf + 1, 1) == QLatin1String("."))
+            return lines;
+        const qsizetype next = reply.indexOf(QLatin1Char('\n'), lf + 1);
+        if (next < 0)
+            fail(QStringLiteral("freedb: The server's list of matches is incomplete."));
+        QString line = reply.mid(lf + 1, next - lf - 1);
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (!line.isEmpty())
+            lines.append(line);
+        lf = next;
+    }
+}

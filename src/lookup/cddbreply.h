@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Pure helpers for the text of a CDDB server's replies: a status line "<code> <text>" ended by
+// CR LF, and for codes whose middle digit is 1 (210, 211, ...) further lines up to a line
+// holding only ".".
+class CDDBReply {
+public:
+    CDDBReply() = delete;
+
+    // The leading decimal number (optionally signed) of the text before the first space; 0 when
+    // that text does not begin with one. Throws VeskException when the reply holds no space.
+    static qint32 replyCode(const QString& reply);
+
+    // Whether a status line with this code is followed by data lines and a "." line.
+    static bool hasDataLines(qint32 code);
+
+    // The number of bytes of data that make one whole reply, or -1 while more are needed: the
+    // status line, and for replies with data lines everything up to the "." line.
+    static qsizetype completeLength(const QByteArray& data);
+
+    // The match lines of a 210 or 211 query reply: every line behind the status line up to the
+    // first line that begins with ".", without line ends. Empty lines are skipped. Throws
+    // VeskException when the list has no end.
+    static QStringList matchLines(const QString& reply);
+};

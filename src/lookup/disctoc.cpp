@@ -1,0 +1,106 @@
+#include "lookup/disctoc.h"
+
+#include <QFile>
+#include <memory>
+#include <plist/plist.h>
+
+namespace {
+struct PlistFree {
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistFree>;
+
+plist_t item(plist_t dict, const char* key)
+{
+    return plist_get_node_type(dict) == PLIST_DICT ? plist_dict_get_item(dict, key) : nullptr;
+}
+
+// Integers are stored as 64-bit values; anything that is not an integer gives nothing.
+std::optional<qint64> integerValue(plist_t node)
+{
+    if (!node || plist_get_node_type(node) != PLIST_UINT)
+        return std::nullopt;
+    uint64_t value = 0;
+    plist_get_uint_val(node, &value);
+    return static_cast<qint64>(value);
+}
+
+// A missing or non-array value counts as an empty array.
+uint32_t arraySize(plist_t node)
+{
+    return node && plist_get_node_type(node) == PLIST_ARRAY ? plist_array_get_size(node) : 0;
+}
+} // namespace
+
+qint32 cddb_sum(qint32 x)
+{
+    qint32 r = 0;
+    while (x > 0) {
+        r += x % 10;
+        x /= 10;
+    }
+    return r;
+}
+
+std::optional<DiscTOC> DiscTOC::readFromFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return readFromData(file.readAll());
+}
+
+std::optional<DiscTOC> DiscTOC::readFromData(const QByteArray& data)
+{
+    if (data.isEmpty() || data.size() > 0x7fffffff)
+        return std::nullopt;
+    plist_t rootNode = nullptr;
+    plist_from_memory(data.constData(), static_cast<uint32_t>(data.size()), &rootNode);
+    const PlistPtr root(rootNode);
+    if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
+        return std::nullopt;
+
+    DiscTOC toc;
+    const plist_t sessions = item(root.get(), "Sessions");
+    const uint32_t sessionCount = arraySize(sessions);
+    toc.m_numSessions = static_cast<qint32>(sessionCount);
+    for (uint32_t i = 0; i < sessionCount; ++i) {
+        const plist_t session = plist_array_get_item(sessions, i);
+        // Every session overwrites the length, so the last session's lead-out wins.
+        const quint32 leadout =
+            static_cast<quint32>(integerValue(item(session, "Leadout Block")).value_or(0));
+        toc.m_totalTime = static_cast<qint32>(leadout / 75);
+        const plist_t tracks = item(session, "Track Array");
+        const uint32_t trackCount = arraySize(tracks);
+        for (uint32_t j = 0; j < trackCount; ++j) {
+            // Without a start the identifier would be wrong, and a wrong identifier can fetch
+            // another disc's titles: better no lookup at all.
+            const auto start = integerValue(item(plist_array_get_item(tracks, j), "Start Block"));
+            if (!start)
+                return std::nullopt;
+            toc.m_trackOffsets.append(*start);
+        }
+        toc.m_numTracks += static_cast<qint32>(trackCount);
+    }
+    return toc;
+}
+
+DiscTOC DiscTOC::fromOffsets(const QList<qint64>& trackOffsets, quint32 leadoutBlock, qint32 numSessions)
+{
+    DiscTOC toc;
+    toc.m_trackOffsets = trackOffsets;
+    toc.m_numTracks = static_cast<qint32>(trackOffsets.size());
+    toc.m_numSessions = numSessions;
+    toc.m_totalTime = static_cast<qint32>(leadoutBlock / 75);
+    return toc;
+}
+
+quint32 DiscTOC::cddbDiscId() const
+{
+    quint32 n = 0;
+    for (const qint64 offset : m_trackOffsets)
+        n += static_cast<quint32>(cddb_sum(static_cast<qint32>(offset) / 75));
+    // Computed in 32 bits and not masked, like the server does.
+    return ((n % 255) << 24) | (static_cast<quint32>(m_totalTime) - 2u) << 8 |
+           static_cast<quint32>(m_numTracks);
+}
