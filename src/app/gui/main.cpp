@@ -2,7 +2,9 @@
 
 #include "app/gui/appcontroller.h"
 #include "app/gui/desktopsoundplayer.h"
+#include "app/gui/mainwindow.h"
 #include "app/gui/ripsessionbinding.h"
+#include "app/gui/unixsignalquitter.h"
 #include "app/settings.h"
 #include "lookup/disclookup.h"
 #include "rip/lameprocess.h"
@@ -42,6 +44,9 @@ int main(int argc, char** argv)
     session.setDiscLookupFactory(makeDiscLookupFactory());
     connectEditorAndChooser(session, controller);
     RipSessionBinding binding(controller, session);
+
+    // A logout or a terminal's Ctrl+C ends the application the same way as closing the window.
+    UnixSignalQuitter quitter([&controller] { controller.window().close(); });
 
     controller.show();
     // Closing the main window ends the application; the controller stops a running rip and saves
