@@ -149,6 +149,77 @@ bool Preferences::loadPreferences(Settings& settings, const QString& path)
     return dictionary.has_value();
 }
 
+bool Preferences::applyPreferencesFile(Settings& settings, const QString& path)
+{
+    const std::optional<QVariantMap> dictionary = readDictionary(path);
+    if (!dictionary)
+        return false;
+    applyDictionary(settings, *dictionary);
+    return true;
+}
+
+QStringList Preferences::keys()
+{
+    QStringList all{QStringLiteral("AudioCDLocation"),
+                    QStringLiteral("OutputDirectory"),
+                    QStringLiteral("MP3NameStyle"),
+                    QStringLiteral("BasicConfigOption"),
+                    QStringLiteral("ConfigOptionSelected"),
+                    QStringLiteral("ExpertConfigOption"),
+                    QStringLiteral("ExpertConfigOptionSelected")};
+    for (const OptionKey& entry : optionKeys)
+        all.append(QLatin1String(entry.key));
+    all.append(QStringLiteral("FreedbServer"));
+    return all;
+}
+
+bool Preferences::setValue(Settings& settings, const QString& key, const QString& value)
+{
+    for (const OptionKey& entry : optionKeys) {
+        if (key != QLatin1String(entry.key))
+            continue;
+        const QString word = value.trimmed().toLower();
+        static const QStringList on{QStringLiteral("1"), QStringLiteral("on"), QStringLiteral("yes"),
+                                    QStringLiteral("true")};
+        static const QStringList off{QStringLiteral("0"), QStringLiteral("off"), QStringLiteral("no"),
+                                     QStringLiteral("false")};
+        if (!on.contains(word) && !off.contains(word))
+            return false;
+        settings.setCheckState(entry.option, on.contains(word) ? Settings::On : Settings::Off);
+        return true;
+    }
+    bool isNumber = false;
+    const int number = value.trimmed().toInt(&isNumber);
+    if (key == QStringLiteral("AudioCDLocation")) {
+        settings.setChosenCDName(value);
+    } else if (key == QStringLiteral("OutputDirectory")) {
+        settings.setOutputDirectory((value.isEmpty() ? QDir::homePath() + QStringLiteral("/Music") : value) +
+                                    QLatin1Char('/') + placeholder);
+    } else if (key == QStringLiteral("MP3NameStyle")) {
+        settings.setText(Settings::Text::NameStyle, value);
+    } else if (key == QStringLiteral("FreedbServer")) {
+        settings.setText(Settings::Text::FreedbServer, value.isEmpty() ? defaultServer : value);
+    } else if (key == QStringLiteral("BasicConfigOption")) {
+        settings.setBasicConfigOption(value);
+        const qsizetype row = Settings::basicPresetTitles().indexOf(value);
+        if (row >= 0)
+            settings.selectBasicRow(int(row));
+    } else if (key == QStringLiteral("ConfigOptionSelected")) {
+        if (!isNumber || number < 0 || number >= Settings::basicPresetTitles().size())
+            return false;
+        settings.switchBasicConfig(number);
+    } else if (key == QStringLiteral("ExpertConfigOption")) {
+        settings.setText(Settings::Text::ExpertText, value);
+    } else if (key == QStringLiteral("ExpertConfigOptionSelected")) {
+        if (!isNumber || number < 0 || number >= settings.expertItems().size())
+            return false;
+        settings.selectExpertItem(number);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 void Preferences::applyDictionary(Settings& settings, const QVariantMap& dictionary)
 {
     const QStringList titles = Settings::basicPresetTitles();

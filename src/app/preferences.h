@@ -25,6 +25,16 @@ public:
     // write leaves the previous file whole. Returns whether the file was written; logs failures.
     static bool savePreferences(Settings& settings, const QString& path = preferencesPath());
 
+    // For front ends that name a file: applies exactly that file, without falling back to the
+    // defaults. False (and nothing changed) when it cannot be read as a property list dictionary.
+    static bool applyPreferencesFile(Settings& settings, const QString& path);
+    // Overrides one value by its key, as a command-line option does: check boxes take 1/0 (also
+    // on/off, yes/no, true/false) and may be turned off; "OutputDirectory" is the output folder;
+    // "ConfigOptionSelected" chooses that preset; "ExpertConfigOption" is the expert line itself.
+    // False for an unknown key or a value the key cannot take; then nothing changes.
+    static bool setValue(Settings& settings, const QString& key, const QString& value);
+    static QStringList keys();
+
     // The dictionary the settings are saved as, and the loading steps applied to a dictionary.
     static QVariantMap dictionaryFromSettings(Settings& settings);
     static void applyDictionary(Settings& settings, const QVariantMap& dictionary);

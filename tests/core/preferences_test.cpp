@@ -206,3 +206,35 @@ TEST(PreferencesTest, FailedWriteLeavesThePreviousFileWhole)
     EXPECT_EQ(readText(Preferences::preferencesPath()), before);
     EXPECT_EQ(QDir(env.home() + QStringLiteral("/.config")).entryList(QDir::Files).size(), 1);
 }
+
+TEST(PreferencesTest, FrontEndsApplyANamedFileAndOverrideSingleValues)
+{
+    TestEnvironment env;
+    const QString path = env.home() + QStringLiteral("/rip.plist");
+    writeText(path, plist("<key>CreateReleaseFiles</key><integer>1</integer>\n"
+                          "<key>FreedbServer</key><string>127.0.0.3</string>\n"));
+    Settings settings;
+    ASSERT_TRUE(Preferences::applyPreferencesFile(settings, path));
+    EXPECT_TRUE(settings.shouldCreateReleaseFiles());
+    EXPECT_EQ(settings.getChosenFreedbServer(), QStringLiteral("127.0.0.3"));
+    EXPECT_FALSE(Preferences::applyPreferencesFile(settings, env.home() + QStringLiteral("/missing.plist")));
+    EXPECT_EQ(settings.getChosenFreedbServer(), QStringLiteral("127.0.0.3"));
+
+    EXPECT_TRUE(Preferences::setValue(settings, QStringLiteral("CreateReleaseFiles"), QStringLiteral("off")));
+    EXPECT_FALSE(settings.shouldCreateReleaseFiles());
+    EXPECT_FALSE(Preferences::setValue(settings, QStringLiteral("AddID3Tags"), QStringLiteral("maybe")));
+    EXPECT_TRUE(
+        Preferences::setValue(settings, QStringLiteral("OutputDirectory"), QStringLiteral("/data/mp3")));
+    EXPECT_EQ(settings.getChosenOutputDirectory(), QStringLiteral("/data/mp3/Audio CD"));
+    EXPECT_TRUE(Preferences::setValue(settings, QStringLiteral("ConfigOptionSelected"), QStringLiteral("3")));
+    EXPECT_EQ(settings.basicConfigOption(), Settings::basicPresetTitles().at(3));
+    EXPECT_FALSE(
+        Preferences::setValue(settings, QStringLiteral("ConfigOptionSelected"), QStringLiteral("99")));
+    EXPECT_TRUE(
+        Preferences::setValue(settings, QStringLiteral("ExpertConfigOption"), QStringLiteral("-V 1")));
+    EXPECT_EQ(settings.getExpertConfigOption(), (QStringList{QStringLiteral("-V"), QStringLiteral("1")}));
+    EXPECT_FALSE(Preferences::setValue(settings, QStringLiteral("NoSuchKey"), QStringLiteral("1")));
+    EXPECT_EQ(Preferences::keys().size(), 16);
+    for (const QString& key : Preferences::keys())
+        EXPECT_TRUE(Preferences::dictionaryFromSettings(settings).contains(key)) << key.toStdString();
+}
