@@ -3,7 +3,6 @@
 #include "common/resources.h"
 
 #include <QFileInfo>
-
 #include <cstdint>
 #include <cstring>
 
@@ -51,7 +50,8 @@ bool EncoderRun::start(const QStringList& arguments, const QString& workingDirec
     connect(m_process, &QProcess::finished, this, &EncoderRun::finish);
     m_process->start(QIODevice::ReadOnly);
     if (!m_process->waitForStarted()) {
-        m_failure = QStringLiteral("The encoder %1 could not be started: %2").arg(program, m_process->errorString());
+        m_failure =
+            QStringLiteral("The encoder %1 could not be started: %2").arg(program, m_process->errorString());
         m_process->disconnect(this);
         delete m_process;
         m_process = nullptr;

@@ -1,0 +1,341 @@
+#include "net/abstractsocket.h"
+
+#include "common/veskexception.h"
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <new>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<int> s_defaultTimeout{30000};
+
+[[noreturn]] void raise(const char* name)
+{
+    const QString text = QString::fromLatin1(name);
+    throw VeskException(text, text);
+}
+
+[[noreturn]] void raise(const char* name, const QString& detail)
+{
+    const QString text = QString::fromLatin1(name);
+    throw VeskException(text, text + QStringLiteral(": ") + detail);
+}
+
+[[noreturn]] void raiseErrno(const char* name, int error)
+{
+    raise(name, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+} // namespace
+
+AbstractSocket::AbstractSocket() : m_timeout(s_defaultTimeout.load())
+{
+    m_socketfd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_socketfd < 0)
+        raiseErrno("Socket: Can't create socket", errno);
+    allocReadBuffer();
+}
+
+AbstractSocket::AbstractSocket(int fd, const sockaddr_in& remote) : m_timeout(s_defaultTimeout.load())
+{
+    adopt(fd, remote);
+    allocReadBuffer();
+}
+
+AbstractSocket::~AbstractSocket()
+{
+    close();
+}
+
+void AbstractSocket::adopt(int fd, const sockaddr_in& remote)
+{
+    m_socketfd = fd;
+    m_connected = true;
+    m_listening = false;
+    m_remoteHostName = dottedIPFromAddress(remote.sin_addr);
+    m_remotePort = ntohs(remote.sin_port);
+    const int flags = ::fcntl(fd, F_GETFL, 0);
+    m_blocking = flags < 0 || !(flags & O_NONBLOCK);
+}
+
+int AbstractSocket::defaultTimeout()
+{
+    return s_defaultTimeout.load();
+}
+
+void AbstractSocket::setDefaultTimeout(int milliseconds)
+{
+    s_defaultTimeout.store(milliseconds);
+}
+
+void AbstractSocket::checkDescriptor() const
+{
+    if (m_socketfd == -1)
+        raise("Socket: Bad socket descriptor");
+}
+
+void AbstractSocket::checkConnected() const
+{
+    if (!m_connected)
+        raise("Socket: Not connected");
+}
+
+bool AbstractSocket::waitFor(short events) const
+{
+    if (!m_blocking || m_timeout <= 0)
+        return true;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(m_timeout);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd entry{m_socketfd, events, 0};
+        const int ready = ::poll(&entry, 1, left.count() > 0 ? int(left.count()) : 0);
+        if (ready > 0)
+            return true;
+        if (ready == 0)
+            return false;
+        if (errno != EINTR)
+            return true; // the call that follows reports the descriptor's trouble
+    }
+}
+
+void AbstractSocket::connectToHostName(const QString& hostName, std::uint16_t port)
+{
+    checkDescriptor();
+    if (m_connected)
+        raise("Socket: Already connected");
+
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const QByteArray name = hostName.toUtf8();
+    const int resolved = ::getaddrinfo(name.constData(), nullptr, &hints, &found);
+    if (resolved != 0 || !found) {
+        const int error = errno;
+        raise("Socket: Host not found", resolved == EAI_SYSTEM
+                                            ? QString::fromLocal8Bit(std::strerror(error))
+                                            : QString::fromLocal8Bit(::gai_strerror(resolved)));
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+    address.sin_port = htons(port);
+    ::freeaddrinfo(found);
+
+    // In blocking mode the connect runs non-blocking underneath so that it can be given up after
+    // the time-out instead of the system's minutes.
+    const bool timed = m_blocking && m_timeout > 0;
+    const int flags = ::fcntl(m_socketfd, F_GETFL, 0);
+    if (timed && flags >= 0)
+        ::fcntl(m_socketfd, F_SETFL, flags | O_NONBLOCK);
+    int error = 0;
+    if (::connect(m_socketfd, reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0) {
+        error = errno;
+        if ((timed && error == EINPROGRESS) || error == EINTR) {
+            pollfd entry{m_socketfd, POLLOUT, 0};
+            int ready;
+            do {
+                ready = ::poll(&entry, 1, timed ? m_timeout : -1);
+            } while (ready < 0 && errno == EINTR);
+            socklen_t length = sizeof error;
+            if (ready == 0)
+                error = ETIMEDOUT;
+            else if (::getsockopt(m_socketfd, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
+                error = errno;
+        }
+    }
+    if (timed && flags >= 0)
+        ::fcntl(m_socketfd, F_SETFL, flags);
+    if (error != 0)
+        raiseErrno("Socket: Connect failed", error);
+
+    m_remoteHostName = hostName;
+    m_remotePort = port;
+    m_connected = true;
+}
+
+void AbstractSocket::bindTo(std::uint32_t address, std::uint16_t port)
+{
+    const int on = 1;
+    if (::setsockopt(m_socketfd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0)
+        raiseErrno("Socket: Setsockopt failed", errno);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(address);
+    local.sin_port = htons(port);
+    if (::bind(m_socketfd, reinterpret_cast<const sockaddr*>(&local), sizeof local) < 0)
+        raiseErrno("Socket: Bind failed", errno);
+}
+
+void AbstractSocket::listenOnPort(std::uint16_t port)
+{
+    listenOnPort(port, 5);
+}
+
+void AbstractSocket::listenOnPort(std::uint16_t port, std::uint32_t maxPendingConnections)
+{
+    bindTo(0, port);
+    if (::listen(m_socketfd, int(std::min<std::uint32_t>(maxPendingConnections, SOMAXCONN))) < 0)
+        raiseErrno("Socket: Listen failed", errno);
+    m_listening = true;
+}
+
+int AbstractSocket::acceptOne(sockaddr_in* remote)
+{
+    checkDescriptor();
+    if (m_connected)
+        raise("Socket: Already connected");
+    if (!m_listening)
+        raise("Socket: Not listening");
+    for (;;) {
+        socklen_t length = sizeof *remote;
+        const int fd = ::accept4(m_socketfd, reinterpret_cast<sockaddr*>(remote), &length, SOCK_CLOEXEC);
+        if (fd >= 0)
+            return fd;
+        if (errno != EINTR)
+            raiseErrno("Socket: Accept failed", errno);
+    }
+}
+
+void AbstractSocket::acceptConnection()
+{
+    sockaddr_in remote{};
+    const int fd = acceptOne(&remote);
+    close();
+    adopt(fd, remote);
+}
+
+void AbstractSocket::close()
+{
+    if (m_socketfd != -1) {
+        ::close(m_socketfd);
+        m_socketfd = -1;
+    }
+    m_remoteHostName = QString();
+    m_connected = false;
+    m_listening = false;
+    m_remotePort = 0;
+}
+
+std::int32_t AbstractSocket::readData(QByteArray* buffer)
+{
+    if (!buffer)
+        raise("Socket: Invalid buffer");
+    checkDescriptor();
+    checkConnected();
+    if (!waitFor(POLLIN))
+        raiseErrno("Socket: Recv failed", ETIMEDOUT);
+    ssize_t received;
+    do {
+        // The count is handed back as a signed 32-bit number.
+        received =
+            ::recv(m_socketfd, m_readBuffer.get(), std::min<std::uint32_t>(m_readBufferSize, INT32_MAX), 0);
+    } while (received < 0 && errno == EINTR);
+    if (received > 0) {
+        buffer->append(m_readBuffer.get(), qsizetype(received));
+        return std::int32_t(received);
+    }
+    if (received == 0) {
+        close();
+        return 0;
+    }
+    if (errno == EAGAIN || errno == EWOULDBLOCK)
+        return 0;
+    raiseErrno("Socket: Recv failed", errno);
+}
+
+void AbstractSocket::writeData(const char* data, qsizetype length)
+{
+    checkDescriptor();
+    checkConnected();
+    while (length > 0) {
+        if (!waitFor(POLLOUT))
+            raiseErrno("Socket: Send failed", ETIMEDOUT);
+        const ssize_t sent = ::send(m_socketfd, data, size_t(length), MSG_NOSIGNAL);
+        if (sent < 0) {
+            if (errno == EINTR)
+                continue;
+            raiseErrno("Socket: Send failed", errno);
+        }
+        data += sent;
+        length -= sent;
+    }
+}
+
+void AbstractSocket::writeString(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    writeData(text.toUtf8());
+}
+
+bool AbstractSocket::isReadable() const
+{
+    checkDescriptor();
+    checkConnected();
+    pollfd entry{m_socketfd, POLLIN, 0};
+    const int ready = ::poll(&entry, 1, 0);
+    if (ready < 0)
+        raiseErrno("Socket: Select failed", errno);
+    return ready > 0;
+}
+
+bool AbstractSocket::isWritable() const
+{
+    checkDescriptor();
+    checkConnected();
+    pollfd entry{m_socketfd, POLLOUT, 0};
+    const int ready = ::poll(&entry, 1, 0);
+    if (ready < 0)
+        raiseErrno("Socket: Select failed", errno);
+    return ready > 0;
+}
+
+void AbstractSocket::setBlocking(bool blocking)
+{
+    const int flags = ::fcntl(m_socketfd, F_GETFL, 0);
+    if (flags < 0)
+        raiseErrno("Socket: Fcntl failed", errno);
+    if (::fcntl(m_socketfd, F_SETFL, blocking ? (flags & ~O_NONBLOCK) : (flags | O_NONBLOCK)) < 0)
+        raiseErrno("Socket: Fcntl failed", errno);
+    m_blocking = blocking;
+}
+
+void AbstractSocket::setReadBufferSize(std::uint32_t size)
+{
+    // A receive into no room at all would look like the peer's close.
+    m_readBufferSize = size > 0 ? size : 1;
+    m_readBuffer.reset();
+    allocReadBuffer();
+}
+
+void AbstractSocket::allocReadBuffer()
+{
+    if (m_readBuffer)
+        return;
+    m_readBuffer.reset(new (std::nothrow) char[m_readBufferSize]);
+    if (!m_readBuffer)
+        raise("Socket: Malloc failed");
+}
+
+QString AbstractSocket::dottedIPFromAddress(const in_addr& address)
+{
+    const std::uint32_t host = ntohl(address.s_addr);
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(host >> 24)
+        .arg((host >> 16) & 0xff)
+        .arg((host >> 8) & 0xff)
+        .arg(host & 0xff);
+}

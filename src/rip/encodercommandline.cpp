@@ -1,0 +1,52 @@
+#include "rip/encodercommandline.h"
+
+#include "output/vesktools.h"
+
+#include <QFileInfo>
+
+namespace {
+QString orEmpty(const QString& text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+QString withoutExtension(const QString& fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? fileName.left(dot) : fileName;
+}
+} // namespace
+
+QStringList EncoderCommandLine::commonArguments(const std::optional<QStringList>& basicWords,
+                                                const QStringList& expertWords)
+{
+    QStringList arguments;
+    for (const QString& word : basicWords ? *basicWords : expertWords) {
+        if (!word.isEmpty())
+            arguments.append(word);
+    }
+    arguments << QStringLiteral("--add-id3v2") << QStringLiteral("--disptime") << QStringLiteral("5");
+    return arguments;
+}
+
+QStringList EncoderCommandLine::id3TagArguments(const QString& inputPath, const QString& outputPath,
+                                                const QString& sessionTitle, const Album& album,
+                                                qsizetype index)
+{
+    const QString inputName = QFileInfo(inputPath).fileName();
+    const QString outputName = QFileInfo(outputPath).fileName();
+    const qint32 number = VeskTools::extractRealTrackNumberFromString(inputName);
+    // An output name that starts with ".aiff" carries no title of its own: name the track after
+    // its input file then.
+    const QString title =
+        outputName.startsWith(QStringLiteral(".aiff")) ? withoutExtension(inputName) : sessionTitle;
+    const QString artist =
+        index >= 0 && index < album.getTracks().size() ? album.getTracks()[index].getArtist() : QString();
+    return {QStringLiteral("--tt"), orEmpty(title),
+            QStringLiteral("--tn"), QString::number(number),
+            QStringLiteral("--ta"), orEmpty(artist),
+            QStringLiteral("--tl"), orEmpty(album.getTitle()),
+            QStringLiteral("--ty"), orEmpty(album.getYear()),
+            QStringLiteral("--tg"), orEmpty(album.getGenre()),
+            QStringLiteral("--tc"), orEmpty(album.getComments())};
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "model/album.h"
+
+#include <QStringList>
+#include <optional>
+
+// The LAME command line of a rip: the words common to every track of a session and the ID3 tag
+// options of one track.
+class EncoderCommandLine {
+public:
+    EncoderCommandLine() = delete;
+
+    // The preset's words (the basic preset's, else the expert line's), then "--add-id3v2",
+    // "--disptime", "5". Empty words (from doubled spaces) are left out: LAME would take an
+    // empty argument for a file name.
+    static QStringList commonArguments(const std::optional<QStringList>& basicWords,
+                                       const QStringList& expertWords);
+
+    // The seven tag options with their values, for the track at session position index:
+    // "--tt" title, "--tn" the number the input file's name starts with (0 when none), "--ta" the
+    // track's artist, "--tl" the album title, "--ty" year, "--tg" genre, "--tc" comments.
+    // Absent values are passed as empty entries.
+    static QStringList id3TagArguments(const QString& inputPath, const QString& outputPath,
+                                       const QString& sessionTitle, const Album& album, qsizetype index);
+};

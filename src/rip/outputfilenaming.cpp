@@ -1,0 +1,101 @@
+#include "rip/outputfilenaming.h"
+
+#include "output/vesktools.h"
+
+#include <QFileInfo>
+
+namespace {
+// The text's leading decimal number as C's atoi reads it; 0 when there is none.
+qint64 leadingInteger(const QString& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    qint64 value = 0;
+    for (; i < text.size() && text[i].isDigit() && text[i].unicode() < 128; ++i) {
+        value = value * 10 + (text[i].unicode() - '0');
+        if (value > (qint64(1) << 40))
+            break; // far beyond any track number; the comparison below fails anyway
+    }
+    return negative ? -value : value;
+}
+
+// "7 Seconds" -> " Seconds": a title that starts with a one- or two-digit number and a space
+// loses the number (CD track files are named that way); longer numbers are part of the title.
+QString withoutLeadingTrackNumber(const QString& trackName)
+{
+    const qint32 n = VeskTools::extractRealTrackNumberFromString(trackName);
+    if (n == 0 || leadingInteger(trackName) != n)
+        return trackName;
+    // n is not 0, so the name holds a space.
+    const qsizetype space = trackName.indexOf(QLatin1Char(' '));
+    return space > 2 ? trackName : trackName.mid(space);
+}
+
+QString joined(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+} // namespace
+
+QString OutputFileNaming::createOutputFilenameWithFormat(const QString& format, const QString& artistName,
+                                                         qint32 trackNumber, const QString& trackName,
+                                                         const QString& albumTitle, bool spacesToUnderscores)
+{
+    const QString style = format.isEmpty() ? defaultStyle() : format;
+    const QString name = withoutLeadingTrackNumber(trackName);
+    QString result;
+    result.reserve(50);
+    for (qsizetype i = 0; i < style.size(); ++i) {
+        if (style[i] != QLatin1Char('%')) {
+            result.append(style[i]);
+            continue;
+        }
+        if (++i >= style.size())
+            break; // a lone "%" at the end has no token: dropped
+        switch (style[i].unicode()) {
+        case 'd':
+            result.append(trackNumber <= 9 ? QStringLiteral("0%1").arg(trackNumber)
+                                           : QString::number(trackNumber));
+            break;
+        case 't':
+            result.append(name);
+            break;
+        case 'a':
+            result.append(artistName);
+            break;
+        case 'l':
+            result.append(albumTitle);
+            break;
+        default:
+            break; // unknown tokens, "%%" included, give nothing
+        }
+    }
+    if (spacesToUnderscores)
+        result = VeskTools::replaceChar(QLatin1Char(' '), QLatin1Char('_'), result);
+    return result;
+}
+
+QString OutputFileNaming::uniqueOutputPath(const QString& folder, const QString& name,
+                                           const QSet<QString>& taken, bool spacesToUnderscores)
+{
+    const QString safe = VeskTools::safePathComponent(name);
+    QString path = joined(folder, safe);
+    if (!taken.contains(path) && !QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+        return path;
+    // Split off the extension; a leading dot belongs to the name, not to an extension.
+    const qsizetype dot = safe.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > 0 ? safe.left(dot) : safe;
+    const QString extension = dot > 0 ? safe.mid(dot) : QString();
+    const QChar separator = spacesToUnderscores ? QLatin1Char('_') : QLatin1Char(' ');
+    for (qint64 counter = 2;; ++counter) {
+        path = joined(folder, stem + separator + QString::number(counter) + extension);
+        if (!taken.contains(path) && !QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+            return path;
+    }
+}

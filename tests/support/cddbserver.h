@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// A CDDB server on a loopback address for tests and demos. It serves a freedb-style tree of
+// entries (see CddbDatabase) and speaks the conversation of freedb's server (see CddbSession),
+// one thread per connection. It can be told to misbehave: answer a command with a given reply,
+// fall silent, hang up, or dribble its replies out in small pieces.
+//
+// Commands are named by the first words of their line, case-insensitively ("cddb hello",
+// "proto", "cddb query", "cddb read", "quit"); "banner" names the greeting. Configure before
+// listen().
+class CddbServer {
+public:
+    explicit CddbServer(QString root);
+    ~CddbServer();
+    CddbServer(const CddbServer&) = delete;
+    CddbServer& operator=(const CddbServer&) = delete;
+
+    void setServerName(const QString& name) { m_serverName = name; }
+    // 201 for a server that takes no submissions, 200 for one that does.
+    void setBannerCode(int code) { m_bannerCode = code; }
+
+    // Sends reply instead of the command's own; a reply without a line end gets CR LF.
+    void answer(const QString& command, const QByteArray& reply);
+    // From this command on nothing more is answered; the connection stays open.
+    void fallSilentAt(const QString& command);
+    // Sends the first afterBytes bytes of the command's reply, then closes the connection.
+    void closeAt(const QString& command, int afterBytes = 0);
+    // Every reply goes out in writes of at most chunkBytes, pauseMilliseconds apart.
+    void splitReplies(int chunkBytes, int pauseMilliseconds);
+
+    // Binds to an IPv4 address and port (0 picks a free one) and starts serving.
+    bool listen(const QString& address = QStringLiteral("127.0.0.1"), quint16 port = 0);
+    QString errorString() const { return m_error; }
+    QString address() const { return m_address; }
+    quint16 port() const { return m_port; }
+    // Closes every connection and stops; the destructor does it too.
+    void stop();
+
+    // Every line clients sent, line end included, in arrival order.
+    QList<QByteArray> receivedLines() const;
+    int connectionCount() const { return m_connections.load(); }
+
+private:
+    enum class Action { Reply, Silent, Close };
+    struct Rule {
+        QString command;
+        Action action;
+        QByteArray reply;
+        int afterBytes = 0;
+    };
+    struct Connection {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+
+    const Rule* ruleFor(const QString& line) const;
+    void acceptLoop();
+    void serve(int fd);
+    // False once the peer is gone or the server stops.
+    bool send(int fd, const QByteArray& bytes);
+    // Waits for fd to become readable; false when the server stops first.
+    bool waitReadable(int fd, int milliseconds = -1) const;
+
+    QString m_root;
+    QString m_serverName = QStringLiteral("localhost");
+    int m_bannerCode = 201;
+    std::vector<Rule> m_rules;
+    int m_chunkBytes = 0;
+    int m_pause = 0;
+
+    QString m_error;
+    QString m_address;
+    quint16 m_port = 0;
+    int m_listenFd = -1;
+    int m_wake[2] = {-1, -1};
+    std::thread m_acceptor;
+    mutable std::mutex m_mutex; // guards m_received and m_clients
+    std::vector<Connection> m_clients;
+    QList<QByteArray> m_received;
+    std::atomic<int> m_connections{0};
+};

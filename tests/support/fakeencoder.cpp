@@ -1,0 +1,29 @@
+#include "fakeencoder.h"
+
+#include "rip/encoderrun.h"
+
+#include <QFile>
+
+bool writeFakeEncoder(const QString& folder)
+{
+    QFile script(folder + QLatin1Char('/') + EncoderRun::encoderResourceName());
+    if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    script.write(R"(#!/bin/sh
+input=""; output=""; take=0
+for arg in "$@"; do
+  if [ "$take" = 1 ]; then output="$arg"; take=0; fi
+  case "$arg" in *.aiff) input="$arg"; take=1;; esac
+done
+case "$input" in
+  *Fail*) echo "Could not read $input" >&2; exit 2;;
+  *Crash*) kill -KILL $$;;
+  *Chunks*) printf 'abcdef'; sleep 0.3; printf '12345'; sleep 0.3;;
+esac
+printf '    1/1    (100%%)|    0:00/    0:00|    0:00/    0:00|   1.0000x|    0:00 \n'
+echo "fake mp3" > "$output"
+exit 0
+)");
+    script.close();
+    return script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}

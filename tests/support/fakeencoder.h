@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// Writes a scripted stand-in for the LAME encoder as the resource of the encoder's name in
+// folder, for the cases the real one cannot produce on demand. It finds the input (the argument
+// ending in .aiff) and the output (the argument after it), then by the input's name:
+//   "...Fail..."  prints an error and exits with status 2 without writing anything;
+//   "...Crash..." kills itself with SIGKILL;
+//   "...Chunks..." first writes "abcdef" and then "12345" as separate chunks;
+//   otherwise     prints one progress line and writes a small output file.
+// Returns false when the script could not be written.
+bool writeFakeEncoder(const QString& folder);

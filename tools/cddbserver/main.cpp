@@ -1,0 +1,114 @@
+// vesk-cddb-server: serves a freedb-style tree of CDDB entries (root/category/discid) on a
+// loopback address until it is interrupted.
+
+#include "cddbserver.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+QByteArray commandAndRest(const QString& spec, QString* command)
+{
+    const qsizetype split = spec.indexOf(QLatin1Char('='));
+    *command = spec.left(split);
+    return split < 0 ? QByteArray() : spec.mid(split + 1).toUtf8();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Blocked before any thread starts, so that only sigwait below sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vesk-cddb-server"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("A small CDDB server for tests and demos."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(QStringLiteral("root"), QStringLiteral("Entry tree: root/category/discid."));
+    const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("IPv4 address (127.0.0.1)."),
+                                     QStringLiteral("address"), QStringLiteral("127.0.0.1"));
+    const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Port, 0 for any (8880)."),
+                                  QStringLiteral("port"), QStringLiteral("8880"));
+    const QCommandLineOption portFile(QStringLiteral("port-file"),
+                                      QStringLiteral("Write the port to this file once listening."),
+                                      QStringLiteral("file"));
+    const QCommandLineOption name(QStringLiteral("name"), QStringLiteral("Server name in replies."),
+                                  QStringLiteral("name"), QStringLiteral("localhost"));
+    const QCommandLineOption banner(QStringLiteral("banner-code"), QStringLiteral("201 (default) or 200."),
+                                    QStringLiteral("code"), QStringLiteral("201"));
+    const QCommandLineOption answer(
+        QStringLiteral("answer"), QStringLiteral("Answer a command with a reply line: 'cddb hello=431 No'."),
+        QStringLiteral("command=reply"));
+    const QCommandLineOption silent(QStringLiteral("silent-at"),
+                                    QStringLiteral("Stop answering from this command on."),
+                                    QStringLiteral("command"));
+    const QCommandLineOption close(QStringLiteral("close-at"),
+                                   QStringLiteral("Hang up at this command after n bytes of its reply."),
+                                   QStringLiteral("command[=n]"));
+    const QCommandLineOption split(QStringLiteral("split"),
+                                   QStringLiteral("Send replies in pieces of n bytes, ms apart."),
+                                   QStringLiteral("n[:ms]"));
+    parser.addOptions({address, port, portFile, name, banner, answer, silent, close, split});
+    parser.process(app);
+
+    const QStringList roots = parser.positionalArguments();
+    if (roots.size() != 1 || !QDir(roots[0]).exists()) {
+        std::fprintf(stderr, "vesk-cddb-server: give one existing entry tree\n");
+        return 2;
+    }
+    CddbServer server(QDir(roots.first()).absolutePath());
+    server.setServerName(parser.value(name));
+    const int bannerCode = parser.value(banner).toInt();
+    if (bannerCode != 200 && bannerCode != 201) {
+        std::fprintf(stderr, "vesk-cddb-server: the banner code is 200 or 201\n");
+        return 2;
+    }
+    server.setBannerCode(bannerCode);
+    for (const QString& spec : parser.values(answer)) {
+        QString command;
+        const QByteArray reply = commandAndRest(spec, &command);
+        server.answer(command, reply);
+    }
+    for (const QString& command : parser.values(silent))
+        server.fallSilentAt(command);
+    for (const QString& spec : parser.values(close)) {
+        QString command;
+        const QByteArray bytes = commandAndRest(spec, &command);
+        server.closeAt(command, bytes.toInt());
+    }
+    if (parser.isSet(split)) {
+        const QStringList parts = parser.value(split).split(QLatin1Char(':'));
+        server.splitReplies(parts[0].toInt(), parts.value(1).toInt());
+    }
+
+    bool portOk = false;
+    const uint portNumber = parser.value(port).toUInt(&portOk);
+    if (!portOk || portNumber > 65535 || !server.listen(parser.value(address), quint16(portNumber))) {
+        std::fprintf(stderr, "vesk-cddb-server: %s\n",
+                     qPrintable(portOk ? server.errorString() : QStringLiteral("bad port")));
+        return 1;
+    }
+    if (parser.isSet(portFile)) {
+        QFile file(parser.value(portFile));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QByteArray::number(server.port()) + '\n');
+    }
+    std::fprintf(stderr, "vesk-cddb-server: serving %s on %s:%u\n", qPrintable(roots[0]),
+                 qPrintable(server.address()), unsigned(server.port()));
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    server.stop();
+    return 0;
+}

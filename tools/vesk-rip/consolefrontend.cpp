@@ -1,0 +1,53 @@
+#include "consolefrontend.h"
+
+#include "app/settings.h"
+#include "rip/lameprocess.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace {
+void printLine(FILE* stream, const QString& line)
+{
+    const QByteArray bytes = line.toLocal8Bit();
+    std::fprintf(stream, "%s\n", bytes.constData());
+    std::fflush(stream);
+}
+} // namespace
+
+ConsoleFrontEnd::ConsoleFrontEnd(Settings& settings, LAMEProcess& session, QObject* parent)
+    : QObject(parent), m_settings(settings), m_session(session)
+{
+    connect(&m_settings, &Settings::textChanged, this,
+            [this](Settings::Text field) { showText(int(field)); });
+    connect(&m_session, &LAMEProcess::sessionEnded, this, [this](const QStringList& failed) {
+        m_ended = true;
+        m_exitCode = failed.isEmpty() ? 0 : 1;
+        // Leave the loop once the session's own handlers have returned.
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                  Qt::QueuedConnection);
+    });
+}
+
+void ConsoleFrontEnd::runAlertWithTitle(const QString& title, const QString& text)
+{
+    printLine(stderr, title + QLatin1Char('\n') + text);
+}
+
+void ConsoleFrontEnd::showText(int field)
+{
+    const auto text = Settings::Text(field);
+    if (text != Settings::Text::Ptl && text != Settings::Text::Ptf)
+        return;
+    const QString line = m_settings.text(text);
+    if (!line.isEmpty())
+        printLine(stdout, line);
+}
+
+bool ConsoleFrontEnd::start()
+{
+    m_session.runEncoder();
+    // A session that did not start (no source, no encoder, nothing to rip) has ended already
+    // without a run; one whose runs all failed at once has ended through sessionEnded.
+    return m_ended || m_session.isRunning();
+}

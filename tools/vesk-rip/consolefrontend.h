@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/alertpresenter.h"
+
+#include <QObject>
+#include <QStringList>
+
+class LAMEProcess;
+class Settings;
+
+// vesk-rip's face: prints the status and time-remaining lines as they change on standard output,
+// alerts on standard error, and ends the event loop with the session's exit code.
+class ConsoleFrontEnd : public QObject, public AlertPresenter {
+    Q_OBJECT
+public:
+    ConsoleFrontEnd(Settings& settings, LAMEProcess& session, QObject* parent = nullptr);
+
+    void runAlertWithTitle(const QString& title, const QString& text) override;
+
+    // Starts the session. Returns false when it did not start (the reason was shown); the event
+    // loop then has nothing to wait for.
+    bool start();
+    // 0 when every track was encoded, 1 otherwise.
+    int exitCode() const { return m_exitCode; }
+
+private:
+    void showText(int field);
+
+    Settings& m_settings;
+    LAMEProcess& m_session;
+    bool m_ended = false;
+    int m_exitCode = 1;
+};

@@ -1,0 +1,40 @@
+// vesk-rip: rips one folder of CD track files from the command line.
+#include "app/settings.h"
+#include "common/resources.h"
+#include "consolefrontend.h"
+#include "rip/lameprocess.h"
+#include "ripoptions.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vesk-rip"));
+
+    RipOptions options;
+    if (!options.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "vesk-rip: %s\nTry vesk-rip --help.\n", qPrintable(options.errorText()));
+        return 2;
+    }
+    if (options.helpRequested()) {
+        std::fputs(qPrintable(options.helpText()), stdout);
+        return 0;
+    }
+    if (!options.resourceDirectory().isEmpty())
+        Resources::setResourceDirectory(options.resourceDirectory());
+
+    Settings settings;
+    if (!options.applyTo(settings)) {
+        std::fprintf(stderr, "vesk-rip: %s\n", qPrintable(options.errorText()));
+        return 2;
+    }
+    LAMEProcess session(settings);
+    ConsoleFrontEnd frontEnd(settings, session);
+    settings.setAlertPresenter(&frontEnd);
+    if (!frontEnd.start())
+        return 1;
+    app.exec();
+    return frontEnd.exitCode();
+}

@@ -1,0 +1,152 @@
+#include "ripoptions.h"
+
+#include "app/settings.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+QString presetList()
+{
+    QStringList titles = Settings::basicPresetTitles();
+    titles.removeAll(Settings::expertTitle());
+    return QStringLiteral("\"") + titles.join(QStringLiteral("\", \"")) + QStringLiteral("\"");
+}
+} // namespace
+
+RipOptions::RipOptions()
+    : m_help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")),
+      m_output({QStringLiteral("o"), QStringLiteral("output")},
+               QStringLiteral("Folder the album folder is made in (default: the current folder)."),
+               QStringLiteral("DIR")),
+      m_track(
+          {QStringLiteral("t"), QStringLiteral("track")},
+          QStringLiteral("Rip only this track file of SOURCE_FOLDER (a file name; repeat for more tracks, "
+                         "in ripping order). Default: every file in the folder."),
+          QStringLiteral("NAME")),
+      m_id3Tags(QStringLiteral("id3-tags"), QStringLiteral("Write ID3 tags (title, number, artist, album, "
+                                                           "year, genre, comment) into the MP3 files.")),
+      m_artistAlbumDirs(QStringLiteral("artist-album-dirs"),
+                        QStringLiteral("Put the files into DIR/Artist/Album instead of DIR/Artist - Album.")),
+      m_spaces(QStringLiteral("spaces-to-underscores"),
+               QStringLiteral("Replace spaces with underscores in the folder and file names made.")),
+      m_releaseFiles(QStringLiteral("release-files"),
+                     QStringLiteral("Write an M3U playlist and an SFV checksum file into the album folder.")),
+      m_sound(QStringLiteral("sound"),
+              QStringLiteral("Play the desktop's \"complete\" sound when the rip ends.")),
+      m_editTrackInfo(QStringLiteral("edit-track-info"),
+                      QStringLiteral("Edit the track information before ripping (vesk-rip has no editor: the "
+                                     "album is ripped as it is).")),
+      m_faster(QStringLiteral("faster"),
+               QStringLiteral("Use the faster variant of the basic preset (not for \"insane\").")),
+      m_zFlag(QStringLiteral("z-flag"), QStringLiteral("Set the stored Z option (no effect on a rip).")),
+      m_nameStyle({QStringLiteral("n"), QStringLiteral("name-style")},
+                  QStringLiteral("File name style: %d track number, %t track name, %a artist, %l album title "
+                                 "(default: \"%d - %t.mp3\")."),
+                  QStringLiteral("STYLE")),
+      m_server(QStringLiteral("server"), QStringLiteral("CDDB server to ask for the album's titles."),
+               QStringLiteral("HOST")),
+      m_preset({QStringLiteral("p"), QStringLiteral("preset")},
+               QStringLiteral("Basic encoder preset: one of %1, or the last word of one (\"standard\"). "
+                              "Default: the first.")
+                   .arg(presetList()),
+               QStringLiteral("TITLE")),
+      m_expert({QStringLiteral("e"), QStringLiteral("expert")},
+               QStringLiteral("Expert encoder options, one line of LAME options separated by spaces "
+                              "(used instead of a basic preset)."),
+               QStringLiteral("LINE")),
+      m_resources(QStringLiteral("resources"),
+                  QStringLiteral("Take the encoder (lame_intel or lame_ppc) from this folder."),
+                  QStringLiteral("DIR"))
+{
+    m_parser.setApplicationDescription(
+        QStringLiteral("Rips a folder of audio CD track files (AIFF or WAV) into MP3 files with LAME.\n"
+                       "Prints the status and the estimated time remaining as they change; messages go to "
+                       "standard error. Exits with 0 only when every track was encoded."));
+    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    m_parser.addOptions({m_help, m_output, m_track, m_id3Tags, m_artistAlbumDirs, m_spaces, m_releaseFiles,
+                         m_sound, m_editTrackInfo, m_faster, m_zFlag, m_nameStyle, m_server, m_preset,
+                         m_expert, m_resources});
+    m_parser.addPositionalArgument(
+        QStringLiteral("SOURCE_FOLDER"),
+        QStringLiteral("The folder holding the track files (an audio CD's folder)."));
+}
+
+bool RipOptions::parse(const QStringList& arguments)
+{
+    m_error.clear();
+    if (!m_parser.parse(arguments)) {
+        m_error = m_parser.errorText();
+        return false;
+    }
+    if (helpRequested())
+        return true;
+    const QStringList positional = m_parser.positionalArguments();
+    if (positional.size() != 1) {
+        m_error = positional.isEmpty() ? QStringLiteral("No SOURCE_FOLDER given.")
+                                       : QStringLiteral("Only one SOURCE_FOLDER may be given.");
+        return false;
+    }
+    if (m_parser.isSet(m_preset) && m_parser.isSet(m_expert)) {
+        m_error = QStringLiteral("--preset and --expert exclude each other.");
+        return false;
+    }
+    m_source = positional.constFirst();
+    if (!QFileInfo(m_source).isDir()) {
+        m_error = QStringLiteral("%1 is not a folder.").arg(m_source);
+        return false;
+    }
+    return true;
+}
+
+bool RipOptions::applyTo(Settings& settings)
+{
+    const auto check = [&](const QCommandLineOption& option, Settings::Option setting) {
+        if (m_parser.isSet(option))
+            settings.setCheckState(setting, Settings::On);
+    };
+    check(m_id3Tags, Settings::Option::AddID3Tags);
+    check(m_artistAlbumDirs, Settings::Option::CreateSeparateArtistAlbumDirs);
+    check(m_spaces, Settings::Option::SpacesToUnderscores);
+    check(m_releaseFiles, Settings::Option::CreateReleaseFiles);
+    check(m_sound, Settings::Option::SoundAlertWhenFinished);
+    check(m_editTrackInfo, Settings::Option::EditTrackInformation);
+    check(m_faster, Settings::Option::MakeAltPresetFaster);
+    check(m_zFlag, Settings::Option::ZFlag);
+    if (m_parser.isSet(m_nameStyle))
+        settings.setText(Settings::Text::NameStyle, m_parser.value(m_nameStyle));
+    if (m_parser.isSet(m_server))
+        settings.setText(Settings::Text::FreedbServer, m_parser.value(m_server));
+
+    const QStringList titles = Settings::basicPresetTitles();
+    if (m_parser.isSet(m_preset)) {
+        const QString wanted = m_parser.value(m_preset);
+        qsizetype row = titles.indexOf(wanted);
+        for (qsizetype i = 0; row < 0 && i < titles.size(); ++i) {
+            if (titles[i] != Settings::expertTitle() &&
+                titles[i].split(QLatin1Char(' ')).constLast() == wanted)
+                row = i;
+        }
+        if (row < 0 || titles[row] == Settings::expertTitle()) {
+            m_error = QStringLiteral("Unknown preset \"%1\"; the presets are %2.").arg(wanted, presetList());
+            return false;
+        }
+        settings.switchBasicConfig(int(row));
+    }
+    if (m_parser.isSet(m_expert)) {
+        settings.switchBasicConfig(int(titles.indexOf(Settings::expertTitle())));
+        settings.setText(Settings::Text::ExpertText, m_parser.value(m_expert));
+    }
+
+    const QString source = QDir::cleanPath(QFileInfo(m_source).absoluteFilePath());
+    settings.setChosenCDName(source);
+    // The folder named is the one to rip: never swap in a mounted CD when it has no tracks.
+    settings.setVolumeRoots({});
+    const QString outputFolder = m_parser.isSet(m_output) ? m_parser.value(m_output) : QDir::currentPath();
+    // The output path ends in one placeholder component, the source folder's name; the album
+    // folder is made beside it.
+    settings.setOutputDirectory(QDir::cleanPath(QFileInfo(outputFolder).absoluteFilePath()) +
+                                QLatin1Char('/') + QFileInfo(source).fileName());
+    settings.setChosenTracks(m_parser.values(m_track));
+    return true;
+}

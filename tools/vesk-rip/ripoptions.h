@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+class Settings;
+
+// vesk-rip's command line: every rip option of the settings, the source folder and the
+// resource folder. Parsing and applying are separate steps so that other sources of options
+// (a preferences file) can be applied in between, the command line winning.
+class RipOptions {
+public:
+    RipOptions();
+
+    // False with errorText() set when the command line is malformed. --help and --version
+    // need no further work: see helpRequested().
+    bool parse(const QStringList& arguments);
+    QString errorText() const { return m_error; }
+    bool helpRequested() const { return m_parser.isSet(m_help); }
+    QString helpText() const { return m_parser.helpText(); }
+
+    // The source folder as given (an empty text when missing).
+    QString sourceFolder() const { return m_source; }
+    // The resource folder to take the encoder from, or an empty text for the installed one.
+    QString resourceDirectory() const { return m_parser.value(m_resources); }
+
+    // Writes the given options into settings; options not given leave settings as they are,
+    // except that the source folder, the output path and the chosen tracks are always set.
+    // False with errorText() set when a value is not valid (an unknown preset).
+    bool applyTo(Settings& settings);
+
+private:
+    QCommandLineParser m_parser;
+    QCommandLineOption m_help;
+    QCommandLineOption m_output;
+    QCommandLineOption m_track;
+    QCommandLineOption m_id3Tags;
+    QCommandLineOption m_artistAlbumDirs;
+    QCommandLineOption m_spaces;
+    QCommandLineOption m_releaseFiles;
+    QCommandLineOption m_sound;
+    QCommandLineOption m_editTrackInfo;
+    QCommandLineOption m_faster;
+    QCommandLineOption m_zFlag;
+    QCommandLineOption m_nameStyle;
+    QCommandLineOption m_server;
+    QCommandLineOption m_preset;
+    QCommandLineOption m_expert;
+    QCommandLineOption m_resources;
+    QString m_source;
+    QString m_error;
+};
