@@ -73,12 +73,12 @@ Settings::Settings(QObject* parent)
 
 QStringList Settings::basicPresetTitles()
 {
-    // From small files to large; "--nohist" keeps the encoder's histogram (terminal escapes) out
-    // of the output the rip reads.
+    // The recommended preset first: a fresh settings model rips with it. "--nohist" keeps the
+    // encoder's histogram (terminal escapes) out of the output the rip reads.
     return {
-        QStringLiteral("--nohist --preset medium"),  QStringLiteral("--nohist --preset standard"),
-        QStringLiteral("--nohist --preset extreme"), QStringLiteral("--nohist --preset insane"),
-        QStringLiteral("--nohist --preset cbr 192"), expertTitle(),
+        QStringLiteral("--nohist --preset standard"), QStringLiteral("--nohist --preset extreme"),
+        QStringLiteral("--nohist --preset insane"),   QStringLiteral("--nohist --preset medium"),
+        QStringLiteral("--nohist --preset cbr 192"),  expertTitle(),
     };
 }
 

@@ -146,11 +146,11 @@ TEST(AppControllerTest, PresetCellsChooseTheEncoderWords)
     Settings settings;
     AppController controller(settings);
     const QStringList titles = Settings::basicPresetTitles();
-    QRadioButton* extreme = child<QRadioButton>(controller, "basicPreset2");
+    QRadioButton* extreme = child<QRadioButton>(controller, "basicPreset1");
     QTest::mouseClick(extreme, Qt::LeftButton);
-    EXPECT_EQ(settings.basicConfigOption(), titles.at(2));
-    EXPECT_EQ(settings.getBasicConfigOption(), Settings::splitIntoWords(titles.at(2)));
-    EXPECT_TRUE(extreme->toolTip().contains(titles.at(2)));
+    EXPECT_EQ(settings.basicConfigOption(), titles.at(1));
+    EXPECT_EQ(settings.getBasicConfigOption(), Settings::splitIntoWords(titles.at(1)));
+    EXPECT_TRUE(extreme->toolTip().contains(titles.at(1)));
 
     QRadioButton* expert = child<QRadioButton>(controller, "basicPreset5");
     EXPECT_EQ(expert->text(), Settings::expertTitle());
@@ -223,7 +223,7 @@ TEST(AppControllerTest, FirstStartShowsTheDefaultsAndQuittingSavesAllKeys)
         EXPECT_EQ(child<QLineEdit>(controller, "nameStyleTextField")->text(), QStringLiteral("%d - %t.mp3"));
         EXPECT_EQ(child<QLineEdit>(controller, "chosenOutputDirectory")->text(),
                   env.home() + QStringLiteral("/Music/Audio CD"));
-        EXPECT_TRUE(child<QRadioButton>(controller, "basicPreset1")->isChecked());
+        EXPECT_TRUE(child<QRadioButton>(controller, "basicPreset0")->isChecked());
         EXPECT_EQ(expertField(controller)->currentText(), QStringLiteral("--nohist -V 2 -q 2"));
         EXPECT_FALSE(QFileInfo::exists(path));
 
