@@ -16,10 +16,28 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A clean home, so the window shows the first-start values.
+# A clean home holding a typical user's preferences, so the picture shows ordinary paths.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
-mkdir -p "$HOME/Music" "$XDG_RUNTIME_DIR"
+mkdir -p "$HOME/Music" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
+cat >"$XDG_CONFIG_HOME/org.vesk.Vesk.plist" <<'PLIST'
+<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0">
+<dict>
+	<key>AudioCDLocation</key><string>/media/alex/Audio CD</string>
+	<key>OutputDirectory</key><string>/home/alex/Music</string>
+	<key>MP3NameStyle</key><string>%d - %t.mp3</string>
+	<key>BasicConfigOption</key><string>--nohist --preset standard</string>
+	<key>ConfigOptionSelected</key><integer>0</integer>
+	<key>ExpertConfigOption</key><string>--nohist -V 2 -q 2, --nohist -V 0</string>
+	<key>ExpertConfigOptionSelected</key><integer>0</integer>
+	<key>AddID3Tags</key><integer>1</integer>
+	<key>CreateReleaseFiles</key><integer>1</integer>
+	<key>SoundAlertWhenFinished</key><integer>1</integer>
+	<key>FreedbServer</key><string>gnudb.gnudb.org</string>
+</dict>
+</plist>
+PLIST
 
 display=":$((90 + RANDOM % 100))"
 Xvfb "$display" -screen 0 1280x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
