@@ -3,7 +3,6 @@
 #include "app/alertpresenter.h"
 #include "common/log.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -18,6 +17,44 @@ QStringList defaultVolumeRoots()
     }
     roots << QStringLiteral("/media");
     return roots;
+}
+
+// Compares runs of digits by their value and everything else character by character.
+bool naturalLess(const QString& a, const QString& b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype endA = i;
+            qsizetype endB = j;
+            while (endA < a.size() && a[endA].isDigit())
+                ++endA;
+            while (endB < b.size() && b[endB].isDigit())
+                ++endB;
+            // Compare the digit runs without their leading zeros: the longer one is larger.
+            QStringView runA = QStringView(a).mid(i, endA - i);
+            QStringView runB = QStringView(b).mid(j, endB - j);
+            while (runA.size() > 1 && runA.front() == QLatin1Char('0'))
+                runA = runA.mid(1);
+            while (runB.size() > 1 && runB.front() == QLatin1Char('0'))
+                runB = runB.mid(1);
+            if (runA.size() != runB.size())
+                return runA.size() < runB.size();
+            if (const int order = runA.compare(runB); order != 0)
+                return order < 0;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    if ((a.size() - i) != (b.size() - j))
+        return (a.size() - i) < (b.size() - j);
+    return a < b;
 }
 
 void removeNonTracks(QStringList& names)
@@ -36,12 +73,12 @@ Settings::Settings(QObject* parent)
 
 QStringList Settings::basicPresetTitles()
 {
+    // The recommended preset first: a fresh settings model rips with it. "--nohist" keeps the
+    // encoder's histogram (terminal escapes) out of the output the rip reads.
     return {
-        QStringLiteral("--nohist --preset standard"),
-        QStringLiteral("--nohist --preset extreme"),
-        QStringLiteral("--nohist --preset insane"),
-        QStringLiteral("--nohist --preset medium"),
-        expertTitle(),
+        QStringLiteral("--nohist --preset standard"), QStringLiteral("--nohist --preset extreme"),
+        QStringLiteral("--nohist --preset insane"),   QStringLiteral("--nohist --preset medium"),
+        QStringLiteral("--nohist --preset cbr 192"),  expertTitle(),
     };
 }
 
@@ -54,17 +91,23 @@ std::optional<QStringList> Settings::getBasicConfigOption() const
 {
     if (m_basicConfigOption == expertTitle())
         return std::nullopt;
-    QStringList words = splitIntoWords(m_basicConfigOption);
-    if (shouldMakeAltPresetFaster() && !m_basicConfigOption.contains(QStringLiteral("insane")) &&
-        !m_basicConfigOption.contains(QStringLiteral("vbr-new"))) {
-        // LAME reads "fast" only between "--preset" and the preset's name; anywhere else it
-        // would take the word for the input file.
-        const qsizetype preset = std::max(words.indexOf(QStringLiteral("--preset")),
-                                          words.indexOf(QStringLiteral("--alt-preset")));
-        if (preset >= 0 && preset + 1 < words.size())
-            words.insert(preset + 1, QStringLiteral("fast"));
-        else
-            words.append(QStringLiteral("fast"));
+    return basicPresetWords(m_basicConfigOption, shouldMakeAltPresetFaster());
+}
+
+QStringList Settings::basicPresetWords(const QString& title, bool faster)
+{
+    QStringList words = splitIntoWords(title);
+    if (!faster || title.contains(QStringLiteral("insane")) || title.contains(QStringLiteral("vbr-new")))
+        return words;
+    // LAME 3.100 reads "fast" only as the first word after "--preset", and only before a named
+    // VBR preset; anywhere else it rejects the whole command line and every track would fail.
+    static const QStringList named{QStringLiteral("medium"), QStringLiteral("standard"),
+                                   QStringLiteral("extreme")};
+    for (qsizetype i = 0; i + 1 < words.size(); ++i) {
+        if (words.at(i) == QStringLiteral("--preset") && named.contains(words.at(i + 1))) {
+            words.insert(i + 1, QStringLiteral("fast"));
+            break;
+        }
     }
     return words;
 }
@@ -162,6 +205,114 @@ void Settings::setExpertVisibleItems(int count)
     Q_EMIT expertListChanged();
 }
 
+void Settings::selectExpertItem(int index)
+{
+    if (index < 0 || index >= m_expertItems.size())
+        return;
+    setExpertSelectedIndex(index);
+    setText(Text::ExpertText, m_expertItems.at(index));
+}
+
+void Settings::addExpertItems(const QStringList& lines)
+{
+    if (lines.isEmpty())
+        return;
+    setExpertItems(m_expertItems + lines);
+    selectExpertItem(0);
+    setExpertVisibleItems(m_expertItems.size() > 4 ? 5 : int(m_expertItems.size()) + 1);
+}
+
+void Settings::expertFieldPoppingUp()
+{
+    if (!m_expertItems.isEmpty() && m_expertItems.last().isEmpty())
+        return;
+    setExpertItems(m_expertItems + QStringList{QString()});
+    adjustExpertVisibleItems();
+}
+
+void Settings::adjustExpertVisibleItems()
+{
+    if (m_expertItems.size() > 4 || m_expertVisibleItems > 4)
+        return;
+    setExpertVisibleItems(m_expertVisibleItems + 1);
+}
+
+void Settings::expertFieldTextChanged(const QString& editorText)
+{
+    const QString line = text(Text::ExpertText);
+    if (line != editorText)
+        return;
+    if (line.isEmpty() && !m_expertItems.isEmpty()) {
+        if (m_expertSelectedIndex >= 0)
+            removeExpertItem(m_expertSelectedIndex);
+        return;
+    }
+    saveCurrentExpertConfigOption();
+}
+
+void Settings::saveCurrentExpertConfigOption()
+{
+    const QString line = text(Text::ExpertText);
+    if (line.isEmpty() || m_expertItems.contains(line))
+        return;
+    QStringList items;
+    int selected = -1;
+    for (qsizetype i = 0; i < m_expertItems.size(); ++i) {
+        if (m_expertItems.at(i).isEmpty())
+            continue;
+        if (i == m_expertSelectedIndex)
+            selected = int(items.size());
+        items.append(m_expertItems.at(i));
+    }
+    items.append(line);
+    m_expertSelectedIndex = -1;
+    setExpertItems(items);
+    setExpertSelectedIndex(selected);
+}
+
+void Settings::removeExpertItem(int index)
+{
+    QStringList items = m_expertItems;
+    items.removeAt(index);
+    const int selected = m_expertSelectedIndex == index  ? -1
+                         : m_expertSelectedIndex > index ? m_expertSelectedIndex - 1
+                                                         : m_expertSelectedIndex;
+    m_expertSelectedIndex = -1;
+    setExpertItems(items);
+    setExpertSelectedIndex(selected);
+}
+
+void Settings::applyChosenSource(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    emptyChosenTracksArray();
+    const QFileInfo first(paths.first());
+    QString folder;
+    QStringList names;
+    if (first.isDir()) {
+        folder = first.absoluteFilePath();
+        names = getTracksAtPath(folder).value_or(QStringList());
+    } else {
+        folder = first.absolutePath();
+        for (const QString& path : paths)
+            names.append(QFileInfo(path).fileName());
+    }
+    if (!names.isEmpty())
+        setChosenTracks(names);
+    setChosenCDName(folder);
+}
+
+void Settings::applyChosenOutputDirectory(const QString& folder)
+{
+    if (folder.isEmpty())
+        return;
+    QString name = QFileInfo(getChosenCDName()).fileName();
+    if (name.isEmpty())
+        name = QStringLiteral("Audio CD");
+    setOutputDirectory(folder + QLatin1Char('/') + name);
+}
+
 void Settings::setChosenTracks(const QStringList& names)
 {
     m_chosenTracks = names;
@@ -201,9 +352,7 @@ std::optional<QStringList> Settings::getTracksAtPath(const QString& path)
     // names, numbers by value, so that "2 Audio Track" comes before "10 Audio Track".
     QStringList names =
         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-    QCollator collator;
-    collator.setNumericMode(true);
-    std::sort(names.begin(), names.end(), collator);
+    std::sort(names.begin(), names.end(), naturalLess);
     return names;
 }
 

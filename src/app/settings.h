@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 class AlertPresenter;
@@ -51,8 +50,11 @@ public:
     QString getptl() const { return text(Text::Ptl); }
     QString getptf() const { return text(Text::Ptf); }
 
-    // The selected basic preset's words ("fast" added when asked), or nothing for "Expert:".
+    // The selected basic preset's words, or nothing for "Expert:". With the faster option on,
+    // "fast" goes where the encoder takes it: directly after "--preset" when a named VBR preset
+    // (medium, standard, extreme) follows. Titles holding "insane" or "vbr-new" never get it.
     std::optional<QStringList> getBasicConfigOption() const;
+    static QStringList basicPresetWords(const QString& title, bool faster);
     // The expert line's words; empty when the line is empty.
     QStringList getExpertConfigOption() const;
     // A line split at every single space: "a  b" gives "a", "", "b".
@@ -79,8 +81,8 @@ public:
     static QStringList basicPresetTitles();
     static QString expertTitle() { return QStringLiteral("Expert:"); }
     int selectedBasicRow() const { return m_selectedBasicRow; }
-    void selectBasicRow(int row);         // the selection only, as loading preferences does
-    void switchBasicConfig(int row);      // the user picked a cell: selection and remembered title
+    void selectBasicRow(int row);    // the selection only, as loading preferences does
+    void switchBasicConfig(int row); // the user picked a cell: selection and remembered title
     QString basicConfigOption() const { return m_basicConfigOption; }
     void setBasicConfigOption(const QString& title) { m_basicConfigOption = title; }
 
@@ -91,6 +93,28 @@ public:
     void setExpertSelectedIndex(int index);
     int expertVisibleItems() const { return m_expertVisibleItems; }
     void setExpertVisibleItems(int count);
+    // Selects a remembered line and shows it as the expert text; an index outside the list is ignored.
+    void selectExpertItem(int index);
+    // Appends lines to the list; when it then holds any, selects the first and sizes the drop-down
+    // (five rows at most, else one more than the lines). Loading preferences does this.
+    void addExpertItems(const QStringList& lines);
+
+    // Upkeep of the remembered lines, driven by the expert combo box's events.
+    // The drop-down is about to open: a blank last item is offered for starting a new line.
+    void expertFieldPoppingUp();
+    // Shows one row more, up to five, while the list holds at most four lines.
+    void adjustExpertVisibleItems();
+    // Some text field ended editing with editorText. For the expert field: an emptied field drops
+    // the selected line, any other text is remembered.
+    void expertFieldTextChanged(const QString& editorText);
+    // Remembers the expert text once (no duplicates, no blank line), replacing the blank item.
+    void saveCurrentExpertConfigOption();
+
+    // The user chose sources: a folder (all its entries become the chosen tracks) or track files
+    // in one folder (their names). Nothing chosen changes nothing.
+    void applyChosenSource(const QStringList& paths);
+    // The user chose an output folder; the source folder's name becomes the placeholder component.
+    void applyChosenOutputDirectory(const QString& folder);
 
     // Source folder and chosen tracks.
     QStringList chosenTracks() const { return m_chosenTracks; }
@@ -132,6 +156,7 @@ private:
     QStringList m_expertItems;
     int m_expertSelectedIndex = -1;
     int m_expertVisibleItems = 1;
+    void removeExpertItem(int index);
     QStringList m_chosenTracks;
     QStringList m_volumeRoots;
     AlertPresenter* m_alerts = nullptr;

@@ -29,7 +29,7 @@ int main(int argc, char** argv)
         Resources::setResourceDirectory(options.resourceDirectory());
 
     Settings settings;
-    if (!options.applyTo(settings)) {
+    if (!options.applyPreferences(settings) || !options.applyTo(settings)) {
         std::fprintf(stderr, "vesk-rip: %s\n", qPrintable(options.errorText()));
         return 2;
     }

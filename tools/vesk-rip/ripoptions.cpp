@@ -1,11 +1,22 @@
 #include "ripoptions.h"
 
+#include "app/preferences.h"
 #include "app/settings.h"
+#include "common/log.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace {
+// The preferences keys --set takes: the source and output folders have options of their own.
+QString settableKeys()
+{
+    QStringList keys = Preferences::keys();
+    keys.removeAll(QStringLiteral("AudioCDLocation"));
+    keys.removeAll(QStringLiteral("OutputDirectory"));
+    return keys.join(QStringLiteral(", "));
+}
+
 QString presetList()
 {
     QStringList titles = Settings::basicPresetTitles();
@@ -57,7 +68,17 @@ RipOptions::RipOptions()
                QStringLiteral("LINE")),
       m_resources(QStringLiteral("resources"),
                   QStringLiteral("Take the encoder (lame_intel or lame_ppc) from this folder."),
-                  QStringLiteral("DIR"))
+                  QStringLiteral("DIR")),
+      m_preferences(QStringLiteral("preferences"),
+                    QStringLiteral("Start from the options of this preferences file (default: your own, %1, "
+                                   "when it exists). The options given here override its values.")
+                        .arg(Preferences::preferencesPath()),
+                    QStringLiteral("FILE")),
+      m_set(QStringLiteral("set"),
+            QStringLiteral("Override one preferences value, for example CreateReleaseFiles=0 (repeatable). "
+                           "Keys: %1.")
+                .arg(settableKeys()),
+            QStringLiteral("KEY=VALUE"))
 {
     m_parser.setApplicationDescription(
         QStringLiteral("Rips a folder of audio CD track files (AIFF or WAV) into MP3 files with LAME.\n"
@@ -66,7 +87,7 @@ RipOptions::RipOptions()
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOptions({m_help, m_output, m_track, m_id3Tags, m_artistAlbumDirs, m_spaces, m_releaseFiles,
                          m_sound, m_editTrackInfo, m_faster, m_zFlag, m_nameStyle, m_server, m_preset,
-                         m_expert, m_resources});
+                         m_expert, m_resources, m_preferences, m_set});
     m_parser.addPositionalArgument(
         QStringLiteral("SOURCE_FOLDER"),
         QStringLiteral("The folder holding the track files (an audio CD's folder)."));
@@ -96,6 +117,24 @@ bool RipOptions::parse(const QStringList& arguments)
         m_error = QStringLiteral("%1 is not a folder.").arg(m_source);
         return false;
     }
+    return true;
+}
+
+bool RipOptions::applyPreferences(Settings& settings)
+{
+    const bool named = m_parser.isSet(m_preferences);
+    const QString path = named ? m_parser.value(m_preferences) : Preferences::preferencesPath();
+    if (!named && !QFileInfo::exists(path))
+        return true;
+    if (!Preferences::applyPreferencesFile(settings, path)) {
+        if (named) {
+            m_error = QStringLiteral("Cannot read the preferences file %1.").arg(path);
+            return false;
+        }
+        veskLog(QStringLiteral("Could not read the preferences file %1; ignoring it").arg(path));
+        return true;
+    }
+    m_preferencesApplied = true;
     return true;
 }
 
@@ -142,11 +181,29 @@ bool RipOptions::applyTo(Settings& settings)
     settings.setChosenCDName(source);
     // The folder named is the one to rip: never swap in a mounted CD when it has no tracks.
     settings.setVolumeRoots({});
-    const QString outputFolder = m_parser.isSet(m_output) ? m_parser.value(m_output) : QDir::currentPath();
+    // Without --output the preferences' output folder is used, else the current folder.
+    QString outputFolder = QDir::currentPath();
+    if (m_parser.isSet(m_output))
+        outputFolder = m_parser.value(m_output);
+    else if (m_preferencesApplied)
+        outputFolder = QFileInfo(settings.getChosenOutputDirectory()).path();
     // The output path ends in one placeholder component, the source folder's name; the album
     // folder is made beside it.
     settings.setOutputDirectory(QDir::cleanPath(QFileInfo(outputFolder).absoluteFilePath()) +
                                 QLatin1Char('/') + QFileInfo(source).fileName());
     settings.setChosenTracks(m_parser.values(m_track));
+
+    for (const QString& assignment : m_parser.values(m_set)) {
+        const qsizetype equals = assignment.indexOf(QLatin1Char('='));
+        const QString key = assignment.left(equals);
+        if (equals < 0 || key == QStringLiteral("AudioCDLocation") ||
+            key == QStringLiteral("OutputDirectory") ||
+            !Preferences::setValue(settings, key, assignment.mid(equals + 1))) {
+            m_error = QStringLiteral("Cannot set \"%1\"; give KEY=VALUE with one of %2 (the source and "
+                                     "output folders have their own options).")
+                          .arg(assignment, settableKeys());
+            return false;
+        }
+    }
     return true;
 }

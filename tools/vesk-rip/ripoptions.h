@@ -25,6 +25,11 @@ public:
     // The resource folder to take the encoder from, or an empty text for the installed one.
     QString resourceDirectory() const { return m_parser.value(m_resources); }
 
+    // Reads the preferences file named by --preferences, else the user's own when there is one,
+    // into settings; the options applied afterwards override single values. False with
+    // errorText() set when a named file cannot be read.
+    bool applyPreferences(Settings& settings);
+
     // Writes the given options into settings; options not given leave settings as they are,
     // except that the source folder, the output path and the chosen tracks are always set.
     // False with errorText() set when a value is not valid (an unknown preset).
@@ -48,6 +53,9 @@ private:
     QCommandLineOption m_preset;
     QCommandLineOption m_expert;
     QCommandLineOption m_resources;
+    QCommandLineOption m_preferences;
+    QCommandLineOption m_set;
     QString m_source;
+    bool m_preferencesApplied = false;
     QString m_error;
 };

@@ -1,0 +1,403 @@
+#include "app/gui/appcontroller.h"
+
+#include "app/gui/mainwindow.h"
+#include "app/preferences.h"
+#include "common/resources.h"
+#include "ui_mainwindow.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QUrl>
+
+namespace {
+Qt::CheckState qtState(int state)
+{
+    if (state == Settings::On)
+        return Qt::Checked;
+    return state == Settings::Mixed ? Qt::PartiallyChecked : Qt::Unchecked;
+}
+
+int settingsState(int qtCheckState)
+{
+    if (qtCheckState == Qt::Checked)
+        return Settings::On;
+    return qtCheckState == Qt::PartiallyChecked ? Settings::Mixed : Settings::Off;
+}
+
+// What a cell shows: the presets in words a person chooses between; the encoder options are in
+// the cell's tool tip. A title without a description shows its options.
+QString cellText(const QString& title)
+{
+    static const std::pair<const char*, const char*> described[] = {
+        {"--nohist --preset medium", QT_TRANSLATE_NOOP("AppController", "Medium (VBR, about 165 kbit/s)")},
+        {"--nohist --preset standard",
+         QT_TRANSLATE_NOOP("AppController", "Standard (VBR, about 190 kbit/s)")},
+        {"--nohist --preset extreme", QT_TRANSLATE_NOOP("AppController", "Extreme (VBR, about 225 kbit/s)")},
+        {"--nohist --preset insane", QT_TRANSLATE_NOOP("AppController", "Insane (CBR 320 kbit/s)")},
+        {"--nohist --preset cbr 192", QT_TRANSLATE_NOOP("AppController", "Constant 192 kbit/s")},
+    };
+    for (const auto& [options, text] : described)
+        if (title == QLatin1String(options))
+            return AppController::tr(text);
+    return title;
+}
+} // namespace
+
+AppController::AppController(Settings& settings, QObject* parent)
+    : QObject(parent), m_settings(settings), m_window(std::make_unique<MainWindow>())
+{
+    m_settings.setAlertPresenter(this);
+    bindTextFields();
+    bindCheckBoxes();
+    bindPresets();
+    bindExpertField();
+    bindCommands();
+    setButtonStates(true, false, false);
+    loadPreferences();
+}
+
+AppController::~AppController()
+{
+    disconnect(&m_settings, nullptr, this, nullptr);
+    m_settings.setAlertPresenter(nullptr);
+}
+
+void AppController::show()
+{
+    m_window->show();
+}
+
+void AppController::bindTextFields()
+{
+    Ui::MainWindow& ui = m_window->ui();
+    const std::pair<Settings::Text, QLineEdit*> fields[] = {
+        {Settings::Text::ChosenCD, ui.chosenCD},
+        {Settings::Text::ChosenOutputDirectory, ui.chosenOutputDirectory},
+        {Settings::Text::NameStyle, ui.nameStyleTextField},
+        {Settings::Text::FreedbServer, ui.freedbServerField},
+    };
+    for (const auto& [field, edit] : fields) {
+        edit->setText(m_settings.text(field));
+        connect(edit, &QLineEdit::textChanged, this,
+                [this, field](const QString& text) { m_settings.setText(field, text); });
+    }
+    ui.ptl->setText(m_settings.getptl());
+    ui.ptf->setText(m_settings.getptf());
+    connect(&m_settings, &Settings::textChanged, this, [this, fields](Settings::Text changed) {
+        Ui::MainWindow& ui = m_window->ui();
+        const QString value = m_settings.text(changed);
+        for (const auto& [field, edit] : fields)
+            if (field == changed && edit->text() != value)
+                edit->setText(value);
+        if (changed == Settings::Text::Ptl)
+            ui.ptl->setText(value);
+        else if (changed == Settings::Text::Ptf)
+            ui.ptf->setText(value);
+        else if (changed == Settings::Text::ExpertText)
+            syncExpertText();
+    });
+    auto applyEnabled = [this] {
+        m_window->ui().expertConfigOption->setEnabled(m_settings.isExpertTextFieldEnabled());
+        m_window->ui().nameStyleTextField->setEnabled(m_settings.isNameStyleTextFieldEnabled());
+    };
+    applyEnabled();
+    connect(&m_settings, &Settings::enabledStatesChanged, this, applyEnabled);
+}
+
+void AppController::bindCheckBoxes()
+{
+    Ui::MainWindow& ui = m_window->ui();
+    const std::pair<Settings::Option, QCheckBox*> boxes[] = {
+        {Settings::Option::SpacesToUnderscores, ui.spacesToUnderscores},
+        {Settings::Option::AddID3Tags, ui.addID3Tags},
+        {Settings::Option::MakeAltPresetFaster, ui.makeAltPresetFaster},
+        {Settings::Option::ZFlag, ui.zFlag},
+        {Settings::Option::SoundAlertWhenFinished, ui.soundAlertWhenFinished},
+        {Settings::Option::EditTrackInformation, ui.editTrackInformation},
+        {Settings::Option::CreateSeparateArtistAlbumDirs, ui.createSeparateArtistAlbumDirs},
+        {Settings::Option::CreateReleaseFiles, ui.createReleaseFiles},
+    };
+    auto show = [this](Settings::Option option, QCheckBox* box) {
+        const Qt::CheckState state = qtState(m_settings.checkState(option));
+        if (state == Qt::PartiallyChecked)
+            box->setTristate(true);
+        if (box->checkState() != state)
+            box->setCheckState(state);
+    };
+    for (const auto& [option, box] : boxes) {
+        show(option, box);
+        connect(box, &QCheckBox::stateChanged, this, [this, option, box](int state) {
+            // Once the user picks on or off, the box goes back to two states.
+            if (state != Qt::PartiallyChecked)
+                box->setTristate(false);
+            m_settings.setCheckState(option, settingsState(state));
+        });
+    }
+    connect(&m_settings, &Settings::checkStateChanged, this, [show, boxes](Settings::Option changed) {
+        for (const auto& [option, box] : boxes)
+            if (option == changed)
+                show(option, box);
+    });
+}
+
+void AppController::bindPresets()
+{
+    Ui::MainWindow& ui = m_window->ui();
+    QRadioButton* const cells[] = {ui.basicPreset0, ui.basicPreset1, ui.basicPreset2,
+                                   ui.basicPreset3, ui.basicPreset4, ui.basicPreset5};
+    const QStringList titles = Settings::basicPresetTitles();
+    m_basicConfigMatrix = new QButtonGroup(this);
+    int row = 0;
+    for (QRadioButton* cell : cells) {
+        if (row < titles.size()) {
+            cell->setText(cellText(titles.at(row)));
+            cell->setToolTip(titles.at(row) == Settings::expertTitle()
+                                 ? tr("Use the options typed beside this cell.")
+                                 : tr("LAME options: %1").arg(titles.at(row)));
+            m_basicConfigMatrix->addButton(cell, row);
+        } else {
+            cell->hide();
+        }
+        ++row;
+    }
+    // The "Expert:" cell sits beside the expert field, whatever row the titles give it.
+    const int expertRow = int(titles.indexOf(Settings::expertTitle()));
+    if (expertRow >= 0 && expertRow < int(std::size(cells)) && expertRow != 5) {
+        cells[5]->setText(cellText(titles.value(expertRow)));
+        m_basicConfigMatrix->setId(cells[5], expertRow);
+        cells[expertRow]->setText(cellText(titles.value(5)));
+        m_basicConfigMatrix->setId(cells[expertRow], 5);
+    }
+    auto showRow = [this] {
+        if (QAbstractButton* cell = m_basicConfigMatrix->button(m_settings.selectedBasicRow()))
+            cell->setChecked(true);
+    };
+    showRow();
+    connect(m_basicConfigMatrix, &QButtonGroup::idClicked, this,
+            [this](int id) { m_settings.switchBasicConfig(id); });
+    connect(&m_settings, &Settings::basicRowChanged, this, showRow);
+}
+
+void AppController::bindExpertField()
+{
+    ExpertComboBox* combo = m_window->ui().expertConfigOption;
+    syncExpertField();
+    connect(combo, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        if (!m_syncingExpert)
+            m_settings.setText(Settings::Text::ExpertText, text);
+    });
+    connect(combo, &QComboBox::activated, this, [this](int index) {
+        if (!m_syncingExpert)
+            m_settings.selectExpertItem(index);
+    });
+    connect(combo, &ExpertComboBox::poppingUp, this, [this] { m_settings.expertFieldPoppingUp(); });
+    connect(combo, &ExpertComboBox::editingFinished, this,
+            [this](const QString& text) { m_settings.expertFieldTextChanged(text); });
+    connect(&m_settings, &Settings::expertListChanged, this, &AppController::syncExpertField);
+}
+
+void AppController::syncExpertField()
+{
+    if (m_syncingExpert)
+        return;
+    m_syncingExpert = true;
+    ExpertComboBox* combo = m_window->ui().expertConfigOption;
+    const QStringList items = m_settings.expertItems();
+    QStringList shown;
+    for (int i = 0; i < combo->count(); ++i)
+        shown.append(combo->itemText(i));
+    if (shown != items) {
+        combo->clear();
+        combo->addItems(items);
+    }
+    if (combo->currentIndex() != m_settings.expertSelectedIndex())
+        combo->setCurrentIndex(m_settings.expertSelectedIndex());
+    combo->setMaxVisibleItems(qMax(1, m_settings.expertVisibleItems()));
+    const QString text = m_settings.text(Settings::Text::ExpertText);
+    if (combo->currentText() != text)
+        combo->setEditText(text);
+    m_syncingExpert = false;
+}
+
+void AppController::syncExpertText()
+{
+    // Only the text: the combo box may be in the middle of changing its selection, which the
+    // settings learn from its activated signal.
+    ExpertComboBox* combo = m_window->ui().expertConfigOption;
+    const QString text = m_settings.text(Settings::Text::ExpertText);
+    if (m_syncingExpert || combo->currentText() == text)
+        return;
+    m_syncingExpert = true;
+    combo->setEditText(text);
+    m_syncingExpert = false;
+}
+
+void AppController::bindCommands()
+{
+    Ui::MainWindow& ui = m_window->ui();
+    connect(ui.selectAudioCDButton, &QPushButton::clicked, this, &AppController::selectAudioCD);
+    connect(ui.actionSelectAudioCD, &QAction::triggered, this, &AppController::selectAudioCD);
+    connect(ui.selectTracksButton, &QPushButton::clicked, this, &AppController::selectTracks);
+    connect(ui.actionSelectTracks, &QAction::triggered, this, &AppController::selectTracks);
+    connect(ui.selectOutputDirectoryButton, &QPushButton::clicked, this,
+            &AppController::selectOutputDirectory);
+    connect(ui.actionSelectOutputDirectory, &QAction::triggered, this, &AppController::selectOutputDirectory);
+    connect(ui.actionShowHelp, &QAction::triggered, this, [this] { showHelp(); });
+    connect(ui.actionQuit, &QAction::triggered, m_window.get(), &QWidget::close);
+    connect(ui.actionStart, &QAction::triggered, ui.startButton, &QAbstractButton::click);
+    connect(ui.actionStop, &QAction::triggered, ui.stopButton, &QAbstractButton::click);
+    connect(ui.actionSkip, &QAction::triggered, ui.skipButton, &QAbstractButton::click);
+    connect(m_window.get(), &MainWindow::closing, this, &AppController::applicationShouldTerminate);
+    if (qApp)
+        connect(qApp, &QCoreApplication::aboutToQuit, this, &AppController::applicationShouldTerminate);
+}
+
+QAbstractButton* AppController::startButton() const
+{
+    return m_window->ui().startButton;
+}
+
+QAbstractButton* AppController::stopButton() const
+{
+    return m_window->ui().stopButton;
+}
+
+QAbstractButton* AppController::skipButton() const
+{
+    return m_window->ui().skipButton;
+}
+
+void AppController::setButtonStates(bool start, bool stop, bool skip)
+{
+    Ui::MainWindow& ui = m_window->ui();
+    ui.startButton->setEnabled(start);
+    ui.actionStart->setEnabled(start);
+    ui.stopButton->setEnabled(stop);
+    ui.actionStop->setEnabled(stop);
+    ui.skipButton->setEnabled(skip);
+    ui.actionSkip->setEnabled(skip);
+}
+
+void AppController::showTrackStarted(int number, int total)
+{
+    QProgressBar* bar = m_window->ui().trackProgress;
+    bar->setRange(0, qMax(1, total));
+    bar->setValue(qBound(0, number - 1, total));
+    bar->setFormat(tr("%1 of %2 tracks done").arg(number - 1).arg(total));
+    bar->setTextVisible(true);
+    m_window->statusBar()->clearMessage();
+}
+
+void AppController::showSessionEnded(const QStringList& failedTracks)
+{
+    QProgressBar* bar = m_window->ui().trackProgress;
+    bar->setRange(0, 1);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    if (failedTracks.isEmpty())
+        m_window->statusBar()->showMessage(tr("The rip has ended."));
+    else
+        m_window->statusBar()->showMessage(
+            tr("The rip has ended; the encoder failed on: %1").arg(failedTracks.join(QStringLiteral(", "))));
+}
+
+void AppController::setRipSessionHooks(std::function<bool()> isRunning, std::function<void()> stop)
+{
+    m_isRipRunning = std::move(isRunning);
+    m_stopRip = std::move(stop);
+}
+
+bool AppController::loadPreferences()
+{
+    return Preferences::loadPreferences(m_settings);
+}
+
+bool AppController::savePreferences()
+{
+    return Preferences::savePreferences(m_settings);
+}
+
+void AppController::applicationShouldTerminate()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    if (m_isRipRunning && m_stopRip && m_isRipRunning())
+        m_stopRip();
+    savePreferences();
+}
+
+QString AppController::sourceDialogStart() const
+{
+    const QString source = m_settings.getChosenCDName();
+    if (!source.isEmpty() && QFileInfo(source).isDir())
+        return source;
+    const QString disc = m_settings.findAudioCD();
+    if (!disc.isEmpty())
+        return disc;
+    for (const QString& root : m_settings.volumeRoots())
+        if (QFileInfo(root).isDir())
+            return root;
+    return QDir::homePath();
+}
+
+void AppController::selectAudioCD()
+{
+    const QString folder = QFileDialog::getExistingDirectory(
+        m_window.get(), tr("Choose a CD or a Folder of Tracks"), sourceDialogStart());
+    if (!folder.isEmpty())
+        m_settings.applyChosenSource({folder});
+}
+
+void AppController::selectTracks()
+{
+    const QStringList files =
+        QFileDialog::getOpenFileNames(m_window.get(), tr("Choose Tracks"), sourceDialogStart(),
+                                      tr("Audio tracks (*.aiff *.aif *.aifc *.wav);;All files (*)"));
+    m_settings.applyChosenSource(files);
+}
+
+void AppController::selectOutputDirectory()
+{
+    QString start = QFileInfo(m_settings.getChosenOutputDirectory()).absolutePath();
+    if (start.isEmpty() || !QFileInfo(start).isDir())
+        start = QDir::homePath() + QStringLiteral("/Music");
+    const QString folder =
+        QFileDialog::getExistingDirectory(m_window.get(), tr("Choose the Output Folder"), start);
+    if (!folder.isEmpty())
+        m_settings.applyChosenOutputDirectory(folder);
+}
+
+bool AppController::showHelp()
+{
+    const QString page = Resources::pathForResource(QStringLiteral("VeskHelp"), QStringLiteral("html"),
+                                                    QStringLiteral("Vesk.help"));
+    if (page.isEmpty())
+        return false;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    return true;
+}
+
+void AppController::runAlertWithTitle(const QString& title, const QString& text)
+{
+    auto* box = new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(), title,
+                                QMessageBox::Ok, m_window.get());
+    box->setTextFormat(Qt::PlainText);
+    box->setInformativeText(text);
+    // The message box shows its informative text as rich text when it looks like markup; an
+    // alert shows what it was given, so that label is switched to plain text too.
+    if (auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
+    else
+        box->setInformativeText(text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}

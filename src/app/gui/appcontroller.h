@@ -1,0 +1,78 @@
+#pragma once
+
+#include "app/alertpresenter.h"
+#include "app/settings.h"
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class MainWindow;
+class QAbstractButton;
+class QButtonGroup;
+
+// The main window's controller: binds every control to the settings both ways (so each accessor
+// reads what the user sees at that moment), applies the preferences when the window is made and
+// saves them when the application ends, chooses source and output, shows alerts and the help.
+class AppController : public QObject, public AlertPresenter {
+    Q_OBJECT
+public:
+    // Loads the preferences file (or the defaults) into the settings and the window.
+    explicit AppController(Settings& settings, QObject* parent = nullptr);
+    ~AppController() override;
+
+    Settings& settings() { return m_settings; }
+    MainWindow& window() { return *m_window; }
+    void show();
+
+    // The Start, Stop and Skip buttons, and what the window shows of a rip's progress.
+    QAbstractButton* startButton() const;
+    QAbstractButton* stopButton() const;
+    QAbstractButton* skipButton() const;
+    void setButtonStates(bool start, bool stop, bool skip);
+    // A track of the rip started: number (from 1) of total.
+    void showTrackStarted(int number, int total);
+    // The rip ended; failedTracks names the tracks the encoder could not make.
+    void showSessionEnded(const QStringList& failedTracks);
+
+    // How the shell reaches the rip session when the application ends.
+    void setRipSessionHooks(std::function<bool()> isRunning, std::function<void()> stop);
+
+    // Preferences file (the path is the user's own unless a test points elsewhere).
+    void setPreferencesPath(const QString& path) { m_preferencesPath = path; }
+    bool loadPreferences();
+    bool savePreferences();
+
+    // The ordered end: a running rip is stopped (release files are still written), then the
+    // preferences are saved. Quitting and closing the window both come here.
+    void applicationShouldTerminate();
+
+    // Commands.
+    void selectAudioCD();
+    void selectTracks();
+    void selectOutputDirectory();
+    // Opens the bundled help page; false when the resources lack it.
+    bool showHelp();
+
+    // AlertPresenter: a window-modal message with one OK button, text shown literally.
+    void runAlertWithTitle(const QString& title, const QString& text) override;
+
+private:
+    void bindTextFields();
+    void bindCheckBoxes();
+    void bindPresets();
+    void bindExpertField();
+    void syncExpertField();
+    void syncExpertText();
+    void bindCommands();
+    QString sourceDialogStart() const;
+
+    Settings& m_settings;
+    std::unique_ptr<MainWindow> m_window;
+    QButtonGroup* m_basicConfigMatrix = nullptr;
+    QString m_preferencesPath;
+    std::function<bool()> m_isRipRunning;
+    std::function<void()> m_stopRip;
+    bool m_syncingExpert = false;
+    bool m_terminated = false;
+};

@@ -1,0 +1,18 @@
+#include "app/gui/mainwindow.h"
+
+#include "ui_mainwindow.h"
+
+#include <QCloseEvent>
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), m_ui(std::make_unique<Ui::MainWindow>())
+{
+    m_ui->setupUi(this);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    Q_EMIT closing();
+    event->accept();
+}

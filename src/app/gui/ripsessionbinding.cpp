@@ -1,0 +1,26 @@
+#include "app/gui/ripsessionbinding.h"
+
+#include "app/gui/appcontroller.h"
+#include "rip/lameprocess.h"
+
+#include <QAbstractButton>
+
+RipSessionBinding::RipSessionBinding(AppController& controller, LAMEProcess& session, QObject* parent)
+    : QObject(parent)
+{
+    connect(controller.startButton(), &QAbstractButton::clicked, &session, &LAMEProcess::runEncoder);
+    connect(controller.stopButton(), &QAbstractButton::clicked, &session, &LAMEProcess::stop);
+    connect(controller.skipButton(), &QAbstractButton::clicked, &session, &LAMEProcess::skipTrack);
+
+    auto showButtons = [&controller, &session] {
+        controller.setButtonStates(session.isStartEnabled(), session.isStopEnabled(),
+                                   session.isSkipEnabled());
+    };
+    showButtons();
+    connect(&session, &LAMEProcess::buttonStatesChanged, this, showButtons);
+    connect(&session, &LAMEProcess::trackStarted, this,
+            [&controller](int number, int total) { controller.showTrackStarted(number, total); });
+    connect(&session, &LAMEProcess::sessionEnded, this,
+            [&controller](const QStringList& failed) { controller.showSessionEnded(failed); });
+    controller.setRipSessionHooks([&session] { return session.isRunning(); }, [&session] { session.stop(); });
+}

@@ -1,0 +1,352 @@
+#include "app/preferences.h"
+
+#include "app/settings.h"
+#include "common/log.h"
+#include "common/resources.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cstdlib>
+#include <memory>
+#include <plist/plist.h>
+
+namespace {
+const QString defaultServer = QStringLiteral("gnudb.gnudb.org");
+const QString placeholder = QStringLiteral("Audio CD");
+
+struct OptionKey {
+    Settings::Option option;
+    const char* key;
+};
+
+// The check boxes in the order the file lists them.
+constexpr OptionKey optionKeys[] = {
+    {Settings::Option::SpacesToUnderscores, "ConvertSpacesToUnderscores"},
+    {Settings::Option::AddID3Tags, "AddID3Tags"},
+    {Settings::Option::MakeAltPresetFaster, "MakeAltPresetFaster"},
+    {Settings::Option::ZFlag, "ZFlag"},
+    {Settings::Option::SoundAlertWhenFinished, "SoundAlertWhenFinished"},
+    {Settings::Option::EditTrackInformation, "EditTrackInformation"},
+    {Settings::Option::CreateSeparateArtistAlbumDirs, "CreateSeparateArtistAlbumDirs"},
+    {Settings::Option::CreateReleaseFiles, "CreateReleaseFiles"},
+};
+
+using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, decltype(&plist_free)>;
+
+QVariant variantFromNode(plist_t node)
+{
+    switch (plist_get_node_type(node)) {
+    case PLIST_STRING: {
+        char* text = nullptr;
+        plist_get_string_val(node, &text);
+        const QString value = QString::fromUtf8(text ? text : "");
+        std::free(text);
+        return value;
+    }
+    case PLIST_UINT: {
+        // libplist keeps integers as 64 bits without sign; negative ones come back through the cast.
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        return qint64(value);
+    }
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        return value;
+    }
+    case PLIST_BOOLEAN: {
+        uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return bool(value);
+    }
+    default:
+        return QVariant();
+    }
+}
+
+plist_t nodeFromVariant(const QVariant& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return plist_new_uint(uint64_t(value.toLongLong()));
+    case QMetaType::Bool:
+        return plist_new_bool(value.toBool());
+    case QMetaType::Double:
+        return plist_new_real(value.toDouble());
+    default:
+        return plist_new_string(value.toString().toUtf8().constData());
+    }
+}
+
+// Integers are read by their value, so a text holding a number counts as that number.
+std::optional<qint64> integerValue(const QVariantMap& dictionary, const QString& key)
+{
+    const auto it = dictionary.constFind(key);
+    if (it == dictionary.constEnd())
+        return std::nullopt;
+    if (it->typeId() == QMetaType::QString) {
+        // Leading white space and trailing garbage are tolerated the way a number reader would.
+        const QString text = it->toString().trimmed();
+        qsizetype end = 0;
+        if (end < text.size() && (text[end] == QLatin1Char('-') || text[end] == QLatin1Char('+')))
+            ++end;
+        while (end < text.size() && text[end].isDigit())
+            ++end;
+        return text.left(end).toLongLong();
+    }
+    return it->toLongLong();
+}
+
+QString textValue(const QVariantMap& dictionary, const QString& key)
+{
+    const auto it = dictionary.constFind(key);
+    return it == dictionary.constEnd() ? QString() : it->toString();
+}
+
+QString lastComponentRemoved(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QString();
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+} // namespace
+
+QString Preferences::preferencesPath()
+{
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || !QDir::isAbsolutePath(config))
+        config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QLatin1Char('/') + applicationIdentifier() + QStringLiteral(".plist");
+}
+
+QString Preferences::defaultsPath()
+{
+    return Resources::pathForResource(QStringLiteral("Default"), QStringLiteral("cfg"));
+}
+
+bool Preferences::loadPreferences(Settings& settings, const QString& path)
+{
+    std::optional<QVariantMap> dictionary;
+    if (QFileInfo::exists(path)) {
+        dictionary = readDictionary(path);
+        if (!dictionary)
+            veskLog(QStringLiteral("Could not read the preferences file %1; using the defaults").arg(path));
+    }
+    if (!dictionary) {
+        const QString defaults = defaultsPath();
+        if (!defaults.isEmpty())
+            dictionary = readDictionary(defaults);
+        if (!dictionary)
+            veskLog(QStringLiteral("Could not read the defaults file %1").arg(defaults));
+    }
+    applyDictionary(settings, dictionary.value_or(QVariantMap()));
+    return dictionary.has_value();
+}
+
+bool Preferences::applyPreferencesFile(Settings& settings, const QString& path)
+{
+    const std::optional<QVariantMap> dictionary = readDictionary(path);
+    if (!dictionary)
+        return false;
+    applyDictionary(settings, *dictionary);
+    return true;
+}
+
+QStringList Preferences::keys()
+{
+    QStringList all{QStringLiteral("AudioCDLocation"),
+                    QStringLiteral("OutputDirectory"),
+                    QStringLiteral("MP3NameStyle"),
+                    QStringLiteral("BasicConfigOption"),
+                    QStringLiteral("ConfigOptionSelected"),
+                    QStringLiteral("ExpertConfigOption"),
+                    QStringLiteral("ExpertConfigOptionSelected")};
+    for (const OptionKey& entry : optionKeys)
+        all.append(QLatin1String(entry.key));
+    all.append(QStringLiteral("FreedbServer"));
+    return all;
+}
+
+bool Preferences::setValue(Settings& settings, const QString& key, const QString& value)
+{
+    for (const OptionKey& entry : optionKeys) {
+        if (key != QLatin1String(entry.key))
+            continue;
+        const QString word = value.trimmed().toLower();
+        static const QStringList on{QStringLiteral("1"), QStringLiteral("on"), QStringLiteral("yes"),
+                                    QStringLiteral("true")};
+        static const QStringList off{QStringLiteral("0"), QStringLiteral("off"), QStringLiteral("no"),
+                                     QStringLiteral("false")};
+        if (!on.contains(word) && !off.contains(word))
+            return false;
+        settings.setCheckState(entry.option, on.contains(word) ? Settings::On : Settings::Off);
+        return true;
+    }
+    bool isNumber = false;
+    const int number = value.trimmed().toInt(&isNumber);
+    if (key == QStringLiteral("AudioCDLocation")) {
+        settings.setChosenCDName(value);
+    } else if (key == QStringLiteral("OutputDirectory")) {
+        settings.setOutputDirectory((value.isEmpty() ? QDir::homePath() + QStringLiteral("/Music") : value) +
+                                    QLatin1Char('/') + placeholder);
+    } else if (key == QStringLiteral("MP3NameStyle")) {
+        settings.setText(Settings::Text::NameStyle, value);
+    } else if (key == QStringLiteral("FreedbServer")) {
+        settings.setText(Settings::Text::FreedbServer, value.isEmpty() ? defaultServer : value);
+    } else if (key == QStringLiteral("BasicConfigOption")) {
+        settings.setBasicConfigOption(value);
+        const qsizetype row = Settings::basicPresetTitles().indexOf(value);
+        if (row >= 0)
+            settings.selectBasicRow(int(row));
+    } else if (key == QStringLiteral("ConfigOptionSelected")) {
+        if (!isNumber || number < 0 || number >= Settings::basicPresetTitles().size())
+            return false;
+        settings.switchBasicConfig(number);
+    } else if (key == QStringLiteral("ExpertConfigOption")) {
+        settings.setText(Settings::Text::ExpertText, value);
+    } else if (key == QStringLiteral("ExpertConfigOptionSelected")) {
+        if (!isNumber || number < 0 || number >= settings.expertItems().size())
+            return false;
+        settings.selectExpertItem(number);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void Preferences::applyDictionary(Settings& settings, const QVariantMap& dictionary)
+{
+    const QStringList titles = Settings::basicPresetTitles();
+    const QString basic = textValue(dictionary, QStringLiteral("BasicConfigOption"));
+    if (dictionary.contains(QStringLiteral("BasicConfigOption"))) {
+        settings.setBasicConfigOption(basic);
+        for (int row = 0; row < titles.size(); ++row)
+            if (titles.at(row) == basic)
+                settings.selectBasicRow(row);
+    } else {
+        // The rip needs some preset; the selected row's title is the natural one.
+        settings.setBasicConfigOption(titles.value(settings.selectedBasicRow()));
+    }
+    if (const auto row = integerValue(dictionary, QStringLiteral("ConfigOptionSelected")))
+        settings.selectBasicRow(int(qBound<qint64>(-1, *row, titles.size())));
+
+    settings.setChosenCDName(textValue(dictionary, QStringLiteral("AudioCDLocation")));
+    settings.setText(Settings::Text::NameStyle, textValue(dictionary, QStringLiteral("MP3NameStyle")));
+
+    const QString output = textValue(dictionary, QStringLiteral("OutputDirectory"));
+    if (output.isEmpty())
+        settings.setOutputDirectory(QDir::homePath() + QStringLiteral("/Music/") + placeholder);
+    else
+        settings.setOutputDirectory(output + QLatin1Char('/') + placeholder);
+
+    // Loading only ever turns a check box on.
+    auto turnOn = [&](const OptionKey& entry) {
+        if (integerValue(dictionary, QLatin1String(entry.key)) == 1)
+            settings.setCheckState(entry.option, Settings::On);
+    };
+    turnOn(optionKeys[0]);
+
+    const QString expert = textValue(dictionary, QStringLiteral("ExpertConfigOption"));
+    if (!expert.isEmpty())
+        settings.addExpertItems(expert.split(QStringLiteral(", ")));
+    if (const auto index = integerValue(dictionary, QStringLiteral("ExpertConfigOptionSelected")))
+        if (*index >= 0 && *index < settings.expertItems().size())
+            settings.selectExpertItem(int(*index));
+
+    for (size_t i = 1; i < std::size(optionKeys); ++i)
+        turnOn(optionKeys[i]);
+
+    const QString server = textValue(dictionary, QStringLiteral("FreedbServer"));
+    settings.setText(Settings::Text::FreedbServer, server.isEmpty() ? defaultServer : server);
+}
+
+QVariantMap Preferences::dictionaryFromSettings(Settings& settings)
+{
+    QVariantMap dictionary;
+    dictionary.insert(QStringLiteral("AudioCDLocation"), settings.getChosenCDName());
+    dictionary.insert(QStringLiteral("OutputDirectory"),
+                      lastComponentRemoved(settings.getChosenOutputDirectory()));
+    dictionary.insert(QStringLiteral("MP3NameStyle"), settings.getMP3NameStyle());
+    const int row = settings.selectedBasicRow();
+    dictionary.insert(QStringLiteral("BasicConfigOption"), Settings::basicPresetTitles().value(row));
+    dictionary.insert(QStringLiteral("ConfigOptionSelected"), row);
+    settings.saveCurrentExpertConfigOption();
+    dictionary.insert(QStringLiteral("ExpertConfigOption"),
+                      settings.expertItems().join(QStringLiteral(", ")));
+    dictionary.insert(QStringLiteral("ExpertConfigOptionSelected"), settings.expertSelectedIndex());
+    for (const OptionKey& entry : optionKeys)
+        dictionary.insert(QLatin1String(entry.key),
+                          settings.isOn(entry.option) ? Settings::On : Settings::Off);
+    dictionary.insert(QStringLiteral("FreedbServer"), settings.getChosenFreedbServer());
+    return dictionary;
+}
+
+bool Preferences::savePreferences(Settings& settings, const QString& path)
+{
+    return writeDictionary(dictionaryFromSettings(settings), path);
+}
+
+std::optional<QVariantMap> Preferences::readDictionary(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray data = file.readAll();
+    if (data.isEmpty() || data.size() > 16 * 1024 * 1024)
+        return std::nullopt;
+    plist_t raw = nullptr;
+    plist_from_memory(data.constData(), uint32_t(data.size()), &raw);
+    PlistPtr root(raw, &plist_free);
+    if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
+        return std::nullopt;
+
+    QVariantMap dictionary;
+    plist_dict_iter iter = nullptr;
+    plist_dict_new_iter(root.get(), &iter);
+    for (;;) {
+        char* key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(root.get(), iter, &key, &value);
+        if (!key)
+            break;
+        const QVariant converted = variantFromNode(value);
+        if (converted.isValid())
+            dictionary.insert(QString::fromUtf8(key), converted);
+        std::free(key);
+    }
+    std::free(iter);
+    return dictionary;
+}
+
+bool Preferences::writeDictionary(const QVariantMap& dictionary, const QString& path)
+{
+    PlistPtr root(plist_new_dict(), &plist_free);
+    for (auto it = dictionary.constBegin(); it != dictionary.constEnd(); ++it)
+        plist_dict_set_item(root.get(), it.key().toUtf8().constData(), nodeFromVariant(it.value()));
+    char* xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(root.get(), &xml, &length);
+    if (!xml) {
+        veskLog(QStringLiteral("Could not encode the preferences for %1").arg(path));
+        return false;
+    }
+    const QByteArray data(xml, qsizetype(length));
+    plist_to_xml_free(xml);
+
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    // Unbuffered, so that a short write (a full disk, a size limit) shows in write()'s answer:
+    // a failed flush inside commit() is not always reported.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(data) != data.size() ||
+        !file.commit()) {
+        veskLog(QStringLiteral("Could not write the preferences file %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    return true;
+}

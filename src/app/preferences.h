@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+#include <optional>
+
+class Settings;
+
+// The preferences file: the Settings' sixteen values as an XML property list in the user's
+// configuration folder, read once when the window opens and written once when the application
+// ends. Without a file (or with one that cannot be read) the shipped defaults file is used.
+class Preferences {
+public:
+    // The reverse-domain name the file is called after.
+    static QString applicationIdentifier() { return QStringLiteral("org.vesk.Vesk"); }
+    // $XDG_CONFIG_HOME (by default ~/.config) + "/org.vesk.Vesk.plist".
+    static QString preferencesPath();
+    // The shipped defaults file, or a null string when the resources lack it.
+    static QString defaultsPath();
+
+    // Applies the file at path, or the defaults file when there is none or it cannot be read
+    // (a log line says so). Returns false only when neither could be read.
+    static bool loadPreferences(Settings& settings, const QString& path = preferencesPath());
+    // Writes the settings to path through a temporary file renamed over the old one, so a failed
+    // write leaves the previous file whole. Returns whether the file was written; logs failures.
+    static bool savePreferences(Settings& settings, const QString& path = preferencesPath());
+
+    // For front ends that name a file: applies exactly that file, without falling back to the
+    // defaults. False (and nothing changed) when it cannot be read as a property list dictionary.
+    static bool applyPreferencesFile(Settings& settings, const QString& path);
+    // Overrides one value by its key, as a command-line option does: check boxes take 1/0 (also
+    // on/off, yes/no, true/false) and may be turned off; "OutputDirectory" is the output folder;
+    // "ConfigOptionSelected" chooses that preset; "ExpertConfigOption" is the expert line itself.
+    // False for an unknown key or a value the key cannot take; then nothing changes.
+    static bool setValue(Settings& settings, const QString& key, const QString& value);
+    static QStringList keys();
+
+    // The dictionary the settings are saved as, and the loading steps applied to a dictionary.
+    static QVariantMap dictionaryFromSettings(Settings& settings);
+    static void applyDictionary(Settings& settings, const QVariantMap& dictionary);
+
+    // A property list file's root dictionary (XML or binary): nothing when the file cannot be read
+    // or its root is no dictionary. Texts, integers, reals and booleans become QVariants.
+    static std::optional<QVariantMap> readDictionary(const QString& path);
+    static bool writeDictionary(const QVariantMap& dictionary, const QString& path);
+};
