@@ -6,27 +6,12 @@
 #include "app/gui/ripsessionbinding.h"
 #include "app/gui/unixsignalquitter.h"
 #include "app/settings.h"
-#include "lookup/disclookup.h"
+#include "editor/gui/trackinfo.h"
+#include "lookup/freedbaccess.h"
+#include "lookup/gui/freedbalbummatchescontroller.h"
 #include "rip/lameprocess.h"
 
 #include <QApplication>
-
-namespace {
-// HOOK (lookup): returns the CDDB lookup for each rip. Until the lookup is connected the factory
-// is empty and every rip uses the default album built from the file names.
-DiscLookupFactory makeDiscLookupFactory()
-{
-    return {};
-}
-
-// HOOK (editor): connect the track information editor and the match chooser to the session here,
-// for example session.setTrackEditor(&trackInfo) and session.setAlbumChooser(&matchesController).
-void connectEditorAndChooser(LAMEProcess& session, AppController& controller)
-{
-    Q_UNUSED(session);
-    Q_UNUSED(controller);
-}
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -41,8 +26,12 @@ int main(int argc, char** argv)
     DesktopSoundPlayer sound;
     LAMEProcess session(settings);
     session.setSoundPlayer(&sound);
-    session.setDiscLookupFactory(makeDiscLookupFactory());
-    connectEditorAndChooser(session, controller);
+    session.setDiscLookupFactory(FreedbAccess::factory());
+    // The editor asks the encoder for its genre list as soon as it exists.
+    TrackInfo trackInfo(&controller.window());
+    session.setTrackEditor(&trackInfo);
+    FreedbAlbumMatchesController matchesController(&controller.window());
+    session.setAlbumChooser(&matchesController);
     RipSessionBinding binding(controller, session);
 
     // A logout or a terminal's Ctrl+C ends the application the same way as closing the window.

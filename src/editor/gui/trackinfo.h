@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/gui/trackwindowcontroller.h"
 #include "editor/trackeditor.h"
 #include "model/album.h"
 
@@ -13,7 +14,7 @@
 
 class EncoderRun;
 class QAbstractButton;
-class TrackWindowController;
+
 
 // The track information editor: shows an album in the track window, lets the user correct it and
 // builds a fresh album from what the window shows. It is also the track table's model, one row
