@@ -28,7 +28,8 @@ QString presetList()
 RipOptions::RipOptions()
     : m_help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")),
       m_output({QStringLiteral("o"), QStringLiteral("output")},
-               QStringLiteral("Folder the album folder is made in (default: the current folder)."),
+               QStringLiteral("Folder the album folder is made in (default: the output folder of the "
+                              "preferences, else the current folder)."),
                QStringLiteral("DIR")),
       m_track(
           {QStringLiteral("t"), QStringLiteral("track")},

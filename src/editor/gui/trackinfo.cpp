@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QAbstractItemDelegate>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -48,6 +49,11 @@ TrackInfo::TrackInfo(QWidget* mainWindow, QObject* parent)
 {
     TrackWindowController* window = m_trackWindowController;
     window->tableView()->setModel(this);
+    // Narrow number column; titles and artists share the rest of the width.
+    QHeaderView* header = window->tableView()->horizontalHeader();
+    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(1, QHeaderView::Stretch);
+    header->setSectionResizeMode(2, QHeaderView::Stretch);
     connect(window->okButton(), &QPushButton::clicked, this,
             [this, window] { buttonResponse(window->okButton()); });
     connect(window->cancelButton(), &QPushButton::clicked, this,
