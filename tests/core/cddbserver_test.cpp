@@ -1,6 +1,6 @@
 #include "common/veskexception.h"
 #include "net/socket.h"
-#include "support/cddbserver.h"
+#include "cddbserver.h"
 
 #include <QDir>
 #include <QFile>

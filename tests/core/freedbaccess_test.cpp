@@ -2,7 +2,7 @@
 #include "lookup/freedbaccess.h"
 #include "lookup/lookuphost.h"
 #include "net/socket.h"
-#include "support/cddbserver.h"
+#include "cddbserver.h"
 #include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 

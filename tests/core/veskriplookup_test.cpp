@@ -1,7 +1,7 @@
 // vesk-rip with --server: the titles come from a CDDB server on loopback (port 8880 on an
 // address of its own), several matches without a terminal take the first.
 #include "lookup/disctoc.h"
-#include "support/cddbserver.h"
+#include "cddbserver.h"
 #include "support/testenvironment.h"
 
 #include <QCoreApplication>
