@@ -28,6 +28,18 @@ Qt::DropAction chosenAction(Qt::DropActions possible)
         return Qt::CopyAction;
     return Qt::IgnoreAction;
 }
+
+// Only drags offering file names are taken.
+void acceptFileDrag(QDropEvent* event)
+{
+    const Qt::DropAction action = chosenAction(event->possibleActions());
+    if (droppedPaths(event->mimeData()).isEmpty() || action == Qt::IgnoreAction) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(action);
+    event->accept();
+}
 } // namespace
 
 dragDestView::dragDestView(QWidget* parent) : QWidget(parent)
@@ -37,24 +49,12 @@ dragDestView::dragDestView(QWidget* parent) : QWidget(parent)
 
 void dragDestView::dragEnterEvent(QDragEnterEvent* event)
 {
-    const Qt::DropAction action = chosenAction(event->possibleActions());
-    if (droppedPaths(event->mimeData()).isEmpty() || action == Qt::IgnoreAction) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(action);
-    event->accept();
+    acceptFileDrag(event);
 }
 
 void dragDestView::dragMoveEvent(QDragMoveEvent* event)
 {
-    const Qt::DropAction action = chosenAction(event->possibleActions());
-    if (droppedPaths(event->mimeData()).isEmpty() || action == Qt::IgnoreAction) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(action);
-    event->accept();
+    acceptFileDrag(event);
 }
 
 void dragDestView::dropEvent(QDropEvent* event)
