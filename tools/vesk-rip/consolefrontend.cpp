@@ -39,7 +39,11 @@ void ConsoleFrontEnd::showText(int field)
     const auto text = Settings::Text(field);
     if (text != Settings::Text::Ptl && text != Settings::Text::Ptf)
         return;
-    const QString line = m_settings.text(text);
+    // The encoder's own line ends and carriage returns stay in the window's line; a terminal
+    // shows the line without them.
+    QString line = m_settings.text(text);
+    while (!line.isEmpty() && line.back().isSpace())
+        line.chop(1);
     if (!line.isEmpty())
         printLine(stdout, line);
 }
