@@ -115,10 +115,6 @@ TEST(DiscTOC, SessionsMissingKeysAndUnreadableTables)
 
 TEST(DiscTOC, IdentifierArithmetic)
 {
-    EXPECT_EQ(cddb_sum(0), 0);
-    EXPECT_EQ(cddb_sum(-75), 0);
-    EXPECT_EQ(cddb_sum(1999), 28);
-    EXPECT_EQ(cddb_sum(2147483647), 46);
     // 149 frames are 1 second (truncated); 0 frames add nothing.
     EXPECT_EQ(DiscTOC::fromOffsets({149, 0}, 75 * 100).cddbDiscId(), 0x01006202u);
     // Digit sums totalling 255 wrap to 0 in the top byte, 256 to 1: 9999 s has digit sum 36.

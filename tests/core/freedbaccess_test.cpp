@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -39,27 +40,22 @@ const QList<qint64> kVanHalenOffsets{150,   16256, 23927,  35697,  52776, 69641,
                                      85409, 98949, 115528, 130650, 145517};
 const DiscTOC kExample = disc({150, 18000, 36000}, 720);
 const DiscTOC kVanHalen = disc(kVanHalenOffsets, 2120);
-// Thirty tracks with long titles, each continued over four lines: well over 4096 bytes.
-const DiscTOC kLong = [] {
-    QList<qint64> offsets;
-    for (int i = 0; i < 30; ++i)
-        offsets << 150 + i * 15000;
-    return disc(offsets, (150 + 30 * 15000) / 75);
-}();
-
+// Three titles of 2000 characters, each continued over many lines: the entry is well over 4096 bytes.
 QString longTitle(int n)
 {
-    return QStringLiteral("Track %1 ").arg(n) + QString(60, QLatin1Char('a' + n % 26)) +
-           QString(120, QLatin1Char('b')) + QStringLiteral(" end");
+    return QStringLiteral("Track %1 ").arg(n) + QString(2000, QLatin1Char('a' + n));
 }
 
 class Lookup : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        write(QStringLiteral("rock"), kExample.cddbDiscId(),
-              "DTITLE=Some Artist / Some Album\nDYEAR=1999\nTTITLE0=First Song\nTTITLE1=Second: Song\n"
-              "TTITLE2=A long title that\nTTITLE2= goes on\n");
+        QString body = QStringLiteral("DTITLE=Some Artist / Some Album\nDYEAR=1999\n");
+        for (int n = 0; n < 3; ++n) {
+            for (int at = 0; at < longTitle(n).size(); at += 60)
+                body += QStringLiteral("TTITLE%1=%2\n").arg(n).arg(longTitle(n).mid(at, 60));
+        }
+        write(QStringLiteral("rock"), kExample.cddbDiscId(), body.toUtf8());
         QFile real(QStringLiteral(VESK_SHARED_TESTDATA_DIR "/cddb-entries/rock-8608460b"));
         ASSERT_TRUE(real.open(QIODevice::ReadOnly));
         const QByteArray vanHalen = real.readAll();
@@ -67,12 +63,6 @@ protected:
         write(QStringLiteral("misc"), 0x8608460b,
               QByteArray(vanHalen).replace("DTITLE=Van Halen / Van Halen",
                                            "DTITLE=Van Halen / Van Halen (misc)"));
-        QString body = QStringLiteral("DTITLE=Long Artist / Long Album\n");
-        for (int n = 0; n < 30; ++n) {
-            for (int at = 0; at < longTitle(n).size(); at += 60)
-                body += QStringLiteral("TTITLE%1=%2\n").arg(n).arg(longTitle(n).mid(at, 60));
-        }
-        write(QStringLiteral("folk"), kLong.cddbDiscId(), body.toUtf8());
     }
     void write(const QString& category, quint32 id, const QByteArray& bytes)
     {
@@ -119,42 +109,31 @@ protected:
 };
 } // namespace
 
-TEST_F(Lookup, OneMatchGivesTheAlbumAndAPoliteConversation)
+TEST_F(Lookup, OneMatchGivesTheWholeAlbumHoweverTheRepliesAreSplit)
 {
-    CddbServer s(m_root.path());
-    const auto album = lookUp(s, kExample)->getAlbumInfo();
-    ASSERT_TRUE(album.has_value());
-    ASSERT_EQ(album->getTracks().size(), 3);
-    EXPECT_EQ(album->getTracks()[2].getTitle(), QStringLiteral("A long title that goes on"));
-
-    const QStringList lines = sent(s, 5);
-    ASSERT_EQ(lines.size(), 5);
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("cddb hello ")));
-    EXPECT_TRUE(lines[0].endsWith(QStringLiteral(" vesk v0.6.7\n")));
-    EXPECT_EQ(lines[0].count(u' '), 5);
-    EXPECT_EQ(lines.mid(1),
-              QStringList({QStringLiteral("proto 5\n"),
-                           QStringLiteral("cddb query 1402ce03 3 150 18000 36000 720\n"),
-                           QStringLiteral("cddb read rock 1402ce03\n"), QStringLiteral("quit\n")}));
-    EXPECT_TRUE(m_host.offered.isEmpty());
-    EXPECT_TRUE(m_host.alerts.isEmpty());
-    EXPECT_TRUE(m_log.lines().isEmpty());
-}
-
-TEST_F(Lookup, LongEntriesArriveWholeHoweverTheyAreSplit)
-{
-    for (const int chunk : {0, 1, 7, 1000}) {
+    for (const int chunk : {0, 1, 1000}) {
         SCOPED_TRACE(chunk);
         CddbServer s(m_root.path());
         if (chunk > 0)
             s.splitReplies(chunk, chunk == 1 ? 0 : 1);
-        const auto album = lookUp(s, kLong)->getAlbumInfo();
+        const auto album = lookUp(s, kExample)->getAlbumInfo();
         ASSERT_TRUE(album.has_value());
-        ASSERT_EQ(album->getTracks().size(), 30);
-        for (int n = 0; n < 30; ++n)
+        EXPECT_EQ(album->getTitle(), QStringLiteral("Some Album"));
+        ASSERT_EQ(album->getTracks().size(), 3);
+        for (int n = 0; n < 3; ++n)
             EXPECT_EQ(album->getTracks()[n].getTitle(), longTitle(n));
+        const QStringList lines = sent(s, 5);
+        ASSERT_EQ(lines.size(), 5);
+        static const QRegularExpression hello(QStringLiteral("^cddb hello [^ ]+ [^ ]+ vesk v0\\.6\\.7\n$"));
+        EXPECT_TRUE(hello.match(lines[0]).hasMatch()) << lines[0].toStdString();
+        EXPECT_EQ(lines.mid(1),
+                  QStringList({QStringLiteral("proto 5\n"),
+                               QStringLiteral("cddb query 1402ce03 3 150 18000 36000 720\n"),
+                               QStringLiteral("cddb read rock 1402ce03\n"), QStringLiteral("quit\n")}));
     }
+    EXPECT_TRUE(m_host.offered.isEmpty());
     EXPECT_TRUE(m_host.alerts.isEmpty());
+    EXPECT_TRUE(m_log.lines().isEmpty());
 }
 
 TEST_F(Lookup, SeveralMatchesAreOfferedAndTheChosenOneIsRead)

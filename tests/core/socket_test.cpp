@@ -147,20 +147,3 @@ TEST(Socket, ConnectFailuresAndTimeOutsCarryTheSystemReason)
     }
     EXPECT_EQ(connect.second, QStringLiteral("Socket: Connect failed: Connection timed out"));
 }
-
-TEST(Socket, NonBlockingReadsDoNotWait)
-{
-    auto server = listener();
-    auto client = Socket::socket();
-    client->connectToHostName(QStringLiteral("127.0.0.1"), localPort(*server));
-    auto accepted = server->acceptConnectionAndKeepListening();
-    EXPECT_TRUE(server->isListening());
-    client->setBlocking(false);
-    QByteArray buffer;
-    EXPECT_FALSE(client->isReadable());
-    EXPECT_EQ(client->readData(&buffer), 0);
-    EXPECT_TRUE(client->isConnected());
-    accepted->writeString(QStringLiteral("201 ready\r\n"));
-    waitReadable(*client);
-    EXPECT_EQ(client->readData(&buffer), 11);
-}
