@@ -97,23 +97,18 @@ QByteArray readReply(Socket& socket)
     return bytes;
 }
 
-void copyEntry(const QString& from, const QDir& root, const QString& category, const QString& discid)
-{
-    root.mkpath(category);
-    QFile::copy(from, root.filePath(category + QLatin1Char('/') + discid));
-}
-
 // The shared entries as a freedb tree, with the discs the reference server held besides them.
 std::unique_ptr<QTemporaryDir> referenceTree()
 {
     auto tree = std::make_unique<QTemporaryDir>();
     const QDir root(tree->path());
-    for (const QString& name : QDir(entries).entryList({QStringLiteral("*-*")}, QDir::Files)) {
-        const QStringList parts = name.split(QLatin1Char('-'));
-        copyEntry(entries + name, root, parts[0], parts[1]);
-    }
-    copyEntry(entries + QStringLiteral("rock-8608460b"), root, QStringLiteral("misc"),
-              QStringLiteral("8608460b"));
+    const auto copy = [&root](const QString& name, const QString& category, const QString& discid) {
+        root.mkpath(category);
+        QFile::copy(entries + name, root.filePath(category + u'/' + discid));
+    };
+    for (const QString& name : QDir(entries).entryList({QStringLiteral("*-*")}, QDir::Files))
+        copy(name, name.section(u'-', 0, 0), name.section(u'-', 1));
+    copy(QStringLiteral("rock-8608460b"), QStringLiteral("misc"), QStringLiteral("8608460b"));
     // The reference also held one disc that is not among the shared entries; its read reply is it.
     for (const Exchange& exchange : readTranscript(QStringLiteral("sessA.txt"))) {
         if (!exchange.command.startsWith("cddb read classical 6f0c6509"))
@@ -170,11 +165,11 @@ TEST(CddbServer, RepliesLikeTheReferenceServerByteForByte)
     EXPECT_EQ(compared, 56);
 }
 
-// The lookup's tests rely on these replies really coming in pieces, and on a hang-up at once.
-TEST(CddbServer, SplitRepliesArriveInPiecesAndHangUpAtOnce)
+// The lookup's tests rely on these replies really coming in pieces.
+TEST(CddbServer, SplitRepliesArriveInPieces)
 {
-    const auto tree = referenceTree();
-    CddbServer server(tree->path());
+    QTemporaryDir empty;
+    CddbServer server(empty.path());
     server.splitReplies(1, 2);
     ASSERT_TRUE(server.listen(QStringLiteral("127.0.8.3"), 0));
     auto client = connectTo(server);
@@ -184,10 +179,4 @@ TEST(CddbServer, SplitRepliesArriveInPiecesAndHangUpAtOnce)
         ++reads;
     EXPECT_TRUE(banner.startsWith("201 localhost CDDBP server ")) << banner.toStdString();
     EXPECT_GT(reads, 1);
-
-    CddbServer hangUp(tree->path());
-    hangUp.closeAt(QStringLiteral("banner"));
-    ASSERT_TRUE(hangUp.listen(QStringLiteral("127.0.8.3"), 0));
-    QByteArray none;
-    EXPECT_EQ(connectTo(hangUp)->readData(&none), 0);
 }
