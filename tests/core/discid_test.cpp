@@ -1,90 +1,22 @@
-// The disc identifier checked against two independent sources: libcddb's own computation and
-// the identifiers a real freedb server and the published entries carry.
+// The disc identifier checked against two independent sources: the identifiers a real freedb
+// server gave for the shared discs and more, and libcddb's own computation.
 #include "lookup/disctoc.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <cddb/cddb.h>
 #include <gtest/gtest.h>
 
 namespace {
-struct Disc {
-    QString name;
-    QList<qint64> offsets;
-    qint64 seconds = 0;
-    QStringList expectedIds; // lower-case hexadecimal
-};
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    return file.readAll();
-}
-
-// "discid <n> <offsets...> <seconds>" lines and the server's "Disc ID is <id>" answers.
-QList<Disc> serverDiscs()
-{
-    QList<Disc> discs;
-    const QString text = QString::fromLatin1(
-        readAll(QStringLiteral(VESK_SHARED_TESTDATA_DIR "/cddb-server-transcripts/discids.txt")));
-    static const QRegularExpression pair(
-        QStringLiteral(R"(C: b'discid ([0-9 ]+)\\r\\n'\s*S: b'200 Disc ID is ([0-9a-f]{8}))"));
-    for (auto it = pair.globalMatch(text); it.hasNext();) {
-        const auto m = it.next();
-        const QStringList numbers = m.captured(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        Disc disc;
-        disc.name = QStringLiteral("discid ") + m.captured(1);
-        for (int i = 1; i < numbers.size() - 1; ++i)
-            disc.offsets << numbers[i].toLongLong();
-        disc.seconds = numbers.last().toLongLong();
-        disc.expectedIds << m.captured(2);
-        discs << disc;
-    }
-    return discs;
-}
-
-// Every published entry: offsets from its comment block, the length, and its DISCID line.
-QList<Disc> entryDiscs()
-{
-    QList<Disc> discs;
-    const QDir folder(QStringLiteral(VESK_SHARED_TESTDATA_DIR "/cddb-entries"));
-    for (const QString& name : folder.entryList({QStringLiteral("*-*")}, QDir::Files)) {
-        const QString text = QString::fromLatin1(readAll(folder.filePath(name)));
-        Disc disc;
-        disc.name = name;
-        bool inOffsets = false;
-        for (const QString& line : text.split(QLatin1Char('\n'))) {
-            static const QRegularExpression offset(QStringLiteral(R"(^#\s*(\d+)\s*$)"));
-            static const QRegularExpression length(QStringLiteral(R"(^# Disc length:\s*(\d+))"));
-            if (line.startsWith(QStringLiteral("# Track frame offsets"))) {
-                inOffsets = true;
-            } else if (const auto m = offset.match(line); inOffsets && m.hasMatch()) {
-                disc.offsets << m.captured(1).toLongLong();
-            } else if (const auto l = length.match(line); l.hasMatch()) {
-                disc.seconds = l.captured(1).toLongLong();
-                inOffsets = false;
-            } else if (line.startsWith(QStringLiteral("DISCID="))) {
-                disc.expectedIds = line.mid(7).trimmed().split(QLatin1Char(','));
-            } else if (line != QStringLiteral("#")) {
-                inOffsets = false;
-            }
-        }
-        discs << disc;
-    }
-    return discs;
-}
-
-quint32 libcddbId(const Disc& disc)
+quint32 libcddbId(const QList<qint64>& offsets, qint64 seconds)
 {
     cddb_disc_t* cd = cddb_disc_new();
-    for (const qint64 offset : disc.offsets) {
+    for (const qint64 offset : offsets) {
         cddb_track_t* track = cddb_track_new();
         cddb_track_set_frame_offset(track, static_cast<int>(offset));
         cddb_disc_add_track(cd, track);
     }
-    cddb_disc_set_length(cd, static_cast<unsigned>(disc.seconds));
+    cddb_disc_set_length(cd, static_cast<unsigned>(seconds));
     cddb_disc_calc_discid(cd);
     const quint32 id = cddb_disc_get_discid(cd);
     cddb_disc_destroy(cd);
@@ -92,29 +24,39 @@ quint32 libcddbId(const Disc& disc)
 }
 } // namespace
 
-TEST(DiscId, AgreesWithTheServerTheEntriesAndLibcddb)
+TEST(DiscId, AgreesWithTheServerAndLibcddb)
 {
-    const QList<Disc> fromServer = serverDiscs();
-    const QList<Disc> fromEntries = entryDiscs();
-    ASSERT_GE(fromServer.size(), 8);
-    ASSERT_EQ(fromEntries.size(), 10);
+    QFile file(QStringLiteral(VESK_SHARED_TESTDATA_DIR "/cddb-server-transcripts/discids.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString transcript = QString::fromLatin1(file.readAll());
+    // "discid <n> <offsets...> <seconds>" and the server's "Disc ID is <id>".
+    static const QRegularExpression pair(
+        QStringLiteral(R"(C: b'discid ([0-9 ]+)\\r\\n'\s*S: b'200 Disc ID is ([0-9a-f]{8}))"));
     int checked = 0;
-    for (const Disc& disc : fromServer + fromEntries) {
-        SCOPED_TRACE(disc.name.toStdString());
-        ASSERT_FALSE(disc.offsets.isEmpty());
+    int skipped = 0;
+    for (auto it = pair.globalMatch(transcript); it.hasNext();) {
+        const auto m = it.next();
+        SCOPED_TRACE(m.captured(1).toStdString());
+        const QStringList numbers = m.captured(1).split(u' ', Qt::SkipEmptyParts);
+        QList<qint64> offsets;
+        for (int i = 1; i < numbers.size() - 1; ++i)
+            offsets << numbers[i].toLongLong();
+        const qint64 seconds = numbers.last().toLongLong();
         // The server subtracts the first track's start from the length where the identifier
         // takes a fixed two seconds; they differ only for offsets without the lead-in, which a
         // real table of contents never has (the transcript's deliberately wrong example).
-        if (disc.offsets.first() / 75 != 2)
+        if (offsets.first() / 75 != 2) {
+            ++skipped;
             continue;
+        }
         // The table of contents holds the lead-out in frames; the length is whole seconds of it.
-        const DiscTOC toc = DiscTOC::fromOffsets(disc.offsets, static_cast<quint32>(disc.seconds * 75 + 74));
-        const quint32 id = toc.cddbDiscId();
-        const QString hex = QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0'));
-        EXPECT_TRUE(disc.expectedIds.contains(hex)) << hex.toStdString();
+        const quint32 id =
+            DiscTOC::fromOffsets(offsets, static_cast<quint32>(seconds * 75 + 74)).cddbDiscId();
+        EXPECT_EQ(QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0')), m.captured(2));
         // libcddb subtracts the first track's start as well.
-        EXPECT_EQ(id, libcddbId(disc));
+        EXPECT_EQ(id, libcddbId(offsets, seconds));
         ++checked;
     }
-    EXPECT_EQ(checked, fromServer.size() - 1 + fromEntries.size());
+    EXPECT_EQ(skipped, 1);
+    EXPECT_GE(checked, 18);
 }

@@ -1,7 +1,7 @@
 // vesk-rip with --server: the titles come from a CDDB server on loopback (port 8880 on an
 // address of its own), several matches without a terminal take the first.
-#include "lookup/disctoc.h"
 #include "cddbserver.h"
+#include "lookup/disctoc.h"
 #include "support/testenvironment.h"
 
 #include <QCoreApplication>
@@ -35,21 +35,18 @@ TEST(VeskRipLookup, TitlesComeFromTheServerAndTheFirstOfSeveralMatchesIsTaken)
                   "<dict><key>Start Block</key><integer>150</integer></dict>"
                   "<dict><key>Start Block</key><integer>225</integer></dict>"
                   "</array></dict></array></dict></plist>"));
-    const QString id =
-        QStringLiteral("%1").arg(DiscTOC::fromOffsets({150, 225}, 300).cddbDiscId(), 8, 16, QLatin1Char('0'));
+    const QByteArray id =
+        QStringLiteral("%1")
+            .arg(DiscTOC::fromOffsets({150, 225}, 300).cddbDiscId(), 8, 16, QLatin1Char('0'))
+            .toLatin1();
     const QByteArray entry =
-        "# xmcd\n#\n# Track frame offsets:\n#\t150\n#\t225\n#\n# Disc length: 4 seconds\n#\n"
-        "DISCID=" +
-        id.toLatin1() +
-        "\nDTITLE=Loop Band / Loop Album\nTTITLE0=Hello: World\n"
-        "TTITLE1=Goodbye\n";
+        "DISCID=" + id + "\nDTITLE=Loop Band / Loop Album\nTTITLE0=Hello: World\nTTITLE1=Goodbye\n";
     ASSERT_TRUE(writeFile(work.filePath(QStringLiteral("cddb/misc/") + id), entry));
 
     // An address of our own so that port 8880 is free whatever else runs.
     CddbServer server(work.filePath(QStringLiteral("cddb")));
-    const QString address = QStringLiteral("127.0.%1.%2")
-                                .arg((QCoreApplication::applicationPid() >> 8) % 250 + 3)
-                                .arg(QCoreApplication::applicationPid() % 250 + 3);
+    const qint64 pid = QCoreApplication::applicationPid();
+    const QString address = QStringLiteral("127.0.%1.%2").arg((pid >> 8) % 250 + 3).arg(pid % 250 + 3);
     ASSERT_TRUE(server.listen(address, 8880)) << server.errorString().toStdString();
 
     const auto rip = [&](const QString& out) {
