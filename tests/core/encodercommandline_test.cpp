@@ -9,15 +9,29 @@ QString s(const char* text)
     return QString::fromUtf8(text);
 }
 
-QStringList words(std::initializer_list<const char*> list)
+// "a|b c|" gives the words "a", "b c" and "".
+QStringList words(const char* list)
 {
-    QStringList result;
-    for (const char* w : list)
-        result.append(s(w));
-    return result;
+    return s(list).split(u'|');
+}
+} // namespace
+
+TEST(EncoderCommandLine, PresetWordsThenTheFixedOptions)
+{
+    EXPECT_EQ(EncoderCommandLine::commonArguments(words("--preset|standard"), words("-V|0")),
+              words("--preset|standard|--add-id3v2|--disptime|5"));
+    EXPECT_EQ(EncoderCommandLine::commonArguments(std::nullopt, words("-V|0")),
+              words("-V|0|--add-id3v2|--disptime|5"));
+    EXPECT_EQ(EncoderCommandLine::commonArguments(std::nullopt, {}), words("--add-id3v2|--disptime|5"));
+    // Doubled and trailing spaces in a typed line must not become empty file-name arguments.
+    EXPECT_EQ(EncoderCommandLine::commonArguments(std::nullopt, Settings::splitIntoWords(s("-V  2 "))),
+              words("-V|2|--add-id3v2|--disptime|5"));
+    // A fresh settings model rips with the first basic preset, not with an empty word.
+    EXPECT_EQ(Settings().getBasicConfigOption(),
+              Settings::splitIntoWords(Settings::basicPresetTitles().constFirst()));
 }
 
-Album twoTrackAlbum()
+TEST(EncoderCommandLine, TagOptionsComeInOrderWithEmptyValuesForMissingFields)
 {
     Album album;
     album.setArtist(s("Band"));
@@ -25,52 +39,15 @@ Album twoTrackAlbum()
     album.setYear(s("1999"));
     album.addTrack(Track::trackWithArtist(s("First Artist"), s("One"), 3));
     album.addTrack(Track::trackWithArtist(s("Second Artist"), s("Two Words"), 4));
-    return album;
-}
-} // namespace
-
-TEST(EncoderCommandLine, PresetWordsThenTheFixedOptions)
-{
-    EXPECT_EQ(EncoderCommandLine::commonArguments(words({"--preset", "standard"}), words({"-V", "0"})),
-              words({"--preset", "standard", "--add-id3v2", "--disptime", "5"}));
-    EXPECT_EQ(EncoderCommandLine::commonArguments(std::nullopt, words({"-V", "0"})),
-              words({"-V", "0", "--add-id3v2", "--disptime", "5"}));
-    EXPECT_EQ(EncoderCommandLine::commonArguments(std::nullopt, {}),
-              words({"--add-id3v2", "--disptime", "5"}));
-    // Doubled and trailing spaces in a typed line must not become empty file-name arguments.
-    EXPECT_EQ(EncoderCommandLine::commonArguments(std::nullopt, Settings::splitIntoWords(s("-V  2 "))),
-              words({"-V", "2", "--add-id3v2", "--disptime", "5"}));
-}
-
-TEST(EncoderCommandLine, TagOptionsComeInOrderWithEmptyValuesForMissingFields)
-{
-    const Album album = twoTrackAlbum();
     EXPECT_EQ(EncoderCommandLine::id3TagArguments(s("/cd/4 Audio Track.aiff"), s("/out/02 - Two Words.mp3"),
                                                   s("Two Words"), album, 1),
-              words({"--tt", "Two Words", "--tn", "4", "--ta", "Second Artist", "--tl", "Record", "--ty",
-                     "1999", "--tg", "", "--tc", ""}));
+              words("--tt|Two Words|--tn|4|--ta|Second Artist|--tl|Record|--ty|1999|--tg||--tc|"));
     const QStringList intro = EncoderCommandLine::id3TagArguments(
         s("/cd/Intro.aiff"), s("/out/01 - Intro.mp3"), s("Intro"), Album(), 0);
-    EXPECT_EQ(intro, words({"--tt", "Intro", "--tn", "0", "--ta", "", "--tl", "", "--ty", "", "--tg", "",
-                            "--tc", ""}));
+    EXPECT_EQ(intro, words("--tt|Intro|--tn|0|--ta||--tl||--ty||--tg||--tc|"));
     EXPECT_FALSE(intro[5].isNull());
     // An output name starting with ".aiff" takes the title from the input file.
     EXPECT_EQ(
         EncoderCommandLine::id3TagArguments(s("/cd/5 Song.aiff"), s("/out/.aiff05"), s("X"), album, 0)[1],
         s("5 Song"));
-}
-
-TEST(Settings, FasterPresetStaysAcceptableToTheEncoder)
-{
-    Settings settings;
-    // A fresh settings model rips with the first basic preset, not with an empty word.
-    EXPECT_EQ(settings.getBasicConfigOption(),
-              Settings::splitIntoWords(Settings::basicPresetTitles().constFirst()));
-    settings.setBasicConfigOption(s("--nohist --preset standard"));
-    settings.setCheckState(Settings::Option::MakeAltPresetFaster, Settings::On);
-    EXPECT_EQ(settings.getBasicConfigOption(), words({"--nohist", "--preset", "fast", "standard"}));
-    settings.setBasicConfigOption(s("a b"));
-    EXPECT_EQ(settings.getBasicConfigOption(), words({"a", "b"})); // no "--preset": no place for "fast"
-    settings.setBasicConfigOption(s("--preset insane"));
-    EXPECT_EQ(settings.getBasicConfigOption(), words({"--preset", "insane"}));
 }

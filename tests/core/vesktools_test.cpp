@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -12,88 +11,58 @@ QString s(const char* text)
 {
     return QString::fromUtf8(text);
 }
-
-void touch(const QString& path)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-}
 } // namespace
 
-TEST(VeskTools, TextHelpersChangeOnlyWhatTheyShould)
+TEST(VeskTools, TextHelpersAndTrackNumbers)
 {
     EXPECT_EQ(VeskTools::stripBadPathChars(s("Rock/Pop: Live")), s("Rock-Pop- Live"));
     EXPECT_EQ(VeskTools::stripBadPathChars(s("a\\b?*\"'")), s("a\\b?*\"'"));
-    EXPECT_EQ(VeskTools::replaceChar(QLatin1Char(' '), QLatin1Char('_'), s("a b  c")), s("a_b__c"));
-}
-
-TEST(VeskTools, TrackNumberIsTheNumberBeforeTheFirstSpace)
-{
-    EXPECT_EQ(VeskTools::extractRealTrackNumberFromString(s("1 Intro.aiff")), 1);
-    EXPECT_EQ(VeskTools::extractRealTrackNumberFromString(s("12 Intro.aiff")), 12);
-    EXPECT_EQ(VeskTools::extractRealTrackNumberFromString(s("07 - Title.mp3")), 7);
-    EXPECT_EQ(VeskTools::extractRealTrackNumberFromString(s("Track 3.aiff")), 0);
-    EXPECT_EQ(VeskTools::extractRealTrackNumberFromString(s("5.aiff")), 0);
-    EXPECT_EQ(VeskTools::extractRealTrackNumberFromString(s(" 3 x")), 0);
-    EXPECT_EQ(VeskTools::extractRealTrackNumberFromString(s("-4 x")), -4);
-    EXPECT_EQ(VeskTools::extractRealTrackNumberFromString(s("99999999999 x")), 0);
+    EXPECT_EQ(VeskTools::replaceChar(u' ', u'_', s("a b  c")), s("a_b__c"));
+    // The number before the first space, or 0.
+    const std::pair<const char*, int> cases[] = {
+        {"1 Intro.aiff", 1}, {"12 Intro.aiff", 12}, {"07 - Title.mp3", 7}, {"Track 3.aiff", 0},
+        {"5.aiff", 0},       {" 3 x", 0},           {"-4 x", -4},          {"99999999999 x", 0}};
+    for (const auto& [name, number] : cases)
+        EXPECT_EQ(VeskTools::extractRealTrackNumberFromString(s(name)), number) << name;
 }
 
 TEST(VeskTools, MountedMeansListableAndNotEmpty)
 {
     QTemporaryDir dir;
     EXPECT_FALSE(VeskTools::audioCDIsMounted(dir.path()));
-    touch(dir.path() + s("/.hidden"));
+    ASSERT_TRUE(QFile(dir.filePath(s(".hidden"))).open(QIODevice::WriteOnly));
     EXPECT_TRUE(VeskTools::audioCDIsMounted(dir.path()));
-    EXPECT_FALSE(VeskTools::audioCDIsMounted(dir.path() + s("/.hidden")));
-    EXPECT_FALSE(VeskTools::audioCDIsMounted(dir.path() + s("/missing")));
+    EXPECT_FALSE(VeskTools::audioCDIsMounted(dir.filePath(s(".hidden"))));
+    EXPECT_FALSE(VeskTools::audioCDIsMounted(dir.filePath(s("missing"))));
 }
 
-TEST(VeskTools, UniqueFoldersNeverReuseATakenName)
+// Folders are made beside the output path's last component, never reusing a taken name; names
+// that would be empty, ".", ".." or hold a "/" must not lead out of that folder.
+TEST(VeskTools, UniqueFoldersStayInsideAndNeverReuseATakenName)
 {
     QTemporaryDir dir;
     const QString out = dir.path() + s("/new/deeper/Audio CD");
-    const QString base = dir.path() + s("/new/deeper");
-    EXPECT_EQ(VeskTools::createUniqueFolderAtPath(out, s("Artist - Album"), false),
-              base + s("/Artist - Album"));
-    EXPECT_EQ(VeskTools::createUniqueFolderAtPath(out, s("Artist - Album"), false),
-              base + s("/Artist - Album 1"));
-    touch(base + s("/Artist - Album 2"));
-    EXPECT_EQ(VeskTools::createUniqueFolderAtPath(out, s("Artist - Album"), false),
-              base + s("/Artist - Album 3"));
-    EXPECT_EQ(VeskTools::createUniqueFolderAtPath(out, s("Artist - Album"), true),
-              base + s("/Artist_-_Album"));
-    EXPECT_EQ(VeskTools::createUniqueFolderAtPath(out, s("Artist - Album"), true),
-              base + s("/Artist_-_Album_1"));
-
+    const QString base = dir.path() + s("/new/deeper/");
+    const auto folder = [&](const char* name, bool spaces = false) {
+        return VeskTools::createUniqueFolderAtPath(out, name ? s(name) : QString(), spaces);
+    };
+    EXPECT_EQ(folder("Artist - Album"), base + s("Artist - Album"));
+    EXPECT_EQ(folder("Artist - Album"), base + s("Artist - Album 1"));
+    ASSERT_TRUE(QFile(base + s("Artist - Album 2")).open(QIODevice::WriteOnly));
+    EXPECT_EQ(folder("Artist - Album"), base + s("Artist - Album 3"));
+    EXPECT_EQ(folder("Artist - Album", true), base + s("Artist_-_Album"));
+    EXPECT_EQ(folder("Artist - Album", true), base + s("Artist_-_Album_1"));
+    EXPECT_EQ(folder("."), base + s("_"));
+    EXPECT_EQ(folder("AC/DC - Live"), base + s("AC-DC - Live"));
     LogCapture log;
-    EXPECT_TRUE(VeskTools::createUniqueFolderAtPath(out, QString(), false).isNull());
+    EXPECT_TRUE(folder(nullptr).isNull());
     EXPECT_TRUE(log.contains(s("Name cannot be null!")));
 
     EXPECT_EQ(VeskTools::createUniqueNestedFolderAtPath(out, s("Artist"), s("Album"), false),
-              base + s("/Artist/Album"));
+              base + s("Artist/Album"));
     EXPECT_EQ(VeskTools::createUniqueNestedFolderAtPath(out, s("Artist"), s("Album"), false),
-              base + s("/Artist/Album 1"));
-}
-
-// Names that would be empty, "." or ".." must not name the base folder, its parent or a folder
-// outside; a "/" must not reach into another folder.
-TEST(VeskTools, FolderNamesStayInsideTheOutputFolder)
-{
-    EXPECT_EQ(VeskTools::safePathComponent(s("")), s("Untitled"));
-    EXPECT_EQ(VeskTools::safePathComponent(s(".")), s("_"));
-    EXPECT_EQ(VeskTools::safePathComponent(s("..")), s("__"));
-    EXPECT_EQ(VeskTools::safePathComponent(s("../../etc")), s("..-..-etc"));
-    EXPECT_EQ(VeskTools::safePathComponent(s("...")), s("..."));
-
-    QTemporaryDir dir;
-    const QString out = dir.path() + s("/music/Audio CD");
-    const QString base = dir.path() + s("/music");
-    const QString nested = VeskTools::createUniqueNestedFolderAtPath(out, s(".."), s(".."), false);
-    EXPECT_EQ(nested, base + s("/__/__"));
-    const QString empty = VeskTools::createUniqueNestedFolderAtPath(out, QString(), QString(), false);
-    EXPECT_EQ(empty, base + s("/Untitled/Untitled"));
-    EXPECT_EQ(VeskTools::createUniqueFolderAtPath(out, s("."), false), base + s("/_"));
-    EXPECT_EQ(VeskTools::createUniqueFolderAtPath(out, s("AC/DC - Live"), false), base + s("/AC-DC - Live"));
-    EXPECT_EQ(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 4);
+              base + s("Artist/Album 1"));
+    EXPECT_EQ(VeskTools::createUniqueNestedFolderAtPath(out, s(".."), s(".."), false), base + s("__/__"));
+    EXPECT_EQ(VeskTools::createUniqueNestedFolderAtPath(out, {}, {}, false), base + s("Untitled/Untitled"));
+    EXPECT_EQ(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 11);
 }
