@@ -41,13 +41,10 @@ protected:
         m_settings.setCheckState(Settings::Option::AddID3Tags, Settings::On);
         m_settings.setCheckState(Settings::Option::EditTrackInformation, Settings::On);
         m_session.setTrackEditor(&m_editor);
-        if (!m_editor.isGenreListDone()) {
-            QSignalSpy done(&m_editor, &TrackInfo::genreListDone);
-            ASSERT_TRUE(done.wait(60000));
-        }
+        QSignalSpy done(&m_editor, &TrackInfo::genreListDone);
+        ASSERT_TRUE(m_editor.isGenreListDone() || done.wait(60000));
     }
-    // Starts a rip; whileShown runs inside the editor, which it must close. True when the session
-    // reached its end (or never started).
+    // Starts a rip; whileShown runs inside the editor. True when the session ended (or never started).
     bool rip(const std::function<void()>& whileShown)
     {
         QSignalSpy ended(&m_session, &LAMEProcess::sessionEnded);
@@ -88,9 +85,7 @@ TEST_F(RipWithEditorTest, AnEditedTitleReachesTheFileNameAndTheTag)
 
     const QString folder = m_out + u"/The Band - First-Album"_qs;
     ASSERT_EQ(entries(folder), QStringList{u"01 - Edited- Song.mp3"_qs});
-    const QByteArray path = QFile::encodeName(folder + u"/01 - Edited- Song.mp3"_qs);
-    TagLib::MPEG::File file(path.constData());
-    ASSERT_TRUE(file.isValid());
+    TagLib::MPEG::File file(QFile::encodeName(folder + u"/01 - Edited- Song.mp3"_qs).constData());
     TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
     ASSERT_NE(tag, nullptr);
     EXPECT_EQ(tag->title().to8Bit(true), "Edited- Song");
@@ -102,7 +97,6 @@ TEST_F(RipWithEditorTest, AnEditedTitleReachesTheFileNameAndTheTag)
 TEST_F(RipWithEditorTest, CancellingTheEditorEndsTheRipWithNothingMade)
 {
     ASSERT_TRUE(rip([&] { m_editor.trackWindowController()->cancelButton()->click(); }));
-    EXPECT_FALSE(m_session.isRunning());
     EXPECT_TRUE(m_session.isStartEnabled());
     EXPECT_TRUE(entries(m_out).isEmpty());
 }
