@@ -12,16 +12,16 @@ using L = QStringList;
 TEST(ExpertListTest, OtherFieldsAndEmptySelectionsLeaveTheListAndRowsStopAtFive)
 {
     Settings settings;
-    settings.addExpertItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
-                             QStringLiteral("5")});
+    settings.addExpertItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                             QStringLiteral("4"), QStringLiteral("5")});
     settings.selectExpertItem(1);
     settings.setText(Settings::Text::ExpertText, QString());
     settings.expertFieldTextChanged(QString());
     settings.expertFieldTextChanged(QString()); // nothing selected now: nothing more to forget
     settings.setText(Settings::Text::ExpertText, QStringLiteral("-V 4"));
     settings.expertFieldTextChanged(QStringLiteral("%d - %t.mp3")); // another field's editing ended
-    EXPECT_EQ(settings.expertItems(), (L{QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("4"),
-                                         QStringLiteral("5")}));
+    EXPECT_EQ(settings.expertItems(),
+              (L{QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")}));
     settings.expertFieldPoppingUp();
     EXPECT_EQ(settings.expertItems().size(), 5);
     EXPECT_EQ(settings.expertVisibleItems(), 5);
@@ -32,20 +32,23 @@ TEST(SourceChoiceTest, FolderOrFilesBecomeSourceAndTracks)
     QTemporaryDir dir;
     const QString disc = dir.filePath(QStringLiteral("Audio CD"));
     QDir().mkpath(disc);
-    for (const char* name : {"1 Audio Track.aiff", "2 Audio Track.aiff", "10 Audio Track.aiff", ".TOC.plist"}) {
+    for (const char* name :
+         {"1 Audio Track.aiff", "2 Audio Track.aiff", "10 Audio Track.aiff", ".TOC.plist"}) {
         QFile file(disc + QLatin1Char('/') + QLatin1String(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     Settings settings;
     settings.applyChosenSource({disc});
     EXPECT_EQ(settings.getChosenCDName(), disc);
-    EXPECT_EQ(settings.getChosenTracks(), (L{QStringLiteral("1 Audio Track.aiff"), QStringLiteral("2 Audio Track.aiff"),
-                                             QStringLiteral("10 Audio Track.aiff")}));
+    EXPECT_EQ(settings.getChosenTracks(),
+              (L{QStringLiteral("1 Audio Track.aiff"), QStringLiteral("2 Audio Track.aiff"),
+                 QStringLiteral("10 Audio Track.aiff")}));
 
     settings.applyChosenSource(
         {disc + QStringLiteral("/2 Audio Track.aiff"), disc + QStringLiteral("/1 Audio Track.aiff")});
     EXPECT_EQ(settings.getChosenCDName(), disc);
-    EXPECT_EQ(settings.chosenTracks(), (L{QStringLiteral("2 Audio Track.aiff"), QStringLiteral("1 Audio Track.aiff")}));
+    EXPECT_EQ(settings.chosenTracks(),
+              (L{QStringLiteral("2 Audio Track.aiff"), QStringLiteral("1 Audio Track.aiff")}));
     settings.applyChosenSource({}); // cancelled
     EXPECT_EQ(settings.getChosenCDName(), disc);
     EXPECT_EQ(settings.chosenTracks().size(), 2);

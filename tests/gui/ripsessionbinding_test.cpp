@@ -22,7 +22,8 @@ protected:
         QDir().mkpath(m_source);
         QDir().mkpath(m_output);
         for (int i = 1; i <= 3; ++i)
-            ASSERT_TRUE(makeAiff(m_source + QStringLiteral("/%1 Audio Track.aiff").arg(i), 30.0, 300 + 100 * i));
+            ASSERT_TRUE(
+                makeAiff(m_source + QStringLiteral("/%1 Audio Track.aiff").arg(i), 30.0, 300 + 100 * i));
         m_settings.setChosenCDName(m_source);
         m_settings.setOutputDirectory(m_output + QStringLiteral("/Audio CD"));
         m_settings.setCheckState(Settings::Option::CreateReleaseFiles, Settings::On);

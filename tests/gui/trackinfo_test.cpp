@@ -29,8 +29,9 @@ QStringList popUpItems(const TrackInfo& editor)
 }
 
 // Runs whileShown inside the editor's modal loop, then closes the window with button.
-void display(TrackInfo& editor, const Album& album, QAbstractButton* button,
-             const std::function<void()>& whileShown = [] {})
+void display(
+    TrackInfo& editor, const Album& album, QAbstractButton* button,
+    const std::function<void()>& whileShown = [] {})
 {
     QTimer::singleShot(0, &editor, [&] {
         whileShown();
@@ -137,8 +138,9 @@ TEST_F(TrackInfoTest, SheetShowsTheAlbumAndOnlyOkBuildsAFreshStrippedAlbum)
     EXPECT_EQ(edited.getTitle(), u"Live- 1992"_qs);
     EXPECT_EQ(edited.getYear(), u"1992"_qs);
     EXPECT_EQ(edited.getGenre(), u"Jazz"_qs);
-    EXPECT_EQ(edited.getTracks(), (QList<Track>{Track::trackWithArtist(u"The-Band"_qs, u"Typed- 1"_qs, 1),
-                                                Track::trackWithArtist(u"The-Band"_qs, u"Jail-break- Live"_qs, 9)}));
+    EXPECT_EQ(edited.getTracks(),
+              (QList<Track>{Track::trackWithArtist(u"The-Band"_qs, u"Typed- 1"_qs, 1),
+                            Track::trackWithArtist(u"The-Band"_qs, u"Jail-break- Live"_qs, 9)}));
     // The table keeps what the user typed.
     EXPECT_EQ(m_editor->tableView(u"trackTitle"_qs, 1), u"Jail/break: Live"_qs);
 
