@@ -165,20 +165,16 @@ TEST(AppControllerTest, FirstStartShowsTheDefaultsAndQuittingSavesAllKeys)
 {
     TestEnvironment env;
     const QString path = Preferences::preferencesPath();
-    {
-        Settings settings;
-        AppController controller(settings);
-        controller.show();
-        EXPECT_EQ(child<QLineEdit>(controller, "freedbServerField")->text(),
-                  QStringLiteral("gnudb.gnudb.org"));
-        EXPECT_TRUE(child<QRadioButton>(controller, "basicPreset0")->isChecked());
-        EXPECT_EQ(child<ExpertComboBox>(controller, "expertConfigOption")->currentText(),
-                  QStringLiteral("--nohist -V 2 -q 2"));
-        EXPECT_FALSE(QFileInfo::exists(path));
-        typeLine(child<QLineEdit>(controller, "chosenOutputDirectory"),
-                 QStringLiteral("/data/Music/My Disc"));
-        controller.window().close();
-    }
+    Settings settings;
+    AppController controller(settings);
+    controller.show();
+    EXPECT_EQ(child<QLineEdit>(controller, "freedbServerField")->text(), QStringLiteral("gnudb.gnudb.org"));
+    EXPECT_TRUE(child<QRadioButton>(controller, "basicPreset0")->isChecked());
+    EXPECT_EQ(child<ExpertComboBox>(controller, "expertConfigOption")->currentText(),
+              QStringLiteral("--nohist -V 2 -q 2"));
+    EXPECT_FALSE(QFileInfo::exists(path));
+    typeLine(child<QLineEdit>(controller, "chosenOutputDirectory"), QStringLiteral("/data/Music/My Disc"));
+    controller.window().close();
     const auto saved = Preferences::readDictionary(path);
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->size(), 16);
