@@ -17,7 +17,7 @@ QStringList words(const QString& title, bool faster)
 } // namespace
 
 // Every basic title, plain and faster, is accepted by the real encoder and gives an MP3 without
-// histogram escapes in the output the rip reads. (Where "fast" goes is checked with the command line.)
+// histogram escapes in the output the rip reads.
 TEST(PresetsTest, EveryTitleEncodesWithTheRealEncoder)
 {
     QTemporaryDir dir;
@@ -48,4 +48,26 @@ TEST(PresetsTest, EveryTitleEncodesWithTheRealEncoder)
         }
     }
     EXPECT_GE(runs, 8);
+}
+
+// "fast" goes where the encoder reads it, never into "insane" or "vbr-new" titles; every single
+// space separates words; "Expert:" gives no basic words at all.
+TEST(Presets, WordsOfBasicTitles)
+{
+    const auto list = [](std::initializer_list<const char*> items) {
+        QStringList result;
+        for (const char* item : items)
+            result << QString::fromUtf8(item);
+        return result;
+    };
+    EXPECT_EQ(words(QStringLiteral("--nohist --preset standard"), true),
+              list({"--nohist", "--preset", "fast", "standard"}));
+    EXPECT_EQ(words(QStringLiteral("--nohist --preset insane"), true), list({"--nohist", "--preset", "insane"}));
+    EXPECT_EQ(words(QStringLiteral("-V 2 --vbr-new"), true), list({"-V", "2", "--vbr-new"}));
+    EXPECT_EQ(words(QStringLiteral("a  b"), false), list({"a", "", "b"}));
+    EXPECT_EQ(words(QString(), false), list({""}));
+    Settings settings;
+    settings.setBasicConfigOption(Settings::expertTitle());
+    EXPECT_FALSE(settings.getBasicConfigOption().has_value());
+    EXPECT_TRUE(settings.getExpertConfigOption().isEmpty());
 }
