@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -154,6 +155,13 @@ TEST_F(LAMEProcessTest, StopEndsTheSessionAndKeepsWhatWasWritten)
     QSignalSpy started(&session, &LAMEProcess::trackStarted);
     QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
     const QString folder = out() + s("/Artist/Title");
+    // The real encoder's progress reports end in its estimate, so the line shows m:ss.
+    bool estimateShown = false;
+    QObject::connect(&settings, &Settings::textChanged, [&](Settings::Text field) {
+        static const QRegularExpression estimate(s("^Est\\. Time Remaining: +\\d+:\\d\\d\\s*$"));
+        if (field == Settings::Text::Ptf)
+            estimateShown = estimateShown || estimate.match(settings.getptf()).hasMatch();
+    });
 
     session.runEncoder();
     EXPECT_FALSE(session.isStartEnabled());
@@ -164,6 +172,7 @@ TEST_F(LAMEProcessTest, StopEndsTheSessionAndKeepsWhatWasWritten)
     EXPECT_TRUE(session.windowShouldClose()); // closing the window stops the rip
     EXPECT_EQ(ended.count(), 1);
     EXPECT_EQ(started.count(), 2);
+    EXPECT_TRUE(estimateShown);
     // A stopped session still gets its release files, listing what the folder holds.
     EXPECT_EQ(entries(folder), QStringList({s("00-Artist-Title.m3u"), s("00-Artist-Title.sfv"),
                                             s("01 -  Long Track.mp3"), s("02 -  Long Track.mp3")}));
