@@ -2,19 +2,10 @@
 // line, whatever the server sent.
 #include "common/veskexception.h"
 #include "lookup/freedbaccess.h"
-#include "lookup/lookuphost.h"
+#include "nolookuphost.h"
 
 #include <cstddef>
 #include <cstdint>
-
-namespace {
-class NoHost : public LookupHost {
-public:
-    QString getChosenCDName() const override { return {}; }
-    void runAlertWithTitle(const QString&, const QString&) override {}
-    int displayMultipleAlbumMatches(const QStringList&) override { return 0; }
-};
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,19 +1,10 @@
 // Reading arbitrary ".TOC.plist" bytes (XML or binary) and building the query from them.
 #include "lookup/disctoc.h"
 #include "lookup/freedbaccess.h"
-#include "lookup/lookuphost.h"
+#include "nolookuphost.h"
 
 #include <cstddef>
 #include <cstdint>
-
-namespace {
-class NoHost : public LookupHost {
-public:
-    QString getChosenCDName() const override { return {}; }
-    void runAlertWithTitle(const QString&, const QString&) override {}
-    int displayMultipleAlbumMatches(const QStringList&) override { return 0; }
-};
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

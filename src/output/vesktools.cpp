@@ -54,27 +54,32 @@ QString VeskTools::stripBadPathChars(const QString& text)
     return result;
 }
 
+qint64 VeskTools::leadingInteger(const QString& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        negative = text[i] == QLatin1Char('-');
+        ++i;
+    }
+    qint64 value = 0;
+    for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
+        value = value * 10 + (text[i].unicode() - '0');
+        if (value > (qint64(1) << 40))
+            break; // far beyond any 32-bit number; callers see it as out of range
+    }
+    return negative ? -value : value;
+}
+
 qint32 VeskTools::extractRealTrackNumberFromString(const QString& text)
 {
     const qsizetype space = text.indexOf(QLatin1Char(' '));
     if (space < 0)
         return 0;
-    const QString prefix = text.left(space + 1);
-    qsizetype i = 0;
-    while (i < prefix.size() && prefix[i].isSpace())
-        ++i;
-    bool negative = false;
-    if (i < prefix.size() && (prefix[i] == QLatin1Char('+') || prefix[i] == QLatin1Char('-'))) {
-        negative = prefix[i] == QLatin1Char('-');
-        ++i;
-    }
-    qint64 value = 0;
-    for (; i < prefix.size() && prefix[i] >= QLatin1Char('0') && prefix[i] <= QLatin1Char('9'); ++i) {
-        value = value * 10 + (prefix[i].unicode() - '0');
-        if (value > qint64(INT_MAX) + 1)
-            return 0; // too large for a track number: treat as none
-    }
-    value = negative ? -value : value;
+    const qint64 value = leadingInteger(text.left(space + 1));
+    // A number too large for a track number counts as none.
     return value < INT_MIN || value > INT_MAX ? 0 : qint32(value);
 }
 

@@ -14,6 +14,9 @@ public:
     static QString stripBadPathChars(const QString& text);
     // The integer value of the text up to its first space; 0 when there is no space or no number.
     static qint32 extractRealTrackNumberFromString(const QString& text);
+    // The text's leading decimal number as C's atoi reads it (blanks and a sign first); 0 when
+    // there is none. Values far beyond 32 bits are cut short but stay out of 32-bit range.
+    static qint64 leadingInteger(const QString& text);
     // Makes sure a directory exists, creating missing ancestors first. Silent on failure.
     static void createDirectoryStructure(const QString& path);
     // True when the folder can be listed and holds at least one entry (hidden ones count).

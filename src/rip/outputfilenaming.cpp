@@ -5,32 +5,12 @@
 #include <QFileInfo>
 
 namespace {
-// The text's leading decimal number as C's atoi reads it; 0 when there is none.
-qint64 leadingInteger(const QString& text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-        negative = text[i] == QLatin1Char('-');
-        ++i;
-    }
-    qint64 value = 0;
-    for (; i < text.size() && text[i].isDigit() && text[i].unicode() < 128; ++i) {
-        value = value * 10 + (text[i].unicode() - '0');
-        if (value > (qint64(1) << 40))
-            break; // far beyond any track number; the comparison below fails anyway
-    }
-    return negative ? -value : value;
-}
-
 // "7 Seconds" -> " Seconds": a title that starts with a one- or two-digit number and a space
 // loses the number (CD track files are named that way); longer numbers are part of the title.
 QString withoutLeadingTrackNumber(const QString& trackName)
 {
     const qint32 n = VeskTools::extractRealTrackNumberFromString(trackName);
-    if (n == 0 || leadingInteger(trackName) != n)
+    if (n == 0 || VeskTools::leadingInteger(trackName) != n)
         return trackName;
     // n is not 0, so the name holds a space.
     const qsizetype space = trackName.indexOf(QLatin1Char(' '));
