@@ -1,6 +1,6 @@
 #include "app/preferences.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "common/log.h"
 #include "common/resources.h"
 

@@ -1,6 +1,6 @@
 #include "rip/lameprocess.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "common/log.h"
 #include "common/resources.h"
 #include "editor/trackeditor.h"

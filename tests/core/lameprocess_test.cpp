@@ -1,5 +1,5 @@
 #include "app/alertpresenter.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "common/resources.h"
 #include "lookup/disclookup.h"
 #include "rip/lameprocess.h"

@@ -1,5 +1,5 @@
 #include "app/preferences.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "support/testenvironment.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "app/gui/expertcombobox.h"
 #include "app/gui/mainwindow.h"
 #include "app/preferences.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "common/resources.h"
 #include "support/testenvironment.h"
 

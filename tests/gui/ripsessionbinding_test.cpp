@@ -2,7 +2,7 @@
 #include "app/gui/mainwindow.h"
 #include "app/gui/ripsessionbinding.h"
 #include "app/preferences.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "rip/lameprocess.h"
 #include "support/testenvironment.h"
 

@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "editor/gui/trackinfo.h"
 #include "editor/gui/trackwindowcontroller.h"
 #include "rip/lameprocess.h"

@@ -1,6 +1,6 @@
 #include "consolefrontend.h"
 
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "rip/lameprocess.h"
 
 #include <QCoreApplication>

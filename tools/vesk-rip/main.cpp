@@ -1,5 +1,5 @@
 // vesk-rip: rips one folder of CD track files from the command line.
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "common/resources.h"
 #include "consolefrontend.h"
 #include "lookup/consolealbumchooser.h"

@@ -1,7 +1,7 @@
 #include "ripoptions.h"
 
 #include "app/preferences.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "common/log.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/alertpresenter.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 
 #include <QObject>
 #include <functional>

@@ -5,7 +5,7 @@
 #include "app/gui/mainwindow.h"
 #include "app/gui/ripsessionbinding.h"
 #include "app/gui/unixsignalquitter.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "editor/gui/trackinfo.h"
 #include "lookup/freedbaccess.h"
 #include "lookup/gui/freedbalbummatchescontroller.h"
