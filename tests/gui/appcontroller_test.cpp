@@ -1,10 +1,9 @@
 #include "app/gui/appcontroller.h"
-#include "app/gui/desktopsoundplayer.h"
 #include "app/gui/expertcombobox.h"
 #include "app/gui/mainwindow.h"
 #include "app/preferences.h"
-#include "settings/settings.h"
 #include "common/resources.h"
+#include "settings/settings.h"
 #include "support/testenvironment.h"
 
 #include <QAbstractItemView>
@@ -75,8 +74,13 @@ TEST(AppControllerTest, ControlsAndSettingsAreBoundBothWaysAndMixedCountsAsOff)
         settings.setText(field, QStringLiteral("from the session"));
         EXPECT_EQ(edit->text(), QStringLiteral("from the session"));
     }
-    settings.setptl(QStringLiteral("Processing: One     (1 of 2)"));
-    EXPECT_EQ(child<QLabel>(controller, "ptl")->text(), settings.getptl());
+    // Titles are shown as they are, never as markup.
+    settings.setptl(QStringLiteral("Processing: <b>Live</b> 100%2     (1 of 2)"));
+    settings.setptf(QStringLiteral("<i>0:03</i>"));
+    for (const char* name : {"ptl", "ptf"}) {
+        EXPECT_EQ(child<QLabel>(controller, name)->textFormat(), Qt::PlainText);
+        EXPECT_TRUE(child<QLabel>(controller, name)->text().contains(QLatin1String("</")));
+    }
 
     const std::pair<const char*, bool (Settings::*)() const> boxes[] = {
         {"spacesToUnderscores", &Settings::shouldConvertSpacesToUnderscores},
@@ -205,9 +209,6 @@ TEST(AppControllerTest, AlertsAndTheSessionEndReachTheUserWithoutBlocking)
 
     controller.showSessionEnded({QStringLiteral("Three")});
     EXPECT_TRUE(controller.window().statusBar()->currentMessage().contains(QStringLiteral("Three")));
-    DesktopSoundPlayer player; // falls back to the beep without a sound server; must not block or crash
-    player.playFinishedSound();
-    player.playFinishedSound();
 }
 
 TEST(AppControllerTest, DroppedFilesAreLoggedAndChangeNothing)

@@ -126,9 +126,18 @@ TEST_F(TrackInfoTest, SheetShowsTheAlbumAndOnlyOkBuildsAFreshStrippedAlbum)
                             Track::trackWithArtist(u"The-Band"_qs, u"Jail-break- Live"_qs, 9)}));
     EXPECT_EQ(m_editor.tableView(u"trackTitle"_qs, 1), u"Jail/break: Live"_qs); // the table keeps the typing
 
-    m_album.setGenre(u"rock"_qs); // no item matches exactly: the selection stays
+    // A genre the list lacks (here by case) is offered and kept; the user's own choice still wins.
+    for (const QString& genre : {u"Neue Deutsche Welle"_qs, u"rock"_qs, QString()}) {
+        m_album.setGenre(genre);
+        display(m_album, m_window->okButton());
+        EXPECT_EQ(m_editor.getEditedInformation().getGenre(), genre);
+        EXPECT_EQ(popUpItems(m_editor).size(), 4);
+    }
+    display(m_album, m_window->okButton(), [&] { m_window->genrePopUp()->setCurrentIndex(3); });
+    EXPECT_EQ(m_editor.getEditedInformation().getGenre(), u"Rock"_qs);
+    m_album.setGenre(u"Jazz"_qs);
     display(m_album, m_window->okButton());
-    EXPECT_EQ(m_editor.getEditedInformation().getGenre(), u"Jazz"_qs);
+    EXPECT_EQ(popUpItems(m_editor), (QStringList{u"Blues"_qs, u"Jazz"_qs, u"Rock"_qs}));
     display(m_album, m_window->cancelButton());
     EXPECT_FALSE(m_editor.userDidEditInformation());
     QTimer::singleShot(0, m_window, [&] { m_window->reject(); }); // Escape
