@@ -1,10 +1,15 @@
 #include "app/preferences.h"
+#include "rip/encoderrun.h"
 #include "support/fakeencoder.h"
 #include "support/testenvironment.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <id3v2tag.h>
 #include <mpegfile.h>
@@ -21,15 +26,38 @@ struct RipRun {
     QString err;
 };
 
-RipRun veskRip(const QStringList& arguments)
+// Every run names its lookup (none) so that no test reaches a server on the internet.
+QProcess* startVeskRip(QProcess& process, const QStringList& arguments)
 {
-    QProcess process;
-    process.start(s(VESK_TEST_BINARY_DIR "/vesk-rip"), arguments);
+    process.start(s(VESK_TEST_BINARY_DIR "/vesk-rip"), QStringList{s("--server=")} + arguments);
+    return &process;
+}
+
+RipRun finished(QProcess& process)
+{
     RipRun run;
     if (process.waitForFinished(180000) && process.exitStatus() == QProcess::NormalExit)
         run = {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
                QString::fromLocal8Bit(process.readAllStandardError())};
     return run;
+}
+
+RipRun veskRip(const QStringList& arguments, const QProcessEnvironment& environment = {})
+{
+    QProcess process;
+    if (!environment.isEmpty())
+        process.setProcessEnvironment(environment);
+    return finished(*startVeskRip(process, arguments));
+}
+
+bool waitUntil(const std::function<bool()>& condition, int milliseconds = 120000)
+{
+    for (QDeadlineTimer deadline(milliseconds); !condition();) {
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
 }
 
 QStringList entries(const QString& folder)
@@ -128,4 +156,65 @@ TEST_F(VeskRipTest, FailuresAndBadCommandLinesExitNonZero)
                                    {s("--set"), s("NoSuchKey=1"), cd},
                                    {s("--set"), s("AddID3Tags=perhaps"), cd}})
         EXPECT_EQ(veskRip(bad).exitCode, 2) << bad.join(u' ').toStdString();
+}
+
+// A signal stops the rip as the window's Stop does: the encoder ends at once, the release files
+// cover what is done, one line says so and the status tells the shell which signal it was.
+TEST_F(VeskRipTest, SignalsStopTheRipLikeTheStopButton)
+{
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        // The real encoder, except that track 2 hangs until it is ended.
+        QTemporaryDir resources;
+        const QString pidFile = resources.filePath(s("pid"));
+        QFile script(resources.filePath(EncoderRun::encoderResourceName()));
+        ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write(
+            QStringLiteral("#!/bin/sh\ncase \"$*\" in *'2 Audio Track'*) echo $$ > '%1'; exec sleep 600;; "
+                           "esac\nexec '%2' \"$@\"\n")
+                .arg(pidFile, EncoderRun::encoderPath())
+                .toLocal8Bit());
+        script.close();
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString output = m_work.filePath(QString::number(signalNumber));
+
+        QProcess process;
+        startVeskRip(process,
+                     {s("--resources"), resources.path(), s("--release-files"), s("-o"), output, cd});
+        ASSERT_TRUE(waitUntil([&] { return QFile::exists(pidFile); }));
+        QFile pidText(pidFile);
+        ASSERT_TRUE(waitUntil([&] { return pidText.open(QIODevice::ReadOnly) && pidText.size() > 0; }));
+        const pid_t encoder = pid_t(pidText.readAll().trimmed().toLongLong());
+        ::kill(pid_t(process.processId()), signalNumber);
+        const RipRun run = finished(process);
+        EXPECT_EQ(run.exitCode, 128 + signalNumber) << run.err.toStdString();
+        EXPECT_EQ(run.err.count(s("the rip was stopped")), 1) << run.err.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return ::kill(encoder, 0) != 0; }, 10000)) << "the encoder is left";
+        QFile sfv(output + s("/Artist - Title/00-Artist-Title.sfv"));
+        ASSERT_TRUE(sfv.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(sfv.readAll().contains("01 -  Audio Track.mp3"));
+    }
+}
+
+TEST_F(VeskRipTest, SoundPlaysThroughAConsolePlayerOrALogLineSaysWhy)
+{
+    QTemporaryDir bin;
+    const QString marker = bin.filePath(s("played"));
+    QFile player(bin.filePath(s("canberra-gtk-play")));
+    ASSERT_TRUE(player.open(QIODevice::WriteOnly));
+    player.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1'\n").arg(marker).toLocal8Bit());
+    player.close();
+    player.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(s("PATH"), bin.path());
+    const QStringList arguments{s("--sound"), s("--track"), s("1 Audio Track.aiff"), s("-o"), out, cd};
+    ASSERT_EQ(veskRip(arguments, environment).exitCode, 0);
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo(marker).size() > 0; }));
+    QFile played(marker);
+    ASSERT_TRUE(played.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(played.readAll().contains("--id=complete"));
+
+    player.remove();
+    const RipRun silent = veskRip(arguments, environment);
+    EXPECT_EQ(silent.exitCode, 0);
+    EXPECT_TRUE(silent.err.contains(s("no sound played"))) << silent.err.toStdString();
 }

@@ -1,7 +1,8 @@
 #include "consolefrontend.h"
 
-#include "settings/settings.h"
+#include "common/unixsignalquitter.h"
 #include "rip/lameprocess.h"
+#include "settings/settings.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -22,7 +23,10 @@ ConsoleFrontEnd::ConsoleFrontEnd(Settings& settings, LAMEProcess& session, QObje
             [this](Settings::Text field) { showText(int(field)); });
     connect(&m_session, &LAMEProcess::sessionEnded, this, [this](const QStringList& failed) {
         m_ended = true;
-        m_exitCode = failed.isEmpty() ? 0 : 1;
+        if (m_stoppingSignal != 0)
+            m_exitCode = 128 + m_stoppingSignal;
+        else
+            m_exitCode = failed.isEmpty() ? 0 : 1;
         // Leave the loop once the session's own handlers have returned.
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
                                   Qt::QueuedConnection);
@@ -54,4 +58,21 @@ bool ConsoleFrontEnd::start()
     // A session that did not start (no source, no encoder, nothing to rip) has ended already
     // without a run; one whose runs all failed at once has ended through sessionEnded.
     return m_ended || m_session.isRunning();
+}
+
+void ConsoleFrontEnd::stopBySignal(int signalNumber)
+{
+    if (m_stoppingSignal != 0)
+        return;
+    m_stoppingSignal = signalNumber;
+    printLine(stderr, QStringLiteral("vesk-rip: %1: the rip was stopped; the tracks done so far are kept.")
+                          .arg(UnixSignalQuitter::signalName(signalNumber)));
+    m_exitCode = 128 + signalNumber;
+    // A running session ends through sessionEnded, which leaves the event loop.
+    m_session.stop();
+    if (!m_ended) {
+        m_ended = true;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                  Qt::QueuedConnection);
+    }
 }

@@ -1,8 +1,8 @@
 #include "ripoptions.h"
 
 #include "app/preferences.h"
-#include "settings/settings.h"
 #include "common/log.h"
+#include "settings/settings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -45,7 +45,8 @@ RipOptions::RipOptions()
       m_releaseFiles(QStringLiteral("release-files"),
                      QStringLiteral("Write an M3U playlist and an SFV checksum file into the album folder.")),
       m_sound(QStringLiteral("sound"),
-              QStringLiteral("Play the desktop's \"complete\" sound when the rip ends.")),
+              QStringLiteral(
+                  "Play the desktop's \"complete\" sound when the rip ends (canberra-gtk-play or paplay).")),
       m_editTrackInfo(QStringLiteral("edit-track-info"),
                       QStringLiteral("Edit the track information before ripping (vesk-rip has no editor: the "
                                      "album is ripped as it is).")),
