@@ -54,11 +54,12 @@ TEST(PreferencesTest, FirstStartTakesTheDefaultsAndSavingWritesAllKeys)
     ASSERT_TRUE(saved);
     EXPECT_EQ(
         saved->keys().join(QLatin1Char(' ')),
-        QStringLiteral("AddID3Tags AudioCDLocation BasicConfigOption ConfigOptionSelected "
-                       "ConvertSpacesToUnderscores CreateReleaseFiles CreateSeparateArtistAlbumDirs "
-                       "EditTrackInformation EncoderJobs ExpertConfigOption ExpertConfigOptionSelected FreedbEmail "
-                       "FreedbServer MP3NameStyle MakeAltPresetFaster MusicBrainzURL OutputDirectory "
-                       "SoundAlertWhenFinished UseMusicBrainz ZFlag"));
+        QStringLiteral(
+            "AddID3Tags AudioCDLocation BasicConfigOption ConfigOptionSelected "
+            "ConvertSpacesToUnderscores CreateReleaseFiles CreateSeparateArtistAlbumDirs "
+            "EditTrackInformation EncoderJobs ExpertConfigOption ExpertConfigOptionSelected FreedbEmail "
+            "FreedbServer MP3NameStyle MakeAltPresetFaster MusicBrainzURL OutputDirectory "
+            "SoundAlertWhenFinished UseMusicBrainz ZFlag"));
     EXPECT_TRUE(settings.shouldUseMusicBrainz());
     EXPECT_EQ(settings.getMusicBrainzURL(), QStringLiteral("https://musicbrainz.org"));
     EXPECT_EQ(saved->value(QStringLiteral("OutputDirectory")).toString(),
@@ -140,6 +141,54 @@ TEST(PreferencesTest, LoadingOnlyTurnsCheckBoxesOnAndReadsNumbersFromText)
     EXPECT_FALSE(
         Preferences::setValue(settings, QStringLiteral("ConfigOptionSelected"), QStringLiteral("99")));
     EXPECT_EQ(settings.selectedBasicRow(), 3);
+}
+
+// A hand-edited file: each value of the wrong type or out of range gives that key's default and
+// one log line; paths are made absolute under the home folder.
+TEST(PreferencesTest, WrongTypesAndRangesFallBackToTheDefaultAndPathsBecomeAbsolute)
+{
+    TestEnvironment env;
+    const QString path = writePlist(env.home() + QStringLiteral("/p.plist"),
+                                    "<key>OutputDirectory</key><integer>5</integer>\n"
+                                    "<key>MP3NameStyle</key><integer>3</integer>\n"
+                                    "<key>FreedbServer</key><true/>\n"
+                                    "<key>BasicConfigOption</key><string>--nohist --preset extreme</string>\n"
+                                    "<key>ConfigOptionSelected</key><integer>99</integer>\n"
+                                    "<key>ExpertConfigOptionSelected</key><string>none</string>\n"
+                                    "<key>AddID3Tags</key><string>yes</string>\n"
+                                    "<key>ZFlag</key><integer>2</integer>\n"
+                                    "<key>CreateReleaseFiles</key><true/>\n"
+                                    "<key>EncoderJobs</key><real>2.5</real>\n"
+                                    "<key>AudioCDLocation</key><string>~/cd</string>\n");
+    LogCapture log;
+    Settings settings;
+    ASSERT_TRUE(Preferences::loadPreferences(settings, path));
+    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + QStringLiteral("/Music/Audio CD"));
+    EXPECT_EQ(settings.getMP3NameStyle(), QStringLiteral("%d - %t.mp3"));
+    EXPECT_EQ(settings.getChosenFreedbServer(), QStringLiteral("gnudb.gnudb.org"));
+    EXPECT_EQ(settings.selectedBasicRow(), 1); // the row of BasicConfigOption
+    EXPECT_TRUE(settings.shouldAddID3Tags());
+    EXPECT_FALSE(settings.isOn(Settings::Option::ZFlag));
+    EXPECT_TRUE(settings.shouldCreateReleaseFiles());
+    EXPECT_EQ(settings.encoderJobs(), Settings::defaultEncoderJobs());
+    EXPECT_EQ(settings.getChosenCDName(), env.home() + QStringLiteral("/cd"));
+    const QStringList bad{QStringLiteral("OutputDirectory"),
+                          QStringLiteral("MP3NameStyle"),
+                          QStringLiteral("FreedbServer"),
+                          QStringLiteral("ConfigOptionSelected"),
+                          QStringLiteral("ExpertConfigOptionSelected"),
+                          QStringLiteral("AddID3Tags"),
+                          QStringLiteral("ZFlag"),
+                          QStringLiteral("EncoderJobs")};
+    EXPECT_EQ(log.lines().size(), bad.size()) << log.lines().join(u'\n').toStdString();
+    for (const QString& key : bad)
+        EXPECT_TRUE(log.contains(QStringLiteral("Preferences: ") + key)) << key.toStdString();
+
+    // Typed in the window: "~" and relative paths are taken under the home folder.
+    settings.setOutputDirectory(QStringLiteral("rips/Audio CD"));
+    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + QStringLiteral("/rips/Audio CD"));
+    settings.setOutputDirectory(QStringLiteral("~/Music/../rips/Audio CD"));
+    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + QStringLiteral("/rips/Audio CD"));
 }
 
 TEST(PreferencesTest, DamagedFileGivesTheDefaultsAndALogLine)

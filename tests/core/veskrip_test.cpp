@@ -43,11 +43,13 @@ RipRun finished(QProcess& process)
     return run;
 }
 
-RipRun veskRip(const QStringList& arguments, const QProcessEnvironment& environment = {})
+RipRun veskRip(const QStringList& arguments, const QProcessEnvironment& environment = {},
+               const QString& workingDirectory = {})
 {
     QProcess process;
     if (!environment.isEmpty())
         process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDirectory);
     return finished(*startVeskRip(process, arguments));
 }
 
@@ -218,4 +220,20 @@ TEST_F(VeskRipTest, SoundPlaysThroughAConsolePlayerOrALogLineSaysWhy)
     const RipRun silent = veskRip(arguments, environment);
     EXPECT_EQ(silent.exitCode, 0);
     EXPECT_TRUE(silent.err.contains(s("no sound played"))) << silent.err.toStdString();
+}
+
+// No folder is made relative to wherever vesk-rip happens to run.
+TEST_F(VeskRipTest, WrongTypedOutputPreferenceAndTildeGiveFoldersUnderHome)
+{
+    const QString home = QDir::homePath();
+    ASSERT_TRUE(Preferences::writeDictionary({{s("OutputDirectory"), 5}}, Preferences::preferencesPath()));
+    const QStringList oneTrack{s("--track"), s("1 Audio Track.aiff"), cd};
+    const RipRun run = veskRip(oneTrack, {}, m_work.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(s("OutputDirectory"))) << run.err.toStdString();
+    EXPECT_EQ(entries(home + s("/Music/Artist - Title")).size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(m_work.filePath(s("5"))));
+
+    ASSERT_EQ(veskRip(QStringList{s("--output=~/rips")} + oneTrack, {}, m_work.path()).exitCode, 0);
+    EXPECT_EQ(entries(home + s("/rips/Artist - Title")).size(), 1);
 }
