@@ -15,8 +15,8 @@ QString s(const char* text)
     return QString::fromUtf8(text);
 }
 
-const QString m3uName = QStringLiteral("00-The Band-First.m3u");
-const QString sfvName = QStringLiteral("00-The Band-First.sfv");
+const QString m3uName = u"00-The Band-First.m3u"_qs;
+const QString sfvName = u"00-The Band-First.sfv"_qs;
 const QByteArray sfvHeader = "; sfv'd by Vesk\r\n;\r\n";
 
 QByteArray zlibHex(const QByteArray& bytes)
@@ -85,13 +85,13 @@ TEST_F(VeskFileGeneratorTest, SpacesRuleOddEntriesAndFailuresToWrite)
 {
     put(s("1 - Intro.mp3"), "intro audio");
     // Entries that are not readable regular files count as empty; a pipe must not stall the writer.
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("scans")));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(u"scans"_qs));
     ASSERT_EQ(mkfifo(QFile::encodeName(at(s("pipe"))).constData(), 0600), 0);
     ASSERT_TRUE(QFile::link(at(s("gone")), at(s("dangling"))));
     LogCapture log;
     m_generator.makeM3UFile(m_dir.path(), m3uName, true);
     m_generator.makeSFVFile(m_dir.path(), sfvName, true);
-    EXPECT_TRUE(log.contains(QStringLiteral("dangling")));
+    EXPECT_TRUE(log.contains(u"dangling"_qs));
     // Underscores in the release files' names only, not in the entries they list.
     EXPECT_EQ(contents(s("00-The_Band-First.m3u")), "1 - Intro.mp3\ndangling\npipe\nscans\n");
     EXPECT_EQ(contents(s("00-The_Band-First.sfv")),
@@ -99,14 +99,14 @@ TEST_F(VeskFileGeneratorTest, SpacesRuleOddEntriesAndFailuresToWrite)
                   "\r\ndangling 00000000\r\npipe 00000000\r\nscans 00000000\r\n");
 
     // A slash from an artist such as "AC/DC" must not lead the file out of the folder.
-    m_generator.makeSFVFile(m_dir.path(), QStringLiteral("00-AC/DC-Live.sfv"), false);
+    m_generator.makeSFVFile(m_dir.path(), u"00-AC/DC-Live.sfv"_qs, false);
     EXPECT_TRUE(QFile::exists(at(s("00-AC-DC-Live.sfv"))));
 
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(sfvName)); // the name is taken by a folder
     LogCapture failures;
     m_generator.makeSFVFile(m_dir.path(), sfvName, false);
     m_generator.makeM3UFile(at(s("no such folder")), m3uName, false);
-    EXPECT_EQ(failures.lines().filter(QStringLiteral("Could not write")).size(), 2);
+    EXPECT_EQ(failures.lines().filter(u"Could not write"_qs).size(), 2);
     EXPECT_TRUE(QFileInfo(at(sfvName)).isDir());
     EXPECT_EQ(entryCount(), 8);
 }

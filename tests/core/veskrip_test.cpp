@@ -76,7 +76,7 @@ protected:
     {
         QDir().mkpath(cd);
         for (int i = 1; i <= 5; ++i)
-            ASSERT_TRUE(makeAiff(cd + QStringLiteral("/%1 Audio Track.aiff").arg(i), 0.5, 200 + 100 * i));
+            ASSERT_TRUE(makeAiff(cd + u"/%1 Audio Track.aiff"_qs.arg(i), 0.5, 200 + 100 * i));
     }
 
     TestEnvironment env;
@@ -94,13 +94,13 @@ TEST_F(VeskRipTest, RipsAFolderIntoTaggedMP3Files)
     ASSERT_EQ(entries(out), QStringList{s("Artist - Title")});
     ASSERT_EQ(entries(folder).size(), 5);
     for (int i = 1; i <= 5; ++i) {
-        const QString name = QStringLiteral("0%1 -  Audio Track.mp3").arg(i);
+        const QString name = u"0%1 -  Audio Track.mp3"_qs.arg(i);
         ASSERT_EQ(entries(folder).value(i - 1), name);
         TagLib::MPEG::File file(QFile::encodeName(folder + u'/' + name).constData());
         ASSERT_TRUE(file.isValid() && file.audioProperties() && file.ID3v2Tag());
         EXPECT_GT(file.audioProperties()->lengthInMilliseconds(), 400);
         const TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
-        EXPECT_EQ(tag->title().to8Bit(true), QStringLiteral("%1 Audio Track").arg(i).toStdString());
+        EXPECT_EQ(tag->title().to8Bit(true), u"%1 Audio Track"_qs.arg(i).toStdString());
         EXPECT_EQ(tag->track(), unsigned(i));
         EXPECT_EQ(tag->artist().to8Bit(true), "Artist Name");
         EXPECT_EQ(tag->album().to8Bit(true), "Title");
@@ -204,7 +204,7 @@ TEST_F(VeskRipTest, SoundPlaysThroughAConsolePlayerOrALogLineSaysWhy)
     const QString marker = bin.filePath(s("played"));
     QFile player(bin.filePath(s("canberra-gtk-play")));
     ASSERT_TRUE(player.open(QIODevice::WriteOnly));
-    player.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1'\n").arg(marker).toLocal8Bit());
+    player.write(u"#!/bin/sh\necho \"$@\" > '%1'\n"_qs.arg(marker).toLocal8Bit());
     player.close();
     player.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
