@@ -183,9 +183,9 @@ TEST_F(VeskRipTest, SignalsStopTheRipLikeTheStopButton)
         QProcess process;
         startVeskRip(process,
                      {s("--resources"), resources.path(), s("--release-files"), s("-o"), output, cd});
-        ASSERT_TRUE(waitUntil([&] { return QFile::exists(pidFile); }));
         QFile pidText(pidFile);
-        ASSERT_TRUE(waitUntil([&] { return pidText.open(QIODevice::ReadOnly) && pidText.size() > 0; }));
+        ASSERT_TRUE(
+            waitUntil([&] { return QFileInfo(pidFile).size() > 0 && pidText.open(QIODevice::ReadOnly); }));
         const pid_t encoder = pid_t(pidText.readAll().trimmed().toLongLong());
         ::kill(pid_t(process.processId()), signalNumber);
         const RipRun run = finished(process);
