@@ -1,6 +1,5 @@
 #include "rip/lameprocess.h"
 
-#include "settings/settings.h"
 #include "common/log.h"
 #include "common/resources.h"
 #include "editor/trackeditor.h"
@@ -11,6 +10,7 @@
 #include "rip/encoderrun.h"
 #include "rip/outputfilenaming.h"
 #include "rip/soundplayer.h"
+#include "settings/settings.h"
 
 #include <QFileInfo>
 
@@ -218,10 +218,13 @@ std::optional<Album> LAMEProcess::obtainAlbum(const QStringList& chosen)
         }
     }
     if (album->getTracks().size() < chosen.size()) {
-        veskLog(QStringLiteral(
-                    "The album found lists %1 of the %2 chosen tracks; using the track file names instead")
-                    .arg(album->getTracks().size())
-                    .arg(chosen.size()));
+        const QString text =
+            QStringLiteral(
+                "The album found lists %1 of the %2 chosen tracks; using the track file names instead")
+                .arg(album->getTracks().size())
+                .arg(chosen.size());
+        veskLog(text);
+        runAlertWithTitle(QStringLiteral("The titles found do not fit the tracks"), text);
         return Album::defaultAlbumWithTrackTitles(titlesFromFileNames(chosen));
     }
     return album;
