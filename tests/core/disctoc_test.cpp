@@ -79,6 +79,7 @@ TEST(DiscTOC, WorkedExampleSessionsMissingKeysAndUnreadableTables)
     const auto toc = DiscTOC::readFromData(tocPlist({{{150, 18000}, 40000}, {{52000}, 60000}}, true));
     ASSERT_TRUE(toc);
     EXPECT_EQ(toc->numSessions(), 2);
+    EXPECT_EQ(toc->leadoutBlock(), 60000u);
     EXPECT_EQ(queryOf(toc), QStringLiteral("cddb query 1a031e03 3 150 18000 52000 800\n"));
     EXPECT_EQ(queryOf(DiscTOC::readFromData(tocPlist({}, false, false))),
               QStringLiteral("cddb query fffffe00 0 0\n"));
@@ -101,11 +102,13 @@ TEST(DiscTOC, IdentifierArithmetic)
     // 149 frames are 1 second (truncated); 0 frames add nothing.
     EXPECT_EQ(DiscTOC::fromOffsets({149, 0}, 75 * 100).cddbDiscId(), 0x01006202u);
     // Digit sums totalling 255 wrap to 0 in the top byte, 256 to 1: 9999 s has digit sum 36.
-    QList<qint64> offsets(7, 9999 * 75); // 7 * 36 = 252
-    offsets << 3 * 75;                   // 255
-    EXPECT_EQ(DiscTOC::fromOffsets(offsets, 75 * 20000).cddbDiscId() >> 24, 0u);
-    offsets.last() = 4 * 75; // 256
-    EXPECT_EQ(DiscTOC::fromOffsets(offsets, 75 * 20000).cddbDiscId() >> 24, 1u);
-    // More than 255 tracks spill into the length field, as the server computes it too.
-    EXPECT_EQ(DiscTOC::fromOffsets(QList<qint64>(256, 0), 75 * 3).cddbDiscId(), 0x00000100u | (1u << 8));
+    QList<qint64> offsets(7, 9999 * 75);
+    for (const auto& [last, top] : {std::pair{3, 0u}, {4, 1u}}) {
+        offsets.append(last * 75);
+        EXPECT_EQ(DiscTOC::fromOffsets(offsets, 75 * 20000).cddbDiscId() >> 24, top);
+        offsets.removeLast();
+    }
+    // More than 255 tracks spill into the length field (2 << 8), as the server computes it:
+    // masked to its byte the count would leave 0x200.
+    EXPECT_EQ(DiscTOC::fromOffsets(QList<qint64>(256, 0), 75 * 4).cddbDiscId(), 0x300u);
 }
