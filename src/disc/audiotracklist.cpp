@@ -1,9 +1,11 @@
 #include "disc/audiotracklist.h"
 
 #include "common/log.h"
+#include "output/vesktools.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <algorithm>
 
 bool AudioTrackList::isAudioTrackName(const QString& name)
@@ -15,6 +17,15 @@ bool AudioTrackList::isAudioTrackName(const QString& name)
     return std::any_of(suffixes.begin(), suffixes.end(), [&](const QString& suffix) {
         return name.size() > suffix.size() && name.endsWith(suffix, Qt::CaseInsensitive);
     });
+}
+
+qint32 AudioTrackList::trackNumber(const QString& fileName)
+{
+    if (const qint32 number = VeskTools::extractRealTrackNumberFromString(fileName); number != 0)
+        return number;
+    static const QRegularExpression gvfsName(QStringLiteral("^Track ([0-9]{1,3})\\.wav$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    return gvfsName.match(fileName).captured(1).toInt();
 }
 
 bool AudioTrackList::naturalLess(const QString& a, const QString& b)

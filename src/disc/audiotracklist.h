@@ -11,6 +11,9 @@ class AudioTrackList {
 public:
     // An AIFF or WAV file name (".aiff", ".aif", ".aifc", ".wav", any case) that is not hidden.
     static bool isAudioTrackName(const QString& name);
+    // The disc's number of a track file: the number its name starts with ("3 Audio Track.aiff"),
+    // else the one of gvfs's "Track 3.wav"; 0 for a name that carries none.
+    static qint32 trackNumber(const QString& fileName);
     // Runs of digits compare by their value, so "Track 2.wav" comes before "Track 10.wav".
     static bool naturalLess(const QString& a, const QString& b);
     static void sortNaturally(QStringList& names);

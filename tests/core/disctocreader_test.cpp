@@ -1,6 +1,7 @@
 // Where a folder's table of contents comes from: the audio file headers, a fake gvfs CD mount
 // under a temporary XDG_RUNTIME_DIR, a drive that cannot be read, a folder copied from a CD.
 #include "disc/audiofileheader.h"
+#include "disc/audiotracklist.h"
 #include "disc/disctocreader.h"
 #include "settings/settings.h"
 #include "support/qstringprinter.h"
@@ -138,4 +139,11 @@ TEST(Settings, PickedTracksSortLikeAFolderAndANewSourceEmptiesThem)
               QStringList({QStringLiteral("Track 9.wav"), QStringLiteral("Track 10.wav")}));
     settings.setChosenCDName(folder + QStringLiteral("/elsewhere"));
     EXPECT_TRUE(settings.chosenTracks().isEmpty());
+    // The Mac's and gvfs's track names both carry the track's number.
+    for (const auto& [name, number] : {std::pair{"3 Audio Track.aiff", 3},
+                                       {"Track 12.wav", 12},
+                                       {"track 7.WAV", 7},
+                                       {"Track 1.aiff", 0},
+                                       {"My Track 2.wav", 0}})
+        EXPECT_EQ(AudioTrackList::trackNumber(QString::fromLatin1(name)), number) << name;
 }
