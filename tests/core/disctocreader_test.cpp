@@ -127,18 +127,8 @@ TEST(DiscTOCReader, CopiedFolderKeepsItsAudioTracksInOrderAndBrokenTracksGiveNoI
     EXPECT_TRUE(log.contains(broken + QStringLiteral(" is not a complete AIFF or WAV file")));
 }
 
-TEST(Settings, PickedTracksSortLikeAFolderAndANewSourceEmptiesThem)
+TEST(AudioTrackList, TrackNumbersOfMacAndGvfsNames)
 {
-    TestEnvironment env;
-    Settings settings;
-    const QString folder = env.home();
-    settings.applyChosenSource(
-        {folder + QStringLiteral("/Track 10.wav"), folder + QStringLiteral("/Track 9.wav")});
-    EXPECT_EQ(settings.getChosenCDName(), folder);
-    EXPECT_EQ(settings.chosenTracks(),
-              QStringList({QStringLiteral("Track 9.wav"), QStringLiteral("Track 10.wav")}));
-    settings.setChosenCDName(folder + QStringLiteral("/elsewhere"));
-    EXPECT_TRUE(settings.chosenTracks().isEmpty());
     // The Mac's and gvfs's track names both carry the track's number.
     for (const auto& [name, number] : {std::pair{"3 Audio Track.aiff", 3},
                                        {"Track 12.wav", 12},

@@ -47,12 +47,16 @@ TEST(SourceChoiceTest, FolderOrFilesBecomeSourceAndTracks)
     settings.applyChosenSource(
         {disc + QStringLiteral("/2 Audio Track.aiff"), disc + QStringLiteral("/1 Audio Track.aiff")});
     EXPECT_EQ(settings.getChosenCDName(), disc);
+    // Picked tracks are ripped in the folder's order, whatever order the dialog gave.
     EXPECT_EQ(settings.chosenTracks(),
-              (L{QStringLiteral("2 Audio Track.aiff"), QStringLiteral("1 Audio Track.aiff")}));
+              (L{QStringLiteral("1 Audio Track.aiff"), QStringLiteral("2 Audio Track.aiff")}));
     settings.applyChosenSource({}); // cancelled
     EXPECT_EQ(settings.getChosenCDName(), disc);
     EXPECT_EQ(settings.chosenTracks().size(), 2);
 
     settings.applyChosenOutputDirectory(QStringLiteral("/data/Music"));
     EXPECT_EQ(settings.getChosenOutputDirectory(), QStringLiteral("/data/Music/Audio CD"));
+    // Tracks picked in one folder mean nothing in another.
+    settings.setChosenCDName(dir.path());
+    EXPECT_TRUE(settings.chosenTracks().isEmpty());
 }
