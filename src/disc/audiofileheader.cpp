@@ -5,7 +5,9 @@
 #include <cstring>
 
 namespace {
-// Headers, names and comments come before the sound data; real files keep them far below this.
+// Headers come before the sound data: a few hundred bytes, more with long names and comments.
+// A gvfs CD mount reads every byte from the disc, so the first try asks for very little.
+constexpr qint64 kFirstTry = 4096;
 constexpr qint64 kHeadBytes = 1 << 20;
 
 quint32 be32(const char* p)
@@ -123,7 +125,10 @@ std::optional<AudioFormat> AudioFileHeader::parse(const QByteArray& head, qint64
 std::optional<AudioFormat> AudioFileHeader::readFile(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return std::nullopt;
-    return parse(file.read(kHeadBytes), file.size());
+    const qint64 size = file.size();
+    if (auto format = parse(file.read(kFirstTry), size); format || size <= kFirstTry)
+        return format;
+    return file.seek(0) ? parse(file.read(kHeadBytes), size) : std::nullopt;
 }

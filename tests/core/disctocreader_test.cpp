@@ -47,6 +47,10 @@ TEST(AudioFileHeader, WalksTheChunksOfWavAndAiffAndRejectsWhatIsNotCompleteSound
         EXPECT_EQ(format->sampleFrames, 588 * 3);
     }
     EXPECT_EQ(AudioFileHeader::readFile(aiffPath)->sampleFrames, 588 * 3);
+    // Long tags before the data are read past too.
+    ASSERT_TRUE(writeBytes(
+        wavPath, QByteArray(wav).insert(12, QByteArray("junk\x70\x17\0\0", 8) + QByteArray(6000, 'j'))));
+    EXPECT_EQ(AudioFileHeader::readFile(wavPath)->sampleFrames, 588 * 3);
 
     QByteArray mono = wav;
     mono[22] = 1; // the channel count of "fmt "
