@@ -1,10 +1,8 @@
-// Where a folder's table of contents comes from: the audio file headers, a fake gvfs CD mount
-// under a temporary XDG_RUNTIME_DIR, a drive that cannot be read, a folder copied from a CD.
+// Where a folder's table of contents comes from: the audio file headers, a gvfs CD mount whose
+// drive cannot be read, a ".TOC.plist", a folder copied from a CD with broken tracks.
 #include "disc/audiofileheader.h"
 #include "disc/audiotracklist.h"
 #include "disc/disctocreader.h"
-#include "settings/settings.h"
-#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
 #include <QDir>
@@ -24,66 +22,56 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-std::optional<AudioFormat> parsed(const QByteArray& bytes)
+qint64 frames(const QByteArray& bytes)
 {
-    return AudioFileHeader::parse(bytes, bytes.size());
+    const auto format = AudioFileHeader::parse(bytes, bytes.size());
+    return format ? format->sampleFrames * (format->isCDAudio() ? 1 : -1) : 0;
 }
 } // namespace
 
 TEST(AudioFileHeader, WalksTheChunksOfWavAndAiffAndRejectsWhatIsNotCompleteSound)
 {
     TestEnvironment env;
-    const QString wavPath = env.home() + QStringLiteral("/t.wav");
-    const QString aiffPath = env.home() + QStringLiteral("/t.aiff");
-    ASSERT_TRUE(writeCDTrack(wavPath, 588 * 3) && writeCDTrack(aiffPath, 588 * 3, true));
-    const QByteArray wav = bytesOf(wavPath);
-    const QByteArray aiff = bytesOf(aiffPath);
-    for (const QByteArray& good : {wav, aiff,
-                                   // An odd-sized chunk before the data is followed by a pad byte.
-                                   QByteArray(wav).insert(12, QByteArray("junk\x03\0\0\0abc\0", 12))}) {
-        const auto format = parsed(good);
-        ASSERT_TRUE(format);
-        EXPECT_TRUE(format->isCDAudio());
-        EXPECT_EQ(format->sampleFrames, 588 * 3);
-    }
-    EXPECT_EQ(AudioFileHeader::readFile(aiffPath)->sampleFrames, 588 * 3);
-    // Long tags before the data are read past too.
-    ASSERT_TRUE(writeBytes(
-        wavPath, QByteArray(wav).insert(12, QByteArray("junk\x70\x17\0\0", 8) + QByteArray(6000, 'j'))));
-    EXPECT_EQ(AudioFileHeader::readFile(wavPath)->sampleFrames, 588 * 3);
-
+    const QString path = env.home() + QStringLiteral("/t");
+    ASSERT_TRUE(writeCDTrack(path + QStringLiteral(".wav"), 1764) && writeCDTrack(path, 1764, true));
+    const QByteArray wav = bytesOf(path + QStringLiteral(".wav"));
+    const QByteArray aiff = bytesOf(path);
     QByteArray mono = wav;
     mono[22] = 1; // the channel count of "fmt "
-    EXPECT_EQ(parsed(mono)->sampleFrames, 588 * 6);
-    EXPECT_FALSE(parsed(mono)->isCDAudio());
     QByteArray compressed = wav;
     compressed[20] = 0x55; // MPEG layer 3 inside a WAV
-    for (const QByteArray& bad :
-         {wav.chopped(1), aiff.chopped(1), compressed, wav.left(44), QByteArray("RIFF"),
-          QByteArray("\xff\xd8\xff\xe0\0\x10JFIF", 10) + QByteArray(5000, 'x')})
-        EXPECT_FALSE(parsed(bad));
-    EXPECT_FALSE(AudioFileHeader::readFile(env.home() + QStringLiteral("/missing.wav")));
+    // An odd-sized chunk before the data is followed by a pad byte.
+    const QByteArray padded = QByteArray(wav).insert(12, QByteArray("junk\x03\0\0\0abc\0", 12));
+    const std::pair<QByteArray, qint64> cases[] = {
+        {wav, 1764},
+        {aiff, 1764},
+        {padded, 1764},
+        {mono, -3528},
+        {wav.chopped(1), 0},
+        {aiff.chopped(1), 0},
+        {compressed, 0},
+        {wav.left(44), 0},
+        {QByteArray("\xff\xd8\xff\xe0 JFIF") + QByteArray(5000, 'x'), 0}};
+    for (const auto& [bytes, expected] : cases)
+        EXPECT_EQ(frames(bytes), expected) << bytes.left(16).toHex().constData();
+    // Long tags before the data are read past too.
+    ASSERT_TRUE(writeBytes(
+        path, QByteArray(wav).insert(12, QByteArray("junk\x70\x17\0\0", 8) + QByteArray(6000, 'j'))));
+    EXPECT_EQ(AudioFileHeader::readFile(path)->sampleFrames, 1764);
 }
 
-TEST(DiscTOCReader, GvfsMountIsFoundAndIdentifiedFromItsLengthsWhenTheDriveCannotBeRead)
+TEST(DiscTOCReader, DriveThatCannotBeReadFallsBackToLengthsAndBrokenTracksGiveNoIdentifier)
 {
     TestEnvironment env;
-    const QString gvfs = env.home() + QStringLiteral("/gvfs/");
-    const QString mount = gvfs + QStringLiteral("cdda:host=sr1");
-    Settings settings;
-    settings.setVolumeRoots({});
-    EXPECT_EQ(settings.findAudioCD(), QString());
-    // An empty mount (no disc in that drive) is passed over.
-    ASSERT_TRUE(QDir().mkpath(gvfs + QStringLiteral("cdda:host=sr0")) && QDir().mkpath(mount));
+    const QString mount = env.home() + QStringLiteral("/gvfs/cdda:host=sr1");
+    const QString dev = env.home() + QStringLiteral("/dev");
+    ASSERT_TRUE(QDir().mkpath(mount) && QDir().mkpath(dev));
     const QList<qint64> sectors{60, 75, 90, 45};
     for (int i = 0; i < 4; ++i)
         ASSERT_TRUE(writeCDTrack(mount + QStringLiteral("/Track %1.wav").arg(i + 1), sectors[i] * 588));
-    EXPECT_EQ(Settings().findAudioCD(), mount);
-
-    // No device node, and one that is no drive: each falls back to the lengths with a log line.
-    const QString dev = env.home() + QStringLiteral("/dev");
+    // No device node, then one that is no drive: one log line each, and the lengths.
     for (const bool node : {false, true}) {
-        ASSERT_TRUE(!node || (QDir().mkpath(dev) && writeBytes(dev + QStringLiteral("/sr1"), "")));
+        ASSERT_TRUE(!node || writeBytes(dev + QStringLiteral("/sr1"), ""));
         LogCapture log;
         const auto toc = DiscTOCReader::readDiscTOC(mount, dev);
         ASSERT_TRUE(toc);
@@ -93,47 +81,30 @@ TEST(DiscTOCReader, GvfsMountIsFoundAndIdentifiedFromItsLengthsWhenTheDriveCanno
         EXPECT_TRUE(
             log.contains(QStringLiteral("Could not read the table of contents from ") + dev + "/sr1"));
     }
-    // A ".TOC.plist" comes first.
-    ASSERT_TRUE(writeBytes(mount + QStringLiteral("/.TOC.plist"),
-                           "<plist><dict><key>Sessions</key><array><dict><key>Leadout Block</key><integer>300"
-                           "</integer><key>Track Array</key><array><dict><key>Start Block</key><integer>150"
-                           "</integer></dict></array></dict></array></dict></plist>"));
-    EXPECT_EQ(DiscTOCReader::readDiscTOC(mount, dev)->trackOffsets(), QList<qint64>{150});
+    // Listed in track order, and every track counts: a truncated copy, a track of no whole number of
+    // sectors and a non-audio file named like a track each give no identifier.
+    const QString broken = mount + QStringLiteral("/Track 10.wav");
+    for (const auto& [length, cut] : {std::pair{588 * 75, 1}, {588 * 75 + 1, 0}, {0, 0}}) {
+        ASSERT_TRUE(length ? writeCDTrack(broken, length, false, cut) : writeBytes(broken, "not sound"));
+        LogCapture log;
+        EXPECT_FALSE(DiscTOCReader::readDiscTOC(mount, dev));
+        EXPECT_TRUE(log.contains(broken)) << log.lines().join(u'\n').toStdString();
+    }
 }
 
-TEST(DiscTOCReader, CopiedFolderKeepsItsAudioTracksInOrderAndBrokenTracksGiveNoIdentifier)
+TEST(AudioTrackList, OnlyAudioFilesInTrackOrderAndTheirNumbers)
 {
     TestEnvironment env;
-    const QString cd = env.home() + QStringLiteral("/Copied CD");
+    const QString cd = env.home() + QStringLiteral("/cd");
     ASSERT_TRUE(QDir().mkpath(cd + QStringLiteral("/scans")));
-    for (const QString& other : {QStringLiteral("cover.jpg"), QStringLiteral(".directory"),
-                                 QStringLiteral("notes.txt"), QStringLiteral(".hidden.aiff")})
-        ASSERT_TRUE(writeBytes(cd + u'/' + other, "x"));
-    for (int i : {10, 2, 1})
-        ASSERT_TRUE(writeCDTrack(cd + QStringLiteral("/%1 Track.AIFF").arg(i), 588 * 75, true));
+    for (const char* name : {"cover.jpg", ".directory", ".hidden.aiff", "10 b.AIFF", "2 a.wav", "1 c.aifc"})
+        ASSERT_TRUE(writeBytes(cd + u'/' + QLatin1String(name), "x"));
     LogCapture log;
-    EXPECT_EQ(Settings::getTracksAtPath(cd),
-              QStringList({QStringLiteral("1 Track.AIFF"), QStringLiteral("2 Track.AIFF"),
-                           QStringLiteral("10 Track.AIFF")}));
-    EXPECT_EQ(log.lines(),
-              QStringList{QStringLiteral("Not audio tracks, left out of ") + cd +
-                          QStringLiteral(": .directory, .hidden.aiff, cover.jpg, notes.txt, scans")});
-    EXPECT_EQ(DiscTOCReader::readDiscTOC(cd)->trackOffsets(), QList<qint64>({150, 225, 300}));
-
-    // A truncated copy, a track that is no whole number of sectors, a non-audio file named like a track.
-    const QString broken = cd + QStringLiteral("/11 Track.wav");
-    for (const auto& [frames, cut] : {std::pair{588 * 75, 1}, {588 * 75 + 1, 0}}) {
-        ASSERT_TRUE(writeCDTrack(broken, frames, false, cut));
-        EXPECT_FALSE(DiscTOCReader::readDiscTOC(cd));
-    }
-    ASSERT_TRUE(writeBytes(broken, "not sound at all"));
-    EXPECT_FALSE(DiscTOCReader::readDiscTOC(cd));
-    EXPECT_TRUE(log.contains(broken + QStringLiteral(" is not a complete AIFF or WAV file")));
-}
-
-TEST(AudioTrackList, TrackNumbersOfMacAndGvfsNames)
-{
-    // The Mac's and gvfs's track names both carry the track's number.
+    EXPECT_EQ(
+        AudioTrackList::tracksInFolder(cd),
+        QStringList({QStringLiteral("1 c.aifc"), QStringLiteral("2 a.wav"), QStringLiteral("10 b.AIFF")}));
+    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("Not audio tracks, left out of ") + cd +
+                                       QStringLiteral(": .directory, .hidden.aiff, cover.jpg, scans")});
     for (const auto& [name, number] : {std::pair{"3 Audio Track.aiff", 3},
                                        {"Track 12.wav", 12},
                                        {"track 7.WAV", 7},

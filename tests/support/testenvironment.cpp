@@ -60,40 +60,29 @@ bool makeAiff(const QString& path, double seconds, int frequency)
 
 bool writeCDTrack(const QString& path, qint64 sampleFrames, bool aiff, qint64 cutBytes)
 {
-    QByteArray sound(sampleFrames * 4, Qt::Uninitialized);
-    for (qint64 i = 0; i < sampleFrames; ++i) {
-        const auto sample = static_cast<qint16>(3000 * std::sin(double(i) * 0.0627));
-        for (int channel = 0; channel < 2; ++channel) {
-            char* at = sound.data() + i * 4 + channel * 2;
-            aiff ? qToBigEndian(sample, at) : qToLittleEndian(sample, at);
-        }
-    }
-    const auto le32 = [](quint32 v) {
-        QByteArray b(4, Qt::Uninitialized);
-        qToLittleEndian(v, b.data());
-        return b;
+    const auto number = [](auto value, bool bigEndian) {
+        QByteArray bytes(sizeof(value), Qt::Uninitialized);
+        bigEndian ? qToBigEndian(value, bytes.data()) : qToLittleEndian(value, bytes.data());
+        return bytes;
     };
-    const auto be32 = [](quint32 v) {
-        QByteArray b(4, Qt::Uninitialized);
-        qToBigEndian(v, b.data());
-        return b;
-    };
-    QByteArray bytes;
+    QByteArray sound;
+    for (qint64 i = 0; i < sampleFrames * 2; ++i)
+        sound += number(qint16(3000 * std::sin(double(i / 2) * 0.0627)), aiff);
+    QByteArray body;
     if (aiff) {
-        const QByteArray comm = QByteArray("\0\x02", 2) + be32(quint32(sampleFrames)) +
-                                QByteArray("\0\x10\x40\x0e\xac\x44\0\0\0\0\0\0", 12);
-        const QByteArray body = "AIFFCOMM" + be32(18) + comm + "SSND" + be32(quint32(sound.size() + 8)) +
-                                be32(0) + be32(0) + sound;
-        bytes = "FORM" + be32(quint32(body.size())) + body;
+        // 44100 as an 80-bit extended float.
+        body = "AIFFCOMM" + number(18u, true) + number(quint16(2), true) +
+               number(quint32(sampleFrames), true) + number(quint16(16), true) +
+               QByteArray("\x40\x0e\xac\x44\0\0\0\0\0\0", 10) + "SSND" +
+               number(quint32(sound.size() + 8), true) + QByteArray(8, 0) + sound;
     } else {
-        const QByteArray fmt =
-            QByteArray("\x01\0\x02\0", 4) + le32(44100) + le32(176400) + QByteArray("\x04\0\x10\0", 4);
-        const QByteArray info =
-            "INFOINAM" + le32(8) + QByteArray("Track 1\0", 8) + "IART" + le32(6) + QByteArray("Band\0\0", 6);
-        const QByteArray body = "WAVEfmt " + le32(16) + fmt + "LIST" + le32(quint32(info.size())) + info +
-                                "data" + le32(quint32(sound.size())) + sound;
-        bytes = "RIFF" + le32(quint32(body.size())) + body;
+        const QByteArray info = "INFOINAM" + number(8u, false) + QByteArray("Track 1\0", 8);
+        body = "WAVEfmt " + number(16u, false) + number(quint16(1), false) + number(quint16(2), false) +
+               number(44100u, false) + number(176400u, false) + number(quint16(4), false) +
+               number(quint16(16), false) + "LIST" + number(quint32(info.size()), false) + info + "data" +
+               number(quint32(sound.size()), false) + sound;
     }
+    QByteArray bytes = (aiff ? "FORM" : "RIFF") + number(quint32(body.size()), aiff) + body;
     bytes.chop(cutBytes);
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
