@@ -1,5 +1,6 @@
 #include "rip/lameprocess.h"
 
+#include "settings/settings.h"
 #include "common/log.h"
 #include "common/resources.h"
 #include "disc/audiotracklist.h"
@@ -11,7 +12,6 @@
 #include "rip/encoderrun.h"
 #include "rip/outputfilenaming.h"
 #include "rip/soundplayer.h"
-#include "settings/settings.h"
 
 #include <QFileInfo>
 
