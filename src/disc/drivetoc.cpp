@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -18,7 +19,7 @@ QString DriveTOC::deviceForMount(const QString& folder, const QString& deviceFol
 {
     // Only a plain device name: the mount's name must not lead anywhere outside deviceFolder.
     static const QRegularExpression mount(QStringLiteral("^cdda:host=([A-Za-z0-9_-]+)$"));
-    const QRegularExpressionMatch match = mount.match(QFileInfo(folder).fileName());
+    const QRegularExpressionMatch match = mount.match(QFileInfo(QDir::cleanPath(folder)).fileName());
     if (!match.hasMatch())
         return QString();
     return deviceFolder + QLatin1Char('/') + match.captured(1);

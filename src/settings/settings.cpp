@@ -294,7 +294,8 @@ void Settings::applyChosenOutputDirectory(const QString& folder)
     if (folder.isEmpty())
         return;
     QString name = QFileInfo(getChosenCDName()).fileName();
-    if (name.isEmpty())
+    // A gvfs CD mount's own name ("cdda:host=sr0") means nothing to the user.
+    if (name.isEmpty() || name.startsWith(QStringLiteral("cdda:host=")))
         name = QStringLiteral("Audio CD");
     setOutputDirectory(folder + QLatin1Char('/') + name);
 }

@@ -73,7 +73,8 @@ TEST(DiscTOCReader, DriveThatCannotBeReadFallsBackToLengthsAndBrokenTracksGiveNo
     for (const bool node : {false, true}) {
         ASSERT_TRUE(!node || writeBytes(dev + QStringLiteral("/sr1"), ""));
         LogCapture log;
-        const auto toc = DiscTOCReader::readDiscTOC(mount, dev);
+        // A typed source may end in a slash.
+        const auto toc = DiscTOCReader::readDiscTOC(node ? mount + u'/' : mount, dev);
         ASSERT_TRUE(toc);
         EXPECT_EQ(toc->trackOffsets(), QList<qint64>({150, 210, 285, 375}));
         EXPECT_EQ(toc->leadoutBlock(), 420u);
