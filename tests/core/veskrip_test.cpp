@@ -179,7 +179,6 @@ TEST_F(VeskRipTest, FailuresAndBadCommandLinesExitNonZero)
     EXPECT_FALSE(missing.out.contains(u"Processing"_qs));
 
     for (const QStringList& bad : {QStringList{u"--preset"_qs, u"nonsense"_qs, cd},
-                                   {u"--output"_qs, out},
                                    {out + u"/no such folder"_qs},
                                    {u"--set"_qs, u"NoSuchKey=1"_qs, cd},
                                    {u"--set"_qs, u"AddID3Tags=perhaps"_qs, cd}})

@@ -63,6 +63,7 @@ TEST(AppControllerTest, ControlsAndSettingsAreBoundBothWaysAndMixedCountsAsOff)
     Settings settings;
     AppController controller(settings);
     using T = Settings::Text;
+    settings.setChosenTracks({u"9 Picked.wav"_qs});
     for (const auto& [name, field] : {std::pair{"chosenCD", T::ChosenCD},
                                       {"nameStyleTextField", T::NameStyle},
                                       {"chosenOutputDirectory", T::ChosenOutputDirectory},
@@ -81,6 +82,8 @@ TEST(AppControllerTest, ControlsAndSettingsAreBoundBothWaysAndMixedCountsAsOff)
         EXPECT_EQ(child<QLabel>(controller, name)->textFormat(), Qt::PlainText);
         EXPECT_TRUE(child<QLabel>(controller, name)->text().contains(QLatin1String("</")));
     }
+    // Typing another source drops the tracks picked in the old one.
+    EXPECT_TRUE(settings.chosenTracks().isEmpty());
 
     using O = Settings::Option;
     for (const auto& [name, option] : {std::pair{"spacesToUnderscores", O::SpacesToUnderscores},
