@@ -23,10 +23,7 @@ ConsoleFrontEnd::ConsoleFrontEnd(Settings& settings, LAMEProcess& session, QObje
             [this](Settings::Text field) { showText(int(field)); });
     connect(&m_session, &LAMEProcess::sessionEnded, this, [this](const QStringList& failed) {
         m_ended = true;
-        if (m_stoppingSignal != 0)
-            m_exitCode = 128 + m_stoppingSignal;
-        else
-            m_exitCode = failed.isEmpty() ? 0 : 1;
+        m_exitCode = failed.isEmpty() ? 0 : 1;
         // Leave the loop once the session's own handlers have returned.
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
                                   Qt::QueuedConnection);
@@ -65,9 +62,8 @@ void ConsoleFrontEnd::stopBySignal(int signalNumber)
     if (m_stoppingSignal != 0)
         return;
     m_stoppingSignal = signalNumber;
-    printLine(stderr, QStringLiteral("vesk-rip: %1: the rip was stopped; the tracks done so far are kept.")
+    printLine(stderr, QStringLiteral("vesk-rip: the rip was stopped by %1.")
                           .arg(UnixSignalQuitter::signalName(signalNumber)));
-    m_exitCode = 128 + signalNumber;
     // A running session ends through sessionEnded, which leaves the event loop.
     m_session.stop();
     if (!m_ended) {

@@ -24,7 +24,7 @@ public:
     // release files are written for what is done and one line says so.
     void stopBySignal(int signalNumber);
     // 0 when every track was encoded, 128 + the signal when one stopped the rip, 1 otherwise.
-    int exitCode() const { return m_exitCode; }
+    int exitCode() const { return m_stoppingSignal != 0 ? 128 + m_stoppingSignal : m_exitCode; }
 
 private:
     void showText(int field);
