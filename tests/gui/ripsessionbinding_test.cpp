@@ -14,7 +14,7 @@
 
 // The window bound to a session over real track files, long enough that the rip is still encoding
 // the first one when the test acts. What a stopped rip leaves behind is the session's own test.
-TEST(RipSessionBindingTest, ButtonsAndProgressFollowARealRipAndClosingStopsItAndSaves)
+TEST(RipSessionBindingTest, ButtonsAndProgressFollowARealRipAndClosingStopsIt)
 {
     TestEnvironment env;
     const QString source = env.home() + u"/Audio CD"_qs;
@@ -49,14 +49,8 @@ TEST(RipSessionBindingTest, ButtonsAndProgressFollowARealRipAndClosingStopsItAnd
 
     controller.startButton()->click();
     ASSERT_TRUE(session.isRunning());
-    const QString preferences = Preferences::preferencesPath();
-    ASSERT_FALSE(QFileInfo::exists(preferences));
     controller.window().close();
     EXPECT_FALSE(session.isRunning());
     EXPECT_TRUE(settings.getptl().isEmpty());
-    const auto saved = Preferences::readDictionary(preferences);
-    ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->size(), Preferences::keys().size());
-    EXPECT_EQ(saved->value(u"OutputDirectory"_qs).toString(), output);
-    EXPECT_EQ(saved->value(u"AudioCDLocation"_qs).toString(), source);
+    EXPECT_TRUE(QFileInfo::exists(Preferences::preferencesPath()));
 }
