@@ -43,11 +43,8 @@ TEST(PreferencesTest, FirstStartTakesTheDefaultsAndSavingWritesAllKeys)
 
     Settings settings;
     ASSERT_TRUE(Preferences::loadPreferences(settings));
-    EXPECT_EQ(settings.getChosenFreedbServer(), u"gnudb.gnudb.org"_qs);
     EXPECT_EQ(settings.getMP3NameStyle(), u"%d - %t.mp3"_qs);
     EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/Music/Audio CD"_qs);
-    EXPECT_EQ(settings.basicConfigOption(), u"--nohist --preset standard"_qs);
-    EXPECT_TRUE(settings.shouldAddID3Tags());
 
     ASSERT_TRUE(Preferences::savePreferences(settings));
     const auto saved = Preferences::readDictionary(path);
@@ -55,8 +52,6 @@ TEST(PreferencesTest, FirstStartTakesTheDefaultsAndSavingWritesAllKeys)
     QStringList keys = Preferences::keys();
     keys.sort();
     EXPECT_EQ(saved->keys(), keys);
-    EXPECT_TRUE(settings.shouldUseMusicBrainz());
-    EXPECT_EQ(settings.getMusicBrainzURL(), u"https://musicbrainz.org"_qs);
     EXPECT_EQ(saved->value(u"OutputDirectory"_qs).toString(), env.home() + u"/Music"_qs);
 }
 
