@@ -49,17 +49,16 @@ TEST(RipWithEditorTest, CancelOrQuitMakesNothingAndAnEditedTitleReachesTheFileNa
     // Starts a rip with whileShown run inside the editor; true when the session ended.
     auto rip = [&](const std::function<void()>& whileShown) {
         QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
-        QTimer::singleShot(0, &editor, [&] {
-            whileShown();
-            // Not closed by whileShown: fail rather than hang.
-            QTimer::singleShot(30000, window, [&] {
-                if (window->isVisible()) {
-                    ADD_FAILURE() << "the editor stayed open";
-                    window->reject();
-                }
-            });
+        QTimer::singleShot(0, &editor, whileShown);
+        // Not closed by whileShown: fail rather than hang.
+        QTimer guard;
+        guard.callOnTimeout(window, [&] {
+            ADD_FAILURE() << "the editor stayed open";
+            window->reject();
         });
+        guard.start(60000);
         session.runEncoder();
+        guard.stop();
         return !session.isRunning() || QTest::qWaitFor([&] { return ended.count() > 0; }, 120000);
     };
 
