@@ -1,15 +1,11 @@
 #include "common/resources.h"
 #include "editor/gui/trackinfo.h"
 #include "editor/gui/trackwindowcontroller.h"
-#include "rip/encoderrun.h"
 #include "support/testenvironment.h"
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -140,25 +136,4 @@ TEST_F(TrackInfoTest, SheetShowsTheAlbumAndOnlyOkBuildsAFreshStrippedAlbum)
     QTimer::singleShot(0, m_window, [&] { m_window->reject(); }); // Escape
     m_editor.displayTrackInfo(m_album);
     EXPECT_FALSE(m_editor.userDidEditInformation());
-}
-
-TEST(TrackInfoRealEncoder, ListsEveryGenreLamePrintsInItsOrder)
-{
-    TestEnvironment environment;
-    QWidget mainWindow;
-    TrackInfo editor(&mainWindow);
-    QSignalSpy done(&editor, &TrackInfo::genreListDone);
-    ASSERT_TRUE(editor.isGenreListDone() || done.wait(60000));
-
-    // What lame prints, read independently: "<number> <name>" per line on standard error.
-    QProcess lame;
-    lame.start(EncoderRun::encoderPath(), {u"--genre-list"_qs});
-    ASSERT_TRUE(lame.waitForFinished(60000));
-    QStringList expected;
-    static const QRegularExpression line(u"^\\s*\\d+ (.+)$"_qs, QRegularExpression::MultilineOption);
-    for (auto it = line.globalMatch(QString::fromLatin1(lame.readAllStandardError())); it.hasNext();)
-        expected.append(it.next().captured(1));
-    ASSERT_GT(expected.size(), 100);
-    EXPECT_EQ(expected.first(), u"A Cappella"_qs);
-    EXPECT_EQ(popUpItems(editor), expected);
 }
