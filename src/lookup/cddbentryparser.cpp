@@ -4,6 +4,8 @@
 #include "common/veskexception.h"
 #include "output/vesktools.h"
 
+#include <algorithm>
+
 namespace {
 const QString kSeparator = QStringLiteral(" / ");
 
@@ -20,6 +22,11 @@ bool isControl(char16_t c)
 
 void appendPrintable(QString& to, QStringView from)
 {
+    const bool clean = std::none_of(from.begin(), from.end(), [](QChar c) { return isControl(c.unicode()); });
+    if (clean) {
+        to += from;
+        return;
+    }
     for (const QChar c : from)
         if (!isControl(c.unicode()))
             to += c;
@@ -45,7 +52,8 @@ bool splitAtSeparator(const QString& value, QString* artist, QString* title)
 }
 } // namespace
 
-QHash<QString, QString> CDDBEntryParser::fields(const QString& entry)
+QHash<QString, QString> CDDBEntryParser::fields(const QString& entry,
+                                                const std::function<bool(QStringView key)>& wanted)
 {
     QHash<QString, QString> values;
     QString previousKey;
@@ -66,6 +74,10 @@ QHash<QString, QString> CDDBEntryParser::fields(const QString& entry)
             failCutOff();
         const QStringView key = line.left(equals + 1);
         const QStringView value = line.mid(equals + 1);
+        if (wanted && !wanted(key)) {
+            previousKey.clear();
+            continue;
+        }
         if (key == previousKey) {
             appendPrintable(values[previousKey], value);
             continue;
@@ -93,7 +105,22 @@ std::optional<QString> CDDBEntryParser::getToken(const QString& key, const QStri
 
 Album CDDBEntryParser::parseAlbumInfo(const QString& entry)
 {
-    const QHash<QString, QString> values = fields(entry);
+    // Only what an album holds is kept; of the track titles, one more than a disc holds tells
+    // that the entry lists too many, and the highest number how many.
+    qint32 highestTitle = -1;
+    const QHash<QString, QString> values = fields(entry, [&highestTitle](QStringView key) {
+        static const QLatin1String title("TTITLE");
+        if (key.startsWith(title)) {
+            bool ok = false;
+            const qint32 number = key.mid(title.size(), key.size() - title.size() - 1).toInt(&ok);
+            if (!ok)
+                return false;
+            highestTitle = std::max(highestTitle, number);
+            return number <= maxTracks;
+        }
+        return key == QLatin1String("DTITLE=") || key == QLatin1String("DYEAR=") ||
+               key == QLatin1String("DGENRE=");
+    });
     const auto value = [&values](const QString& key) -> std::optional<QString> {
         const auto found = values.constFind(key);
         return found == values.constEnd() ? std::nullopt : std::optional<QString>(*found);
@@ -149,14 +176,10 @@ Album CDDBEntryParser::parseAlbumInfo(const QString& entry)
         }
         album.addTrack(Track::trackWithArtist(artist, title, n + 1));
     }
-    if (n >= maxTracks && value(QStringLiteral("TTITLE%1=").arg(n))) {
-        qint32 listed = n;
-        while (values.contains(QStringLiteral("TTITLE%1=").arg(listed)))
-            ++listed;
+    if (n >= maxTracks && value(QStringLiteral("TTITLE%1=").arg(n)))
         veskLog(QStringLiteral("The CD's database entry lists %1 tracks; a disc holds at most %2, the rest "
                                "are ignored")
-                    .arg(listed)
+                    .arg(highestTitle + 1)
                     .arg(maxTracks));
-    }
     return album;
 }

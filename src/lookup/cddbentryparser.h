@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Reads CDDB database entries (the freedb "xmcd" format): KEY=value lines, "#" comments, long
@@ -23,7 +24,9 @@ public:
     // Later, separated lines of a key already seen are ignored. Control characters are dropped
     // from values: text from a server is text. Throws VeskException when a key's line has no
     // line end (the entry is cut off).
-    static QHash<QString, QString> fields(const QString& entry);
+    // wanted, when given, picks the keys to keep (the others cost no copies).
+    static QHash<QString, QString> fields(const QString& entry,
+                                          const std::function<bool(QStringView key)>& wanted = {});
 
     // The value of one key, as fields() finds it; absent when the key does not occur.
     static std::optional<QString> getToken(const QString& key, const QString& entry);

@@ -218,6 +218,8 @@ void FreedbAccess::converse(const QString& serverHost)
         socket->setTimeout(m_timeout);
     socket->setDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(m_conversationSeconds));
     socket->setCancellation(m_cancellation);
+    // Entries run to hundreds of kilobytes: fewer, larger receives.
+    socket->setReadBufferSize(64 * 1024);
     socket->connectToHostName(serverHost, m_port);
     CDDBReplyReader reader(*socket);
     const auto nextReply = [&reader] { return CDDBReply::decode(reader.readReply()); };
