@@ -87,7 +87,7 @@ QString CDDBReply::decode(const QByteArray& bytes)
         multiByte = multiByte || (static_cast<unsigned char>(c) & 0x80);
     if (!multiByte)
         return QString::fromLatin1(bytes);
-    QStringDecoder utf8(QStringDecoder::Utf8);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8.decode(bytes);
     // Not UTF-8 after all: ISO 8859-1 reads any byte.
     return utf8.hasError() ? QString::fromLatin1(bytes) : text;

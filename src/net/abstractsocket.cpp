@@ -200,6 +200,8 @@ void AbstractSocket::connectToHostName(const QString& hostName, std::uint16_t po
     if (m_connected)
         raise("Socket: Already connected");
 
+    if (m_cancellation && m_cancellation->isCancelled())
+        raise("Socket: Cancelled");
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr = resolve(hostName);

@@ -1,4 +1,5 @@
 #include "common/veskexception.h"
+#include "net/cancellation.h"
 #include "net/socket.h"
 
 #include <arpa/inet.h>
@@ -6,6 +7,7 @@
 #include <memory>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -130,8 +132,8 @@ TEST(Socket, PeerCloseEndsTheConnectionAndLaterCallsFindNoDescriptor)
 
 TEST(Socket, ConnectFailuresAndTimeOutsCarryTheSystemReason)
 {
-    const auto unknown =
-        failureOf([&] { Socket::socket()->connectToHostName(QStringLiteral("no-such-host.invalid"), 8880); });
+    // An empty name fails in the resolver itself, without asking any name server.
+    const auto unknown = failureOf([&] { Socket::socket()->connectToHostName(QString(), 8880); });
     EXPECT_EQ(unknown.first, QStringLiteral("Socket: Host not found"));
     EXPECT_TRUE(unknown.second.startsWith(QStringLiteral("Socket: Host not found: ")));
 
@@ -146,4 +148,33 @@ TEST(Socket, ConnectFailuresAndTimeOutsCarryTheSystemReason)
         connect = failureOf([&] { waiting.back()->connectToHostName(QStringLiteral("127.0.0.1"), port); });
     }
     EXPECT_EQ(connect.second, QStringLiteral("Socket: Connect failed: Connection timed out"));
+}
+
+TEST(Socket, ADeadlineOrACancellationEndsAnyWait)
+{
+    // The deadline passes long before the 30 s time-out; a cancellation from another thread
+    // ends a wait with no time-out at all.
+    auto [server, client] = connectedPair();
+    QByteArray buffer;
+    client->setDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(200));
+    EXPECT_EQ(failureOf([&] { client->readData(&buffer); }).second,
+              QStringLiteral("Socket: Recv failed: Connection timed out"));
+
+    auto [server2, client2] = connectedPair();
+    auto cancellation = std::make_shared<Cancellation>();
+    client2->setTimeout(0);
+    client2->setCancellation(cancellation);
+    std::thread canceller([cancellation] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        cancellation->cancel();
+    });
+    EXPECT_EQ(nameOf([&] { client2->readData(&buffer); }), QStringLiteral("Socket: Cancelled"));
+    canceller.join();
+    // Raised before a connect: the connect does not happen.
+    auto open = listener();
+    auto late = Socket::socket();
+    late->setCancellation(cancellation);
+    EXPECT_EQ(nameOf([&] { late->connectToHostName(QStringLiteral("127.0.0.1"), localPort(*open)); }),
+              QStringLiteral("Socket: Cancelled"));
+    EXPECT_FALSE(late->isConnected());
 }
