@@ -1,6 +1,6 @@
 // The rip session with a lookup on its worker thread: the window's thread stays free, Stop and
 // quitting end a lookup at once, and the chooser is asked on the main thread.
-#include "app/alertpresenter.h"
+#include "common/alertpresenter.h"
 #include "cddbserver.h"
 #include "common/resources.h"
 #include "lookup/albumchooser.h"
