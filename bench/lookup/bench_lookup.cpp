@@ -29,8 +29,8 @@ QByteArray entryWithTitles(int titles)
 {
     QByteArray entry = "# xmcd\n#\nDTITLE=Bench Band / Bench Album\nDYEAR=2026\nDGENRE=Rock\n";
     for (int n = 0; n < titles; ++n)
-        entry += "TTITLE" + QByteArray::number(n) + "=A track title long enough to fill one line of the entry, " +
-                 QByteArray::number(n) + "\n";
+        entry += "TTITLE" + QByteArray::number(n) +
+                 "=A track title long enough to fill one line of the entry, " + QByteArray::number(n) + "\n";
     return entry + "EXTD=\nPLAYORDER=\n";
 }
 
@@ -87,8 +87,8 @@ int main(int argc, char** argv)
     const double parseMs = double(parseTimer.nsecsElapsed()) / 1e6;
     std::printf("lookup over loopback, median of %d:\n", rounds);
     std::printf("  %8.1f KB entry, %5d titles: %7.2f ms\n", smallEntry.size() / 1024.0, 50, smallMs);
-    std::printf("  %8.1f KB entry, %5d titles: %7.2f ms  (target < 50 ms)\n", bigEntry.size() / 1024.0,
-                15000, bigMs);
+    std::printf("  %8.1f KB entry, %5d titles: %7.2f ms  (target < 50 ms)\n", bigEntry.size() / 1024.0, 15000,
+                bigMs);
     std::printf("  parsing the big entry alone: %.2f ms (%lld tracks kept)\n", parseMs,
                 static_cast<long long>(album.getTracks().size()));
     return 0;

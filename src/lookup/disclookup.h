@@ -3,7 +3,6 @@
 #include "model/album.h"
 
 #include <QString>
-
 #include <functional>
 #include <memory>
 #include <optional>

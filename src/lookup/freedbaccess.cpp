@@ -79,7 +79,8 @@ std::optional<DiscTOC> readDiscTOC(const QString& sourceFolder)
 }
 
 FreedbAccess::FreedbAccess(LookupHost& host, const DiscTOC& toc)
-    : m_host(host), m_toc(toc), m_cddbDiscid(toc.cddbDiscId()), m_cancellation(std::make_shared<Cancellation>())
+    : m_host(host), m_toc(toc), m_cddbDiscid(toc.cddbDiscId()),
+      m_cancellation(std::make_shared<Cancellation>())
 {
 }
 

@@ -11,9 +11,9 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <netdb.h>
 #include <new>
-#include <mutex>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>

@@ -14,9 +14,9 @@ int choose(const QByteArray& typed, bool interactive = true, QByteArray* shown =
     QBuffer output(&out);
     input.open(QIODevice::ReadOnly);
     output.open(QIODevice::WriteOnly);
-    const int row = ConsoleAlbumChooser(input, output, interactive)
-                        .displayMultipleAlbumMatches({QStringLiteral("rock 8608460b Van Halen / Van Halen"),
-                                                      second});
+    const int row =
+        ConsoleAlbumChooser(input, output, interactive)
+            .displayMultipleAlbumMatches({QStringLiteral("rock 8608460b Van Halen / Van Halen"), second});
     if (shown)
         *shown = out;
     return row;

@@ -1,7 +1,7 @@
 // The rip session with a lookup on its worker thread: the window's thread stays free, Stop and
 // quitting end a lookup at once, and the chooser is asked on the main thread.
-#include "common/alertpresenter.h"
 #include "cddbserver.h"
+#include "common/alertpresenter.h"
 #include "common/resources.h"
 #include "lookup/albumchooser.h"
 #include "lookup/freedbaccess.h"
@@ -21,7 +21,10 @@
 
 namespace {
 struct RecordingAlerts : AlertPresenter {
-    void runAlertWithTitle(const QString& title, const QString& text) override { alerts << title + u'|' + text; }
+    void runAlertWithTitle(const QString& title, const QString& text) override
+    {
+        alerts << title + u'|' + text;
+    }
     QStringList alerts;
 };
 
@@ -71,7 +74,8 @@ protected:
         session.setDiscLookupFactory(FreedbAccess::factory({}, server.port()));
         const int before = server.receivedLines().size();
         session.runEncoder();
-        EXPECT_TRUE(settings.getptl().startsWith(QStringLiteral("Looking up the disc's titles on 127.0.0.1")));
+        EXPECT_TRUE(
+            settings.getptl().startsWith(QStringLiteral("Looking up the disc's titles on 127.0.0.1")));
         EXPECT_TRUE(session.isRunning() && session.isStopEnabled() && !session.isStartEnabled());
         EXPECT_TRUE(QTest::qWaitFor([&] { return server.receivedLines().size() > before; }, 60000));
     }

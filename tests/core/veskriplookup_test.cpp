@@ -48,8 +48,9 @@ TEST(VeskRipLookup, TitlesInEveryScriptTheFirstOfSeveralMatchesAndARefusedHello)
         QStringLiteral("%1")
             .arg(DiscTOC::fromOffsets({150, 225}, 300).cddbDiscId(), 8, 16, QLatin1Char('0'))
             .toLatin1();
-    const QByteArray entry = "DISCID=" + id + "\nDTITLE=DC/AC / Reverse Current\nTTITLE0=\xe6\x9d\xb1\xe4\xba\xac: "
-                                              "\xd0\x9c\xd0\xbe\xd1\x81\xd0\xba\xd0\xb2\xd0\xb0\nTTITLE1=Caf\xc3\xa9\n";
+    const QByteArray entry = "DISCID=" + id +
+                             "\nDTITLE=DC/AC / Reverse Current\nTTITLE0=\xe6\x9d\xb1\xe4\xba\xac: "
+                             "\xd0\x9c\xd0\xbe\xd1\x81\xd0\xba\xd0\xb2\xd0\xb0\nTTITLE1=Caf\xc3\xa9\n";
     ASSERT_TRUE(writeFile(work.filePath(QStringLiteral("cddb/misc/") + id), entry));
     CddbServer server(work.filePath(QStringLiteral("cddb")));
     ASSERT_TRUE(server.listen(ownAddress(0), 8880)) << server.errorString().toStdString();
@@ -92,6 +93,7 @@ TEST(VeskRipLookup, TitlesInEveryScriptTheFirstOfSeveralMatchesAndARefusedHello)
     // The server's own words reach the user, and the rip goes on with the file names.
     EXPECT_EQ(rip(ownAddress(1), work.filePath(QStringLiteral("three"))),
               QStringList{QStringLiteral("Artist - Title")});
-    EXPECT_TRUE(errors.contains(QStringLiteral("The server said: 500 Unknown developer email for vesk v0.6.7")))
+    EXPECT_TRUE(
+        errors.contains(QStringLiteral("The server said: 500 Unknown developer email for vesk v0.6.7")))
         << errors.toStdString();
 }
