@@ -228,9 +228,4 @@ TEST(CDDBReply, CodesMatchListsAndWholeReplies)
                                           "jazz 1402ce04 C. / D", ".", "trailing"})),
               QStringList({QStringLiteral("rock 1402ce03 A / B"), QStringLiteral("jazz 1402ce04 C. / D")}));
     EXPECT_THROW(CDDBReply::matchLines(crlf({"211 x", "rock 1 A"})), VeskException);
-
-    // Single lines end at their line end, lists at their "." line.
-    EXPECT_EQ(CDDBReply::completeLength("200 ok\r\n201 next"), 8);
-    EXPECT_EQ(CDDBReply::completeLength("210 list\r\nrock 1 .A\r\n.\r\nquit"), 24);
-    EXPECT_EQ(CDDBReply::completeLength("211 empty\r\n.\r\n"), 14);
 }
