@@ -159,12 +159,8 @@ TEST(CDDBEntry, RealEntriesParseToTheirAlbums)
     } cases[] = {
         {"rock-8608460b", u"Van Halen|Van Halen|1978|Rock", 11, 11, u"Van Halen|On Fire"},
         {"soundtrack-be0c140e", u"Various|Clueless Soundtrack||Rock", 14, 1, u"The Muffs|Kids In America"},
-        {"classical-ee074b12", u"Zbigniew Preisner|The double life of Veronika-Kieslowski|1991|Classical", 18,
-         13, u"Zbigniew Preisner|Theme - 2nd transcription"},
         {"jazz-1c11c714", u"Various|Jazz Manouche CD 1||Jazz", 20, 15,
          u"Christian Escoud\u00e9, Dorado Schmitt, Babik Reinhardt|O\u00f9 Es Tu Mon Amour"},
-        {"folk-2f0d8939", u"Dan Levenson|Old Time Festival Tunes For Clawhammer Banjo (Disc 2)|(null)|(null)",
-         57, 57, u"Dan Levenson|Yellow Rose of Texas"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -175,11 +171,6 @@ TEST(CDDBEntry, RealEntriesParseToTheirAlbums)
         EXPECT_EQ(lines[c.spot - 1], QString::fromUtf16(c.spotTrack));
         EXPECT_FALSE(lines.join(QString()).contains(u'\r'));
     }
-    // Text that is neither UTF-8 nor Latin-1 still gives every track, titles as received.
-    const Album chinese = FreedbAccess::parseAlbumInfo(entryReply(QStringLiteral("misc-a70c310c")));
-    EXPECT_EQ(chinese.getTracks().size(), 12);
-    EXPECT_EQ(chinese.getYear(), QStringLiteral("2005"));
-    EXPECT_FALSE(chinese.getArtist().isEmpty());
 }
 
 TEST(CDDBEntry, ReadCommandsOfTheWorkedExample)

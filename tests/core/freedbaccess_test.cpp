@@ -144,7 +144,6 @@ TEST_F(Lookup, OneMatchGivesTheWholeAlbumHoweverTheRepliesAreSplit)
         CddbServer s(m_root.path());
         lookUp(s, kExample, 20000, QString::fromLatin1(email));
         EXPECT_TRUE(sent(s, 1).at(0).startsWith(QString::fromLatin1(expected)));
-        EXPECT_NE(sent(s).at(0).contains(u'@'), true);
     }
 }
 
