@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "common/veskexception.h"
+#include "disc/disctocreader.h"
 #include "lookup/cddbentryparser.h"
 #include "lookup/cddbreply.h"
 #include "lookup/cddbreplyreader.h"
@@ -73,11 +74,6 @@ QString checkedWord(const QString& word)
 }
 } // namespace
 
-std::optional<DiscTOC> readDiscTOC(const QString& sourceFolder)
-{
-    return DiscTOC::readFromFile(QStringLiteral("%1/.TOC.plist").arg(sourceFolder));
-}
-
 FreedbAccess::FreedbAccess(LookupHost& host, const DiscTOC& toc)
     : m_host(host), m_toc(toc), m_cddbDiscid(toc.cddbDiscId()),
       m_cancellation(std::make_shared<Cancellation>())
@@ -93,7 +89,7 @@ void FreedbAccess::cancel()
 
 std::unique_ptr<FreedbAccess> FreedbAccess::create(LookupHost& host)
 {
-    const auto toc = readDiscTOC(host.getChosenCDName());
+    const auto toc = DiscTOCReader::readDiscTOC(host.getChosenCDName());
     if (!toc)
         return nullptr;
     return std::make_unique<FreedbAccess>(host, *toc);

@@ -11,10 +11,6 @@
 class Cancellation;
 class LookupHost;
 
-// The table of contents of the disc in a source folder (its ".TOC.plist"), or nothing when it
-// cannot be read. The one place where lookups learn a disc's layout.
-std::optional<DiscTOC> readDiscTOC(const QString& sourceFolder);
-
 // The CDDB source of disc lookups: computes the disc's CDDB identifier and holds one
 // conversation with a freedb server over TCP to find the disc's album, at protocol level 6
 // (UTF-8) when the server speaks it, else level 5. Every failure ends the conversation and is
