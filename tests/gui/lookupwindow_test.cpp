@@ -33,14 +33,8 @@ TEST(LookupWindow, PaintsAndStopsDuringALookupFromASilentServer)
 {
     TestEnvironment env;
     const QString source = env.home() + QStringLiteral("/Audio CD");
-    QDir().mkpath(source);
+    ASSERT_TRUE(writeFile(source + QStringLiteral("/.TOC.plist"), tocPlist({150}, 300)));
     QFile(source + QStringLiteral("/1 Audio Track.aiff")).open(QIODevice::WriteOnly);
-    QFile toc(source + QStringLiteral("/.TOC.plist"));
-    ASSERT_TRUE(toc.open(QIODevice::WriteOnly));
-    toc.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Sessions</key><array><dict>"
-              "<key>Leadout Block</key><integer>300</integer><key>Track Array</key><array><dict>"
-              "<key>Start Block</key><integer>150</integer></dict></array></dict></array></dict></plist>");
-    toc.close();
     CddbServer server(env.home());
     server.fallSilentAt(QStringLiteral("banner"));
     ASSERT_TRUE(server.listen());

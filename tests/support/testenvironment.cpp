@@ -3,7 +3,9 @@
 #include "common/log.h"
 #include "common/resources.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QtEndian>
 #include <cmath>
@@ -86,4 +88,26 @@ bool writeCDTrack(const QString& path, qint64 sampleFrames, bool aiff, qint64 cu
     bytes.chop(cutBytes);
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray tocPlist(const QList<qint64>& starts, qint64 leadout)
+{
+    QByteArray xml = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Sessions</key><array><dict>"
+                     "<key>Leadout Block</key><integer>" +
+                     QByteArray::number(leadout) + "</integer><key>Track Array</key><array>";
+    for (const qint64 start : starts)
+        xml += "<dict><key>Start Block</key><integer>" + QByteArray::number(start) + "</integer></dict>";
+    return xml + "</array></dict></array></dict></plist>";
+}
+
+QString discIdText(quint32 id)
+{
+    return QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0'));
 }
