@@ -16,12 +16,6 @@ QByteArray bytesOf(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 qint64 frames(const QByteArray& bytes)
 {
     const auto format = AudioFileHeader::parse(bytes, bytes.size());
@@ -55,7 +49,7 @@ TEST(AudioFileHeader, WalksTheChunksOfWavAndAiffAndRejectsWhatIsNotCompleteSound
     for (const auto& [bytes, expected] : cases)
         EXPECT_EQ(frames(bytes), expected) << bytes.left(16).toHex().constData();
     // Long tags before the data are read past too.
-    ASSERT_TRUE(writeBytes(
+    ASSERT_TRUE(writeFile(
         path, QByteArray(wav).insert(12, QByteArray("junk\x70\x17\0\0", 8) + QByteArray(6000, 'j'))));
     EXPECT_EQ(AudioFileHeader::readFile(path)->sampleFrames, 1764);
 }
@@ -65,25 +59,24 @@ TEST(DiscTOCReader, DriveThatCannotBeReadFallsBackToLengthsAndBrokenTracksGiveNo
     TestEnvironment env;
     const QString mount = env.home() + QStringLiteral("/gvfs/cdda:host=sr1");
     const QString dev = env.home() + QStringLiteral("/dev");
-    ASSERT_TRUE(QDir().mkpath(mount) && QDir().mkpath(dev));
+    ASSERT_TRUE(QDir().mkpath(mount));
     const QList<qint64> sectors{60, 75, 90, 45};
     for (int i = 0; i < 4; ++i)
         ASSERT_TRUE(writeCDTrack(mount + QStringLiteral("/Track %1.wav").arg(i + 1), sectors[i] * 588));
-    // No device node, then one that is no drive: one log line each, and the lengths.
-    for (const bool node : {false, true}) {
-        ASSERT_TRUE(!node || writeBytes(dev + QStringLiteral("/sr1"), ""));
+    // A device node that is no drive (vesk-rip's test has none at all): one log line, and the
+    // lengths. A typed source may end in a slash.
+    ASSERT_TRUE(writeFile(dev + QStringLiteral("/sr1"), ""));
+    {
         LogCapture log;
-        // A typed source may end in a slash.
-        const auto toc = DiscTOCReader::readDiscTOC(node ? mount + u'/' : mount, dev);
+        const auto toc = DiscTOCReader::readDiscTOC(mount + u'/', dev);
         ASSERT_TRUE(toc);
         EXPECT_EQ(toc->trackOffsets(), QList<qint64>({150, 210, 285, 375}));
         EXPECT_EQ(toc->leadoutBlock(), 420u);
-        EXPECT_EQ(log.lines().size(), 1);
-        EXPECT_TRUE(
-            log.contains(QStringLiteral("Could not read the table of contents from ") + dev + "/sr1"));
+        ASSERT_EQ(log.lines().size(), 1);
+        EXPECT_TRUE(log.contains(QStringLiteral("Could not read the table of contents from ") + dev));
     }
     // Every track counts: a non-audio file named like one gives no identifier.
-    ASSERT_TRUE(writeBytes(mount + QStringLiteral("/Track 10.wav"), "not sound"));
+    ASSERT_TRUE(writeFile(mount + QStringLiteral("/Track 10.wav"), "not sound"));
     LogCapture log;
     EXPECT_FALSE(DiscTOCReader::readDiscTOC(mount, dev));
     EXPECT_TRUE(log.contains(QStringLiteral("Track 10.wav is not a complete AIFF or WAV file")));
