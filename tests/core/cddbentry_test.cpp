@@ -13,7 +13,7 @@ QString crlf(std::initializer_list<const char*> lines)
 {
     QString text;
     for (const char* line : lines)
-        text += QString::fromUtf8(line) + QStringLiteral("\r\n");
+        text += QString::fromUtf8(line) + u"\r\n"_qs;
     return text;
 }
 
@@ -24,7 +24,7 @@ Album parse(std::initializer_list<const char*> lines)
 
 QString shown(const QString& text)
 {
-    return text.isNull() ? QStringLiteral("(null)") : text;
+    return text.isNull() ? u"(null)"_qs : text;
 }
 
 // "artist|title|year|genre" of the album, null texts shown as "(null)".
@@ -57,10 +57,10 @@ QString entryReply(const QString& name)
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
         text = QString::fromLatin1(bytes);
-    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    return QStringLiteral("210 %1 %2 CD database entry follows (until terminating `.')\r\n")
-               .arg(name.section(u'-', 0, 0), name.section(u'-', 1, 1)) +
-           text + QStringLiteral(".\r\n");
+    text.replace(u"\n"_qs, u"\r\n"_qs);
+    return u"210 %1 %2 CD database entry follows (until terminating `.')\r\n"_qs.arg(
+               name.section(u'-', 0, 0), name.section(u'-', 1, 1)) +
+           text + u".\r\n"_qs;
 }
 
 class NoHost : public LookupHost {
@@ -76,24 +76,21 @@ TEST(CDDBEntry, WorkedExamples)
     const Album plain = parse({"210 rock 1402ce03 entry follows", "DTITLE=Some Artist / Some Album",
                                "DYEAR=1999", "DGENRE=Rock", "TTITLE0=First Song", "TTITLE1=Second: Song",
                                "TTITLE2=A long title that", "TTITLE2= goes on", "."});
-    EXPECT_EQ(head(plain), QStringLiteral("Some Artist|Some Album|1999|Rock"));
-    EXPECT_EQ(tracks(plain), QStringList({QStringLiteral("Some Artist|First Song"),
-                                          QStringLiteral("Some Artist|Second- Song"),
-                                          QStringLiteral("Some Artist|A long title that goes on")}));
+    EXPECT_EQ(head(plain), u"Some Artist|Some Album|1999|Rock"_qs);
+    EXPECT_EQ(tracks(plain), QStringList({u"Some Artist|First Song"_qs, u"Some Artist|Second- Song"_qs,
+                                          u"Some Artist|A long title that goes on"_qs}));
 
     const Album various =
         parse({"210 misc 1402ce03 entry follows", "DTITLE=Various Artists / Hits", "TTITLE0=Band A / Song A",
                "TTITLE1=Band-B-Song", "TTITLE2=No hyphen here", "TTITLE3=A: B - C", "TTITLE4=Solo-",
                "TTITLE5=Two  -  Spaces", "TTITLE6=AC/DC / T.N.T.", "TTITLE7=Bell\x07 \x1b[31mRed", "."});
-    EXPECT_EQ(head(various), QStringLiteral("Various Artists|Hits|(null)|(null)"));
+    EXPECT_EQ(head(various), u"Various Artists|Hits|(null)|(null)"_qs);
     EXPECT_EQ(tracks(various),
-              QStringList({QStringLiteral("Band A|Song A"), QStringLiteral("Band|B-Song"),
-                           QStringLiteral("Various Artists|No hyphen here"), QStringLiteral("A|B - C"),
-                           QStringLiteral("Solo|"), QStringLiteral("Two | Spaces"),
-                           QStringLiteral("AC-DC|T.N.T."), QStringLiteral("Various Artists|Bell [31mRed")}));
+              QStringList({u"Band A|Song A"_qs, u"Band|B-Song"_qs, u"Various Artists|No hyphen here"_qs,
+                           u"A|B - C"_qs, u"Solo|"_qs, u"Two | Spaces"_qs, u"AC-DC|T.N.T."_qs,
+                           u"Various Artists|Bell [31mRed"_qs}));
     // Only "Various" with a capital V makes a various-artists disc.
-    EXPECT_EQ(tracks(parse({"DTITLE=various / X", "TTITLE0=A - B", "."})),
-              QStringList{QStringLiteral("various|A - B")});
+    EXPECT_EQ(tracks(parse({"DTITLE=various / X", "TTITLE0=A - B", "."})), QStringList{u"various|A - B"_qs});
 
     // Album titles without the usual separator.
     const std::pair<const char*, const char*> titles[] = {
@@ -103,8 +100,7 @@ TEST(CDDBEntry, WorkedExamples)
         {"A: B / C/D: E", "A- B|C-D- E|(null)|(null)"},
         {"DC/AC / Reverse Current", "DC-AC|Reverse Current|(null)|(null)"}};
     for (const auto& [dtitle, expected] : titles)
-        EXPECT_EQ(head(FreedbAccess::parseAlbumInfo(
-                      QStringLiteral("DTITLE=%1\r\n.\r\n").arg(QLatin1String(dtitle)))),
+        EXPECT_EQ(head(FreedbAccess::parseAlbumInfo(u"DTITLE=%1\r\n.\r\n"_qs.arg(QLatin1String(dtitle)))),
                   QString::fromLatin1(expected));
 }
 
@@ -119,21 +115,19 @@ TEST(CDDBEntry, KeysValuesAndContinuations)
     EXPECT_FALSE(token("DTITLE=").has_value());
     EXPECT_FALSE(token("TTITLE9=").has_value()); // keys start lines; comments hold none
     EXPECT_EQ(shown(*token("DYEAR=")), QString(""));
-    EXPECT_EQ(token("TTITLE1="), QStringLiteral("one"));
-    EXPECT_EQ(token("EXTT0="), QStringLiteral("abc"));
+    EXPECT_EQ(token("TTITLE1="), u"one"_qs);
+    EXPECT_EQ(token("EXTT0="), u"abc"_qs);
     // A piece that is not on the next line does not join the value.
-    EXPECT_EQ(token("TTITLE2="), QStringLiteral("x"));
+    EXPECT_EQ(token("TTITLE2="), u"x"_qs);
     // A bare LF ends a line as well; the last character is not lost.
-    EXPECT_EQ(FreedbAccess::getToken(QStringLiteral("K="), QStringLiteral("K=abc\nK=def\n")),
-              QStringLiteral("abcdef"));
-    EXPECT_THROW(FreedbAccess::getToken(QStringLiteral("K="), QStringLiteral("K=no line end")),
-                 VeskException);
+    EXPECT_EQ(FreedbAccess::getToken(u"K="_qs, u"K=abc\nK=def\n"_qs), u"abcdef"_qs);
+    EXPECT_THROW(FreedbAccess::getToken(u"K="_qs, u"K=no line end"_qs), VeskException);
 
     // Counting stops at the first missing number; an empty title does not stop it.
     const Album album = parse({"DTITLE=A / B", "DYEAR=", "TTITLE0=", "TTITLE1=x", "TTITLE3=gap", "."});
-    EXPECT_EQ(head(album), QStringLiteral("A|B||(null)"));
-    EXPECT_EQ(tracks(album), QStringList({QStringLiteral("A|"), QStringLiteral("A|x")}));
-    EXPECT_THROW(FreedbAccess::parseAlbumInfo(QStringLiteral("DTITLE=cut off")), VeskException);
+    EXPECT_EQ(head(album), u"A|B||(null)"_qs);
+    EXPECT_EQ(tracks(album), QStringList({u"A|"_qs, u"A|x"_qs}));
+    EXPECT_THROW(FreedbAccess::parseAlbumInfo(u"DTITLE=cut off"_qs), VeskException);
 }
 
 TEST(CDDBEntry, RealEntriesParseToTheirAlbums)
@@ -166,9 +160,8 @@ TEST(CDDBEntry, ReadCommandsOfTheWorkedExample)
     NoHost host;
     const DiscTOC toc = DiscTOC::fromOffsets({150, 18000, 36000}, 54000);
     // An exact match: the category from the reply, the identifier our own.
-    EXPECT_EQ(FreedbAccess(host, toc).buildCDDBReadEntryString(
-                  200, QStringLiteral("200 jazz 0a0b0c0d Some Title\r\n")),
-              QStringLiteral("cddb read jazz 1402ce03\n"));
+    EXPECT_EQ(FreedbAccess(host, toc).buildCDDBReadEntryString(200, u"200 jazz 0a0b0c0d Some Title\r\n"_qs),
+              u"cddb read jazz 1402ce03\n"_qs);
     // Nothing from the server may smuggle a second command into the line.
     for (const auto& [code, text] : {std::pair{200, "200\r\n"},
                                      {211, "x\nrock\n."},
@@ -182,13 +175,13 @@ TEST(CDDBEntry, ReadCommandsOfTheWorkedExample)
 
 TEST(CDDBReply, HostileStatusLinesAndUnendedLists)
 {
-    EXPECT_EQ(CDDBReply::replyCode(QStringLiteral("200 Hello\r\n")), 200);
-    EXPECT_EQ(CDDBReply::replyCode(QStringLiteral("99999999999 x")), 0);
-    EXPECT_THROW(CDDBReply::replyCode(QStringLiteral("200\r\n")), VeskException);
+    EXPECT_EQ(CDDBReply::replyCode(u"200 Hello\r\n"_qs), 200);
+    EXPECT_EQ(CDDBReply::replyCode(u"99999999999 x"_qs), 0);
+    EXPECT_THROW(CDDBReply::replyCode(u"200\r\n"_qs), VeskException);
     EXPECT_THROW(CDDBReply::replyCode(QString()), VeskException);
-    EXPECT_EQ(CDDBReply::statusLineForPeople(QStringLiteral("500 Bad\x1b[2J \x07"
-                                                            "email\r\nmore")),
-              QStringLiteral("500 Bad[2J email"));
+    EXPECT_EQ(CDDBReply::statusLineForPeople(u"500 Bad\x1b[2J \x07"
+                                             "email\r\nmore"_qs),
+              u"500 Bad[2J email"_qs);
     EXPECT_EQ(CDDBReply::statusLineForPeople(QString(300, u'x')).size(), 200);
     // A list without its "." line is refused.
     EXPECT_THROW(CDDBReply::matchLines(crlf({"211 x", "rock 1 A"})), VeskException);

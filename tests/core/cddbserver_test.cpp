@@ -64,12 +64,12 @@ QList<Exchange> readTranscript(const QString& fileName)
 // time differs; match lists may come in any order.
 QByteArray normalised(QByteArray reply)
 {
-    static const QRegularExpression banner(QStringLiteral("CDDBP server .* ready at .*\r\n"));
-    static const QRegularExpression signature(QStringLiteral("# Processed by: [^\r]*\r\n"));
+    static const QRegularExpression banner(u"CDDBP server .* ready at .*\r\n"_qs);
+    static const QRegularExpression signature(u"# Processed by: [^\r]*\r\n"_qs);
     if (reply.startsWith("200 ") || reply.startsWith("201 ") || reply.startsWith("210 ")) {
         QString text = QString::fromLatin1(reply);
-        text.replace(banner, QStringLiteral("CDDBP server - ready at -\r\n"));
-        text.replace(signature, QStringLiteral("# Processed by: -\r\n"));
+        text.replace(banner, u"CDDBP server - ready at -\r\n"_qs);
+        text.replace(signature, u"# Processed by: -\r\n"_qs);
         reply = text.toLatin1();
     }
     if (reply.startsWith("210 Found") || reply.startsWith("211 Found")) {
@@ -106,17 +106,17 @@ std::unique_ptr<QTemporaryDir> referenceTree()
         root.mkpath(category);
         QFile::copy(entries + name, root.filePath(category + u'/' + discid));
     };
-    for (const QString& name : QDir(entries).entryList({QStringLiteral("*-*")}, QDir::Files))
+    for (const QString& name : QDir(entries).entryList({u"*-*"_qs}, QDir::Files))
         copy(name, name.section(u'-', 0, 0), name.section(u'-', 1));
-    copy(QStringLiteral("rock-8608460b"), QStringLiteral("misc"), QStringLiteral("8608460b"));
+    copy(u"rock-8608460b"_qs, u"misc"_qs, u"8608460b"_qs);
     // The reference also held one disc that is not among the shared entries; its read reply is it.
-    for (const Exchange& exchange : readTranscript(QStringLiteral("sessA.txt"))) {
+    for (const Exchange& exchange : readTranscript(u"sessA.txt"_qs)) {
         if (!exchange.command.startsWith("cddb read classical 6f0c6509"))
             continue;
         QByteArray body = exchange.reply.mid(exchange.reply.indexOf('\n') + 1);
         body.chop(3);
-        root.mkpath(QStringLiteral("classical"));
-        QFile file(root.filePath(QStringLiteral("classical/6f0c6509")));
+        root.mkpath(u"classical"_qs);
+        QFile file(root.filePath(u"classical/6f0c6509"_qs));
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(body.replace("\r\n", "\n"));
     }
@@ -138,12 +138,11 @@ TEST(CddbServer, RepliesLikeTheReferenceServerByteForByte)
 {
     const auto tree = referenceTree();
     CddbServer server(tree->path());
-    server.setServerName(QStringLiteral("cddbtest.local"));
-    ASSERT_TRUE(server.listen(QStringLiteral("127.0.8.1"), 0)) << server.errorString().toStdString();
+    server.setServerName(u"cddbtest.local"_qs);
+    ASSERT_TRUE(server.listen(u"127.0.8.1"_qs, 0)) << server.errorString().toStdString();
 
-    const QList<Exchange> exchanges = readTranscript(QStringLiteral("sessA.txt")) +
-                                      readTranscript(QStringLiteral("sessBCD.txt")) +
-                                      readTranscript(QStringLiteral("discids.txt"));
+    const QList<Exchange> exchanges = readTranscript(u"sessA.txt"_qs) + readTranscript(u"sessBCD.txt"_qs) +
+                                      readTranscript(u"discids.txt"_qs);
     std::unique_ptr<Socket> client;
     int compared = 0;
     for (const Exchange& exchange : exchanges) {

@@ -45,19 +45,19 @@ protected:
         Resources::setResourceDirectory(m_resources.path());
         settings.setAlertPresenter(&alerts);
         settings.setVolumeRoots({});
-        const QString cd = m_work.filePath(QStringLiteral("cd"));
-        ASSERT_TRUE(writeFile(cd + QStringLiteral("/.TOC.plist"), tocPlist({150}, 300)));
-        QFile(cd + QStringLiteral("/1 Audio Track.aiff")).open(QIODevice::WriteOnly);
+        const QString cd = m_work.filePath(u"cd"_qs);
+        ASSERT_TRUE(writeFile(cd + u"/.TOC.plist"_qs, tocPlist({150}, 300)));
+        QFile(cd + u"/1 Audio Track.aiff"_qs).open(QIODevice::WriteOnly);
         settings.setChosenCDName(cd);
-        settings.setOutputDirectory(out() + QStringLiteral("/cd"));
-        settings.setText(Settings::Text::FreedbServer, QStringLiteral("127.0.0.1"));
+        settings.setOutputDirectory(out() + u"/cd"_qs);
+        settings.setText(Settings::Text::FreedbServer, u"127.0.0.1"_qs);
     }
-    QString out() const { return m_work.filePath(QStringLiteral("music")); }
+    QString out() const { return m_work.filePath(u"music"_qs); }
     void writeEntry(const QString& category, const QString& album)
     {
         const QString id = discIdText(DiscTOC::fromOffsets({150}, 300).cddbDiscId());
-        ASSERT_TRUE(writeFile(m_work.filePath(QStringLiteral("db/%1/%2").arg(category, id)),
-                              QStringLiteral("DTITLE=Band / %1\nTTITLE0=Song\n").arg(album).toUtf8()));
+        ASSERT_TRUE(writeFile(m_work.filePath(u"db/%1/%2"_qs.arg(category, id)),
+                              u"DTITLE=Band / %1\nTTITLE0=Song\n"_qs.arg(album).toUtf8()));
     }
 
     TestEnvironment env;
@@ -72,8 +72,8 @@ protected:
 // server says nothing for far longer (30 s a step), and leave no late alert behind.
 TEST_F(LookupSession, QuittingEndsALookupAtOnceWithNothingMade)
 {
-    CddbServer server(m_work.filePath(QStringLiteral("db")));
-    server.fallSilentAt(QStringLiteral("cddb hello"));
+    CddbServer server(m_work.filePath(u"db"_qs));
+    server.fallSilentAt(u"cddb hello"_qs);
     ASSERT_TRUE(server.listen());
     auto session = std::make_unique<LAMEProcess>(settings);
     session->setDiscLookupFactory(FreedbAccess::factory({}, server.port()));
@@ -92,9 +92,9 @@ TEST_F(LookupSession, QuittingEndsALookupAtOnceWithNothingMade)
 
 TEST_F(LookupSession, TheChooserIsAskedOnTheMainThreadAndTheChosenAlbumIsRipped)
 {
-    writeEntry(QStringLiteral("misc"), QStringLiteral("First"));
-    writeEntry(QStringLiteral("rock"), QStringLiteral("Second"));
-    CddbServer server(m_work.filePath(QStringLiteral("db")));
+    writeEntry(u"misc"_qs, u"First"_qs);
+    writeEntry(u"rock"_qs, u"Second"_qs);
+    CddbServer server(m_work.filePath(u"db"_qs));
     ASSERT_TRUE(server.listen());
     LAMEProcess session(settings);
     SecondChoice chooser;
@@ -104,6 +104,6 @@ TEST_F(LookupSession, TheChooserIsAskedOnTheMainThreadAndTheChosenAlbumIsRipped)
     session.runEncoder();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() > 0; }, 120000));
     EXPECT_TRUE(chooser.onMainThread);
-    EXPECT_TRUE(QFileInfo::exists(out() + QStringLiteral("/Band - Second/01 - Song.mp3")));
+    EXPECT_TRUE(QFileInfo::exists(out() + u"/Band - Second/01 - Song.mp3"_qs));
     EXPECT_TRUE(alerts.alerts.isEmpty()) << alerts.alerts.join(u'\n').toStdString();
 }

@@ -1,5 +1,5 @@
-#include "settings/settings.h"
 #include "rip/encodercommandline.h"
+#include "settings/settings.h"
 
 #include <gtest/gtest.h>
 

@@ -44,33 +44,30 @@ const DiscTOC kVanHalen = disc(kVanHalenOffsets, 2120);
 // Three titles of 2000 characters, each continued over many lines: the entry is well over 4096 bytes.
 QString longTitle(int n)
 {
-    return QStringLiteral("Track %1 ").arg(n) + QString(2000, QLatin1Char('a' + n));
+    return u"Track %1 "_qs.arg(n) + QString(2000, QLatin1Char('a' + n));
 }
 
 class Lookup : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QString body = QStringLiteral("DTITLE=Some Artist / Some Album\nDYEAR=1999\n");
+        QString body = u"DTITLE=Some Artist / Some Album\nDYEAR=1999\n"_qs;
         for (int n = 0; n < 3; ++n) {
             for (int at = 0; at < longTitle(n).size(); at += 60)
-                body += QStringLiteral("TTITLE%1=%2\n").arg(n).arg(longTitle(n).mid(at, 60));
+                body += u"TTITLE%1=%2\n"_qs.arg(n).arg(longTitle(n).mid(at, 60));
         }
-        write(QStringLiteral("rock"), kExample.cddbDiscId(), body.toUtf8());
+        write(u"rock"_qs, kExample.cddbDiscId(), body.toUtf8());
         QFile real(QStringLiteral(VESK_SHARED_TESTDATA_DIR "/cddb-entries/rock-8608460b"));
         ASSERT_TRUE(real.open(QIODevice::ReadOnly));
         const QByteArray vanHalen = real.readAll();
-        write(QStringLiteral("rock"), 0x8608460b, vanHalen);
-        write(QStringLiteral("misc"), 0x8608460b,
+        write(u"rock"_qs, 0x8608460b, vanHalen);
+        write(u"misc"_qs, 0x8608460b,
               QByteArray(vanHalen).replace("DTITLE=Van Halen / Van Halen",
                                            "DTITLE=Van Halen / Van Halen (misc)"));
     }
     void write(const QString& category, quint32 id, const QByteArray& bytes)
     {
-        QDir(m_root.path()).mkpath(category);
-        QFile file(m_root.filePath(QStringLiteral("%1/%2").arg(category).arg(id, 8, 16, QLatin1Char('0'))));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        ASSERT_TRUE(writeFile(m_root.filePath(category + u'/' + discIdText(id)), bytes));
     }
     // Runs one lookup of the disc against a server not yet listening.
     std::unique_ptr<FreedbAccess> lookUp(CddbServer& s, const DiscTOC& toc, int timeout = 20000,
@@ -98,10 +95,9 @@ protected:
     // The one log line and the one alert (or none) a failure leaves.
     void expectFailure(const LogCapture& log, const QString& text, bool alert = true, QString name = {})
     {
-        EXPECT_EQ(
-            log.lines(),
-            QStringList{QStringLiteral("Freedb Error (%1):  %2").arg(name.isNull() ? text : name, text)});
-        EXPECT_EQ(m_host.alerts, alert ? QStringList{QStringLiteral("Freedb Error|") + text} : QStringList{});
+        EXPECT_EQ(log.lines(),
+                  QStringList{u"Freedb Error (%1):  %2"_qs.arg(name.isNull() ? text : name, text)});
+        EXPECT_EQ(m_host.alerts, alert ? QStringList{u"Freedb Error|"_qs + text} : QStringList{});
         m_host.alerts.clear();
     }
 
@@ -121,18 +117,17 @@ TEST_F(Lookup, OneMatchGivesTheWholeAlbumHoweverTheRepliesAreSplit)
             s.splitReplies(chunk, chunk == 1 ? 0 : 1);
         const auto album = lookUp(s, kExample)->getAlbumInfo();
         ASSERT_TRUE(album.has_value());
-        EXPECT_EQ(album->getTitle(), QStringLiteral("Some Album"));
+        EXPECT_EQ(album->getTitle(), u"Some Album"_qs);
         ASSERT_EQ(album->getTracks().size(), 3);
         for (int n = 0; n < 3; ++n)
             EXPECT_EQ(album->getTracks()[n].getTitle(), longTitle(n));
         const QStringList lines = sent(s, 5);
         ASSERT_EQ(lines.size(), 5);
-        static const QRegularExpression hello(QStringLiteral("^cddb hello [^ ]+ [^ ]+ vesk v0\\.6\\.7\n$"));
+        static const QRegularExpression hello(u"^cddb hello [^ ]+ [^ ]+ vesk v0\\.6\\.7\n$"_qs);
         EXPECT_TRUE(hello.match(lines[0]).hasMatch()) << lines[0].toStdString();
         EXPECT_EQ(lines.mid(1),
-                  QStringList({QStringLiteral("proto 6\n"),
-                               QStringLiteral("cddb query 1402ce03 3 150 18000 36000 720\n"),
-                               QStringLiteral("cddb read rock 1402ce03\n"), QStringLiteral("quit\n")}));
+                  QStringList({u"proto 6\n"_qs, u"cddb query 1402ce03 3 150 18000 36000 720\n"_qs,
+                               u"cddb read rock 1402ce03\n"_qs, u"quit\n"_qs}));
     }
     EXPECT_TRUE(m_host.offered.isEmpty());
     EXPECT_TRUE(m_host.alerts.isEmpty());
@@ -152,8 +147,8 @@ TEST_F(Lookup, TitlesInEveryScriptAtLevelSixAndLatinOneAtLevelFive)
     const QByteArray entry =
         "DTITLE=DC/AC / Reverse Current\nTTITLE0=\xe6\x9d\xb1\xe4\xba\xac\n"
         "TTITLE1=\xd0\x9c\xd0\xbe\xd1\x81\xd0\xba\xd0\xb2\xd0\xb0\nTTITLE2=Caf\xc3\xa9\n";
-    write(QStringLiteral("misc"), kExample.cddbDiscId(), entry);
-    QDir(m_root.filePath(QStringLiteral("rock"))).removeRecursively();
+    write(u"misc"_qs, kExample.cddbDiscId(), entry);
+    QDir(m_root.filePath(u"rock"_qs)).removeRecursively();
     const struct {
         int level;
         bool utf8Anyway; // a level-5 server that sends UTF-8 all the same
@@ -169,11 +164,11 @@ TEST_F(Lookup, TitlesInEveryScriptAtLevelSixAndLatinOneAtLevelFive)
         CddbServer s(m_root.path());
         s.setHighestLevel(c.level);
         if (c.utf8Anyway)
-            s.answer(QStringLiteral("cddb read"), "210 misc 1402ce03 CD database entry follows\r\n" +
-                                                      QByteArray(entry).replace("\n", "\r\n") + ".\r\n");
+            s.answer(u"cddb read"_qs, "210 misc 1402ce03 CD database entry follows\r\n" +
+                                          QByteArray(entry).replace("\n", "\r\n") + ".\r\n");
         const auto album = lookUp(s, kExample)->getAlbumInfo();
         ASSERT_TRUE(album.has_value());
-        EXPECT_EQ(album->getArtist() + u'|' + album->getTitle(), QStringLiteral("DC-AC|Reverse Current"));
+        EXPECT_EQ(album->getArtist() + u'|' + album->getTitle(), u"DC-AC|Reverse Current"_qs);
         QStringList titles;
         for (const Track& track : album->getTracks())
             titles << track.getTitle();
@@ -190,11 +185,11 @@ TEST_F(Lookup, SeveralMatchesAreOfferedAndTheChosenOneIsRead)
     m_host.choice = 1;
     const auto lookup = lookUp(s, kVanHalen);
     ASSERT_EQ(m_host.offered.size(), 1);
-    EXPECT_EQ(m_host.offered[0], QStringList({QStringLiteral("misc 8608460b Van Halen / Van Halen (misc)"),
-                                              QStringLiteral("rock 8608460b Van Halen / Van Halen")}));
-    EXPECT_EQ(sent(s).at(3), QStringLiteral("cddb read rock 8608460b\n"));
+    EXPECT_EQ(m_host.offered[0], QStringList({u"misc 8608460b Van Halen / Van Halen (misc)"_qs,
+                                              u"rock 8608460b Van Halen / Van Halen"_qs}));
+    EXPECT_EQ(sent(s).at(3), u"cddb read rock 8608460b\n"_qs);
     ASSERT_TRUE(lookup->getAlbumInfo().has_value());
-    EXPECT_EQ(lookup->getAlbumInfo()->getTitle(), QStringLiteral("Van Halen"));
+    EXPECT_EQ(lookup->getAlbumInfo()->getTitle(), u"Van Halen"_qs);
     EXPECT_EQ(lookup->getAlbumInfo()->getTracks().size(), 11);
     // Asking again asks for the disc again, not for identifier 0.
     lookup->lookupCDInformation(s.address());
@@ -257,23 +252,22 @@ TEST_F(Lookup, EveryFailureEndsTheConversationWithItsOwnMessageAndTheServersWord
         EXPECT_FALSE(lookUp(s, kExample, c.reply == "silent" ? 1000 : 20000)->getAlbumInfo().has_value());
         QString message = QString::fromLatin1(c.message);
         if (message == QLatin1String(timedOut)) {
-            expectFailure(log, message, true, QStringLiteral("Socket: Recv failed"));
+            expectFailure(log, message, true, u"Socket: Recv failed"_qs);
             continue;
         }
-        message = QStringLiteral("freedb: ") + message;
+        message = u"freedb: "_qs + message;
         const QString said = QString::fromLatin1(c.reply.split('\r').first()).remove(u'\x1b');
         if (c.reply.contains(' ') && !c.reply.startsWith("21"))
-            message += QStringLiteral("  The server said: ") + said;
+            message += u"  The server said: "_qs + said;
         expectFailure(log, message, c.alert);
         // The read goes out only once the query succeeded; quit only after a whole entry.
-        EXPECT_EQ(sent(s).join(QString()).contains(QStringLiteral("cddb read")),
-                  command == QStringLiteral("cddb read"));
-        EXPECT_FALSE(sent(s).contains(QStringLiteral("quit\n")));
+        EXPECT_EQ(sent(s).join(QString()).contains(u"cddb read"_qs), command == u"cddb read"_qs);
+        EXPECT_FALSE(sent(s).contains(u"quit\n"_qs));
     }
 
     // The protocol level's answer is examined only for a missing code.
     CddbServer s(m_root.path());
-    s.answer(QStringLiteral("proto"), "501 Illegal protocol level.");
+    s.answer(u"proto"_qs, "501 Illegal protocol level.");
     EXPECT_TRUE(lookUp(s, kExample)->getAlbumInfo().has_value());
 }
 
@@ -288,14 +282,14 @@ TEST_F(Lookup, ATricklingServerMeetsTheDeadlineAndACancelEndsTheLookupQuietly)
     slow.setConversationSeconds(3);
     slow.lookupCDInformation(trickling.address());
     expectFailure(m_log,
-                  QStringLiteral("freedb: The server did not finish answering within 3 seconds.  Aborting "
-                                 "Connection"),
-                  true, QStringLiteral("Socket: Recv failed"));
+                  u"freedb: The server did not finish answering within 3 seconds.  Aborting "
+                  "Connection"_qs,
+                  true, u"Socket: Recv failed"_qs);
 
     // A silent server and no time-out: only the cancel from another thread ends it.
     LogCapture log;
     CddbServer silent(m_root.path());
-    silent.fallSilentAt(QStringLiteral("cddb hello"));
+    silent.fallSilentAt(u"cddb hello"_qs);
     ASSERT_TRUE(silent.listen());
     FreedbAccess waiting(m_host, kExample);
     waiting.setPort(silent.port());
@@ -317,13 +311,13 @@ TEST_F(Lookup, AMegabyteEntryGivesTheFirstNinetyNineTracks)
         entry += "TTITLE" + QByteArray::number(n) +
                  "=A title long enough to make the entry a whole megabyte " + QByteArray::number(n) + "\n";
     ASSERT_GT(entry.size(), 1024 * 1024);
-    write(QStringLiteral("rock"), kExample.cddbDiscId(), entry);
+    write(u"rock"_qs, kExample.cddbDiscId(), entry);
     CddbServer s(m_root.path());
     const auto album = lookUp(s, kExample)->getAlbumInfo();
     ASSERT_TRUE(album.has_value());
     EXPECT_EQ(album->getTracks().size(), 99);
     EXPECT_EQ(album->getTracks().last().getTitle(),
-              QStringLiteral("A title long enough to make the entry a whole megabyte 98"));
+              u"A title long enough to make the entry a whole megabyte 98"_qs);
     EXPECT_EQ(m_log.lines().size(), 1);
 }
 
@@ -338,8 +332,8 @@ TEST_F(Lookup, AnUnreachableServerIsReported)
     }
     FreedbAccess refused(m_host, kExample);
     refused.setPort(closedPort);
-    refused.lookupCDInformation(QStringLiteral("127.0.0.1"));
+    refused.lookupCDInformation(u"127.0.0.1"_qs);
     EXPECT_FALSE(refused.getAlbumInfo().has_value());
-    expectFailure(m_log, QStringLiteral("Socket: Connect failed: Connection refused"), true,
-                  QStringLiteral("Socket: Connect failed"));
+    expectFailure(m_log, u"Socket: Connect failed: Connection refused"_qs, true,
+                  u"Socket: Connect failed"_qs);
 }

@@ -1,9 +1,9 @@
 #include "common/alertpresenter.h"
-#include "settings/settings.h"
 #include "common/resources.h"
 #include "lookup/disclookup.h"
 #include "rip/lameprocess.h"
 #include "rip/soundplayer.h"
+#include "settings/settings.h"
 #include "support/fakeencoder.h"
 #include "support/testenvironment.h"
 

@@ -35,24 +35,23 @@ TEST(Socket, SendingToAClosedPeerRaisesInsteadOfEndingTheProcess)
     auto server = Socket::socket();
     server->listenOnPort(0, 5);
     auto client = Socket::socket();
-    client->connectToHostName(QStringLiteral("localhost"), localPort(*server));
+    client->connectToHostName(u"localhost"_qs, localPort(*server));
     server->acceptConnection();
     server->close();
     const auto failure = failureOf([&] {
         for (int i = 0; i < 100; ++i)
             client->writeData(QByteArray(1000, 'y'));
     });
-    EXPECT_EQ(failure.first, QStringLiteral("Socket: Send failed"));
-    EXPECT_TRUE(failure.second.startsWith(QStringLiteral("Socket: Send failed: ")))
-        << failure.second.toStdString();
+    EXPECT_EQ(failure.first, u"Socket: Send failed"_qs);
+    EXPECT_TRUE(failure.second.startsWith(u"Socket: Send failed: "_qs)) << failure.second.toStdString();
 }
 
 TEST(Socket, ConnectFailuresAndTimeOutsCarryTheSystemReason)
 {
     // An empty name fails in the resolver itself, without asking any name server.
     const auto unknown = failureOf([&] { Socket::socket()->connectToHostName(QString(), 8880); });
-    EXPECT_EQ(unknown.first, QStringLiteral("Socket: Host not found"));
-    EXPECT_TRUE(unknown.second.startsWith(QStringLiteral("Socket: Host not found: ")));
+    EXPECT_EQ(unknown.first, u"Socket: Host not found"_qs);
+    EXPECT_TRUE(unknown.second.startsWith(u"Socket: Host not found: "_qs));
 
     // A listener whose queue is full never answers: the connect times out.
     auto server = Socket::socket();
@@ -62,8 +61,7 @@ TEST(Socket, ConnectFailuresAndTimeOutsCarryTheSystemReason)
     for (int i = 0; i < 8 && connect.first.isEmpty(); ++i) {
         waiting.push_back(Socket::socket());
         waiting.back()->setTimeout(200);
-        connect = failureOf(
-            [&] { waiting.back()->connectToHostName(QStringLiteral("127.0.0.1"), localPort(*server)); });
+        connect = failureOf([&] { waiting.back()->connectToHostName(u"127.0.0.1"_qs, localPort(*server)); });
     }
-    EXPECT_EQ(connect.second, QStringLiteral("Socket: Connect failed: Connection timed out"));
+    EXPECT_EQ(connect.second, u"Socket: Connect failed: Connection timed out"_qs);
 }

@@ -27,7 +27,7 @@ std::pair<int, QString> veskRip(const QStringList& arguments)
 
 QStringList mp3Files(const QString& folder)
 {
-    return QDir(folder).entryList({QStringLiteral("*.mp3")}, QDir::Files, QDir::Name);
+    return QDir(folder).entryList({u"*.mp3"_qs}, QDir::Files, QDir::Name);
 }
 
 QString text(const TagLib::String& tag)
@@ -43,70 +43,67 @@ TEST(VeskRipDisc, GvfsMountAndCopiedFolderGetTheTitlesOfTheirLengthsInEveryScrip
     const QList<qint64> sectors{60, 75, 90, 45};
     // A drive name no machine has: the drive cannot be read and the lengths are used. A mount
     // without tracks (no disc in that drive) is passed over.
-    const QString mount = home + QStringLiteral("/gvfs/cdda:host=sr9");
-    const QString copy = home + QStringLiteral("/Copied CD");
-    ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/gvfs/cdda:host=sr0")) && QDir().mkpath(mount) &&
-                QDir().mkpath(copy + QStringLiteral("/scans")));
+    const QString mount = home + u"/gvfs/cdda:host=sr9"_qs;
+    const QString copy = home + u"/Copied CD"_qs;
+    ASSERT_TRUE(QDir().mkpath(home + u"/gvfs/cdda:host=sr0"_qs) && QDir().mkpath(mount) &&
+                QDir().mkpath(copy + u"/scans"_qs));
     for (int i = 0; i < 4; ++i) {
-        ASSERT_TRUE(writeCDTrack(mount + QStringLiteral("/Track %1.wav").arg(i + 1), sectors[i] * 588));
-        ASSERT_TRUE(
-            writeCDTrack(copy + QStringLiteral("/%1 Audio Track.aiff").arg(i + 1), sectors[i] * 588, true));
+        ASSERT_TRUE(writeCDTrack(mount + u"/Track %1.wav"_qs.arg(i + 1), sectors[i] * 588));
+        ASSERT_TRUE(writeCDTrack(copy + u"/%1 Audio Track.aiff"_qs.arg(i + 1), sectors[i] * 588, true));
     }
-    QFile(copy + QStringLiteral("/cover.jpg")).open(QIODevice::WriteOnly);
-    QFile(copy + QStringLiteral("/.directory")).open(QIODevice::WriteOnly);
+    QFile(copy + u"/cover.jpg"_qs).open(QIODevice::WriteOnly);
+    QFile(copy + u"/.directory"_qs).open(QIODevice::WriteOnly);
     const QString id = discIdText(DiscTOC::fromOffsets({150, 210, 285, 375}, 420).cddbDiscId());
     const QByteArray entry =
         "DISCID=" + id.toLatin1() +
         "\nDTITLE=DC/AC / Reverse Current\nDYEAR=1999\nTTITLE0=\xe6\x9d\xb1\xe4\xba\xac: "
         "\xd0\x9c\xd0\xbe\xd1\x81\xd0\xba\xd0\xb2\xd0\xb0\nTTITLE1=Caf\xc3\xa9\n"
         "TTITLE2=Three\nTTITLE3=Four\n";
-    ASSERT_TRUE(writeFile(home + QStringLiteral("/cddb/misc/") + id, entry));
-    CddbServer server(home + QStringLiteral("/cddb"));
+    ASSERT_TRUE(writeFile(home + u"/cddb/misc/"_qs + id, entry));
+    CddbServer server(home + u"/cddb"_qs);
     const qint64 pid = QCoreApplication::applicationPid();
-    const QString address = QStringLiteral("127.0.%1.%2").arg((pid >> 8) % 250 + 3).arg((pid + 7) % 250 + 3);
+    const QString address = u"127.0.%1.%2"_qs.arg((pid >> 8) % 250 + 3).arg((pid + 7) % 250 + 3);
     ASSERT_TRUE(server.listen(address, 8880)) << server.errorString().toStdString();
-    const QStringList options{
-        QStringLiteral("--id3-tags"), QStringLiteral("--server"),          address,
-        QStringLiteral("--email"),    QStringLiteral("alice@example.org"), QStringLiteral("--output")};
+    const QStringList options{u"--id3-tags"_qs, u"--server"_qs,          address,
+                              u"--email"_qs,    u"alice@example.org"_qs, u"--output"_qs};
     const QStringList titles{u"東京- Москва"_qs, u"Café"_qs, u"Three"_qs, u"Four"_qs};
 
     for (const QString& source : {QString(), copy}) {
         // Two matches and nobody at the terminal: the first listed (misc before rock) is taken.
         if (!source.isEmpty()) {
-            ASSERT_TRUE(writeFile(home + QStringLiteral("/cddb/rock/") + id,
+            ASSERT_TRUE(writeFile(home + u"/cddb/rock/"_qs + id,
                                   QByteArray(entry).replace("Reverse Current", "Other Album")));
         }
-        const QString out = home + QStringLiteral("/out") + QString::number(source.size());
-        const auto [exitCode, err] = veskRip(options + QStringList{out, source}.filter(QStringLiteral("/")));
+        const QString out = home + u"/out"_qs + QString::number(source.size());
+        const auto [exitCode, err] = veskRip(options + QStringList{out, source}.filter(u"/"_qs));
         ASSERT_EQ(exitCode, 0) << err.toStdString();
-        EXPECT_EQ(err.contains(QStringLiteral("Ripping the audio CD at ") + mount), source.isEmpty());
-        const QString album = out + QStringLiteral("/DC-AC - Reverse Current/");
+        EXPECT_EQ(err.contains(u"Ripping the audio CD at "_qs + mount), source.isEmpty());
+        const QString album = out + u"/DC-AC - Reverse Current/"_qs;
         ASSERT_EQ(mp3Files(album).size(), 4) << err.toStdString();
         for (int i = 0; i < 4; ++i) {
-            const QString name = QStringLiteral("0%1 - %2.mp3").arg(i + 1).arg(titles[i]);
+            const QString name = u"0%1 - %2.mp3"_qs.arg(i + 1).arg(titles[i]);
             ASSERT_EQ(mp3Files(album)[i], name);
             TagLib::MPEG::File file(QFile::encodeName(album + name).constData());
             ASSERT_TRUE(file.isValid() && file.audioProperties() && file.ID3v2Tag());
             EXPECT_NEAR(file.audioProperties()->lengthInMilliseconds(), sectors[i] * 1000 / 75, 60);
             const TagLib::ID3v2::Tag& tag = *file.ID3v2Tag();
             EXPECT_EQ(text(tag.title()) + u'|' + text(tag.artist()) + u'|' + text(tag.album()),
-                      titles[i] + QStringLiteral("|DC-AC|Reverse Current"));
+                      titles[i] + u"|DC-AC|Reverse Current"_qs);
             EXPECT_EQ(tag.track() * 10000 + tag.year(), unsigned(i + 1) * 10000 + 1999);
         }
     }
     EXPECT_EQ(server.receivedLines().value(0), QByteArray("cddb hello alice example.org vesk v0.6.7\n"));
 
     // A track that is no whole number of sectors sends no query.
-    ASSERT_TRUE(writeCDTrack(copy + QStringLiteral("/2 Audio Track.aiff"), 75 * 588 + 1, true));
-    const auto [unknownExit, unknownErr] = veskRip(options + QStringList{home + QStringLiteral("/b"), copy});
+    ASSERT_TRUE(writeCDTrack(copy + u"/2 Audio Track.aiff"_qs, 75 * 588 + 1, true));
+    const auto [unknownExit, unknownErr] = veskRip(options + QStringList{home + u"/b"_qs, copy});
     EXPECT_EQ(unknownExit, 0);
-    EXPECT_TRUE(
-        unknownErr.contains(QStringLiteral("2 Audio Track.aiff is not a whole number of CD sectors")));
-    EXPECT_EQ(mp3Files(home + QStringLiteral("/b/Artist - Title")).size(), 4);
+    EXPECT_TRUE(unknownErr.contains(u"2 Audio Track.aiff is not a whole number of CD sectors"_qs));
+    EXPECT_EQ(mp3Files(home + u"/b/Artist - Title"_qs).size(), 4);
     EXPECT_EQ(server.connectionCount(), 2);
 
     QDir(mount).removeRecursively();
-    const auto [noneExit, noneErr] = veskRip({QStringLiteral("--output"), home});
+    const auto [noneExit, noneErr] = veskRip({u"--output"_qs, home});
     EXPECT_EQ(noneExit, 2);
-    EXPECT_TRUE(noneErr.contains(QStringLiteral("Could not find an audio CD")));
+    EXPECT_TRUE(noneErr.contains(u"Could not find an audio CD"_qs));
 }

@@ -10,11 +10,9 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QDesktopServices>
-#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -158,8 +156,8 @@ TEST(AppControllerTest, ExpertListUpkeepFollowsTheRealComboBox)
     EXPECT_EQ(settings.expertItems(), shownItems(combo));
 }
 
-// Alerts, dropped files and help: what reaches the user, literally and without blocking.
-TEST(AppControllerTest, AlertsDropsAndHelp)
+// Alerts and help: what reaches the user, literally and without blocking.
+TEST(AppControllerTest, AlertsAndHelp)
 {
     TestEnvironment env;
     Settings settings;
@@ -178,20 +176,6 @@ TEST(AppControllerTest, AlertsDropsAndHelp)
     box->button(QMessageBox::Ok)->click();
     controller.showSessionEnded({u"Three"_qs});
     EXPECT_TRUE(controller.window().statusBar()->currentMessage().contains(u"Three"_qs));
-
-    // Dropped files are logged and change nothing.
-    QMimeData files;
-    files.setUrls(
-        {QUrl::fromLocalFile(u"/music/1 One.aiff"_qs), QUrl::fromLocalFile(u"/music/2 Two.aiff"_qs)});
-    const Qt::DropActions actions = Qt::CopyAction | Qt::LinkAction;
-    QDragEnterEvent enter(QPoint(5, 5), actions | Qt::MoveAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(controller.window().centralWidget(), &enter);
-    EXPECT_TRUE(enter.isAccepted() && enter.dropAction() == Qt::LinkAction);
-    LogCapture log;
-    QDropEvent drop(QPointF(5, 5), actions, &files, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(controller.window().centralWidget(), &drop);
-    EXPECT_EQ(log.lines(), QStringList{u"shizzat: /music/1 One.aiff, /music/2 Two.aiff"_qs});
-    EXPECT_TRUE(settings.getChosenCDName().isEmpty() && settings.chosenTracks().isEmpty());
 
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(u"file"_qs, &catcher, "open");

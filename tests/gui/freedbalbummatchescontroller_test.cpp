@@ -48,13 +48,4 @@ TEST(FreedbAlbumMatchesController, FirstRowIsPreselectedAnotherMayBeChosenOrNone
     EXPECT_EQ(choose(chooser, kMatches, [&] { chooser.reject(); }), -1);
     // The lookup ended meanwhile (Stop, quitting): the matches are declined.
     EXPECT_EQ(choose(chooser, kMatches, [&] { chooser.cancelChoice(); }), -1);
-    // No lines: nothing can be confirmed, only declined.
-    EXPECT_EQ(choose(chooser, {},
-                     [&] {
-                         EXPECT_FALSE(chooser.chooseButton()->isEnabled());
-                         chooser.choseAlbum();
-                         EXPECT_TRUE(chooser.isVisible());
-                         chooser.noneButton()->click();
-                     }),
-              -1);
 }

@@ -32,17 +32,17 @@ struct PaintCounter : QObject {
 TEST(LookupWindow, PaintsAndStopsDuringALookupFromASilentServer)
 {
     TestEnvironment env;
-    const QString source = env.home() + QStringLiteral("/Audio CD");
-    ASSERT_TRUE(writeFile(source + QStringLiteral("/.TOC.plist"), tocPlist({150}, 300)));
-    QFile(source + QStringLiteral("/1 Audio Track.aiff")).open(QIODevice::WriteOnly);
+    const QString source = env.home() + u"/Audio CD"_qs;
+    ASSERT_TRUE(writeFile(source + u"/.TOC.plist"_qs, tocPlist({150}, 300)));
+    QFile(source + u"/1 Audio Track.aiff"_qs).open(QIODevice::WriteOnly);
     CddbServer server(env.home());
-    server.fallSilentAt(QStringLiteral("banner"));
+    server.fallSilentAt(u"banner"_qs);
     ASSERT_TRUE(server.listen());
 
     Settings settings;
     AppController controller(settings);
     settings.setChosenCDName(source);
-    settings.setOutputDirectory(env.home() + QStringLiteral("/out/Audio CD"));
+    settings.setOutputDirectory(env.home() + u"/out/Audio CD"_qs);
     settings.setText(Settings::Text::FreedbServer, server.address());
     LAMEProcess session(settings);
     session.setDiscLookupFactory(FreedbAccess::factory({}, server.port()));
@@ -50,12 +50,12 @@ TEST(LookupWindow, PaintsAndStopsDuringALookupFromASilentServer)
     controller.show();
     PaintCounter counter;
     controller.window().installEventFilter(&counter);
-    auto* status = controller.window().findChild<QLabel*>(QStringLiteral("ptl"));
+    auto* status = controller.window().findChild<QLabel*>(u"ptl"_qs);
     ASSERT_TRUE(status);
 
     for (const bool quit : {false, true}) {
         controller.startButton()->click();
-        EXPECT_TRUE(status->text().startsWith(QStringLiteral("Looking up the disc's titles")));
+        EXPECT_TRUE(status->text().startsWith(u"Looking up the disc's titles"_qs));
         EXPECT_TRUE(controller.stopButton()->isEnabled() && !controller.startButton()->isEnabled());
         const int before = counter.paints;
         controller.window().update();
@@ -70,5 +70,5 @@ TEST(LookupWindow, PaintsAndStopsDuringALookupFromASilentServer)
         EXPECT_TRUE(status->text().isEmpty());
         EXPECT_TRUE(controller.startButton()->isEnabled() && !controller.stopButton()->isEnabled());
     }
-    EXPECT_FALSE(QFileInfo::exists(env.home() + QStringLiteral("/out")));
+    EXPECT_FALSE(QFileInfo::exists(env.home() + u"/out"_qs));
 }

@@ -1,20 +1,19 @@
 #include "app/gui/appcontroller.h"
 #include "app/gui/mainwindow.h"
 #include "app/gui/ripsessionbinding.h"
-#include "app/preferences.h"
 #include "rip/lameprocess.h"
 #include "settings/settings.h"
 #include "support/testenvironment.h"
 
 #include <QAbstractButton>
 #include <QDir>
-#include <QFileInfo>
 #include <QProgressBar>
 #include <gtest/gtest.h>
 
 // The window bound to a session over real track files, long enough that the rip is still encoding
-// the first one when the test acts. What a stopped rip leaves behind is the session's own test.
-TEST(RipSessionBindingTest, ButtonsAndProgressFollowARealRipAndClosingStopsIt)
+// the first one when the test acts. What a stopped rip leaves behind is the session's own test;
+// Start, Stop and closing the window are the lookup window's test.
+TEST(RipSessionBindingTest, SkipAndProgressFollowARealRip)
 {
     TestEnvironment env;
     const QString source = env.home() + u"/Audio CD"_qs;
@@ -34,23 +33,12 @@ TEST(RipSessionBindingTest, ButtonsAndProgressFollowARealRipAndClosingStopsIt)
 
     controller.startButton()->click();
     ASSERT_TRUE(session.isRunning());
-    EXPECT_FALSE(controller.startButton()->isEnabled());
-    EXPECT_TRUE(controller.stopButton()->isEnabled());
     EXPECT_TRUE(controller.skipButton()->isEnabled());
     EXPECT_EQ(bar->maximum(), 3);
     EXPECT_EQ(bar->text(), u"0 of 3 tracks done"_qs);
     controller.skipButton()->click();
     EXPECT_EQ(bar->value(), 1);
     controller.stopButton()->click();
-    EXPECT_FALSE(session.isRunning());
-    EXPECT_TRUE(controller.startButton()->isEnabled());
-    EXPECT_FALSE(controller.stopButton()->isEnabled());
+    EXPECT_FALSE(controller.skipButton()->isEnabled());
     EXPECT_FALSE(bar->isTextVisible());
-
-    controller.startButton()->click();
-    ASSERT_TRUE(session.isRunning());
-    controller.window().close();
-    EXPECT_FALSE(session.isRunning());
-    EXPECT_TRUE(settings.getptl().isEmpty());
-    EXPECT_TRUE(QFileInfo::exists(Preferences::preferencesPath()));
 }
