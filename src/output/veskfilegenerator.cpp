@@ -91,7 +91,7 @@ QString VeskFileGenerator::releaseFileName(const QString& filename, bool replace
     const QString name =
         replaceSpaces ? VeskTools::replaceChar(QLatin1Char(' '), QLatin1Char('_'), filename) : filename;
     // The name is made from the album's artist and title: keep it one component inside the folder.
-    return VeskTools::safePathComponent(name);
+    return VeskTools::safePathComponent(name, true);
 }
 
 void VeskFileGenerator::writeReleaseFile(const QString& folder, const QString& name,

@@ -1,6 +1,5 @@
 #include "rip/lameprocess.h"
 
-#include "settings/settings.h"
 #include "common/log.h"
 #include "common/resources.h"
 #include "editor/trackeditor.h"
@@ -8,9 +7,11 @@
 #include "output/veskfilegenerator.h"
 #include "output/vesktools.h"
 #include "rip/encodercommandline.h"
+#include "rip/encoderestimate.h"
 #include "rip/encoderrun.h"
 #include "rip/outputfilenaming.h"
 #include "rip/soundplayer.h"
+#include "settings/settings.h"
 
 #include <QFileInfo>
 
@@ -303,6 +304,13 @@ void LAMEProcess::ripASingleTrack()
         return;
     const QString inputPath = m_trackPairs[0];
     const QString outputPath = m_trackPairs[1];
+    const QString genre = m_currentAlbum->getGenre();
+    if (m_settings.shouldAddID3Tags() && !EncoderCommandLine::encoderAcceptsGenre(genre) &&
+        !m_reportedRefusedGenre) {
+        veskLog(
+            QStringLiteral("LAME knows no genre \"%1\"; the files are tagged without a genre").arg(genre));
+        m_reportedRefusedGenre = true;
+    }
     QStringList arguments = m_arguments;
     arguments << inputPath << outputPath << loadID3TrackTagArgumentsforCurrentTrack();
 
@@ -310,7 +318,9 @@ void LAMEProcess::ripASingleTrack()
     const QString title = index < m_currentAlbum->getTracks().size()
                               ? m_currentAlbum->getTracks()[index].getTitle()
                               : QString();
-    setptl(QStringLiteral("Processing: %1     (%2 of %3)").arg(title).arg(m_currentTrack).arg(m_totalTracks));
+    // In one step: a title holding "%1" must reach the line as it is.
+    setptl(QStringLiteral("Processing: ") + title +
+           QStringLiteral("     (%1 of %2)").arg(m_currentTrack).arg(m_totalTracks));
     ++m_currentTrack;
     Q_EMIT trackStarted(int(m_currentTrack - 1), int(m_totalTracks));
 
@@ -354,10 +364,9 @@ void LAMEProcess::getData(const std::optional<QByteArray>& chunk)
 {
     if (chunk && !chunk->isEmpty()) {
         // With "--disptime 5" the encoder ends each progress report with its estimate of the time
-        // remaining; the chunk's last six characters are shown as they are.
-        const QString text = QString::fromLatin1(*chunk);
-        if (text.size() > 5)
-            setptf(QStringLiteral("Est. Time Remaining: %1").arg(text.right(6)));
+        // remaining; other output (its header, the ReplayGain line, errors) leaves the line.
+        if (const auto estimate = EncoderEstimate::fromChunk(QString::fromLatin1(*chunk)))
+            setptf(QStringLiteral("Est. Time Remaining: ") + estimate->shown);
         return;
     }
     if (!m_sessionActive)
@@ -431,6 +440,7 @@ void LAMEProcess::resetLAMEProcessForNewCD()
     m_sessionActive = false;
     m_failedTracks.clear();
     m_outputPathAtStart.clear();
+    m_reportedRefusedGenre = false;
     setptl(QStringLiteral(""));
     setptf(QStringLiteral(""));
     m_settings.emptyChosenTracksArray();

@@ -116,4 +116,5 @@ private:
     QString m_outputPathAtStart;
     QStringList m_failedTracks;
     bool m_reportedNoEditor = false;
+    bool m_reportedRefusedGenre = false;
 };

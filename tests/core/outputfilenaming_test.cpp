@@ -1,4 +1,5 @@
 #include "rip/outputfilenaming.h"
+#include "support/qstringprinter.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -63,4 +64,25 @@ TEST(OutputFileNaming, UniquePathsKeepEveryFileInsideTheFolder)
     EXPECT_EQ(unique(".."), folder + s("/__"));
     EXPECT_EQ(unique("../../x.mp3"), folder + s("/..-..-x.mp3"));
     EXPECT_EQ(unique("..", {folder + s("/__")}), folder + s("/__ 2"));
+}
+
+// A file name takes at most 255 bytes: long titles are cut between letters, keeping the extension
+// and the number that keeps the name unique. Control characters never reach a name.
+TEST(OutputFileNaming, LongNamesAreCutToAFileNamesLengthAndControlCharactersReplaced)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + u'/';
+    const QString e(200, QChar(0xe9)); // 400 bytes
+    const QString smile = QString(130, u'x') + QString::fromUtf8("\xF0\x9F\x98\x80").repeated(40);
+    const std::pair<QString, QString> cases[] = {
+        {e + s(".mp3"), QString(125, QChar(0xe9)) + s(".mp3")},
+        {e.left(150) + s(". and the rest of it"), e.left(127)},    // no extension: cut as a whole
+        {smile + s(".mp3"), smile.left(130 + 2 * 30) + s(".mp3")}, // 130 + 30 four-byte letters + 4
+        {s("a\nb\tc\x7f.mp3"), s("a_b_c_.mp3")},
+    };
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(OutputFileNaming::uniqueOutputPath(dir.path(), name, {}, false), folder + expected);
+    EXPECT_EQ(
+        OutputFileNaming::uniqueOutputPath(dir.path(), e + s(".mp3"), {folder + cases[0].second}, false),
+        folder + QString(124, QChar(0xe9)) + s(" 2.mp3"));
 }
