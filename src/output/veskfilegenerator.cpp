@@ -37,7 +37,7 @@ QString pathIn(const QString& folder, const QString& name)
 
 VeskFileGenerator::VeskFileGenerator() = default;
 
-QStringList VeskFileGenerator::listFolder(const QString& folder)
+QStringList VeskFileGenerator::listFolder(const QString& folder) const
 {
     const QDir dir(folder);
     if (!QFileInfo(folder).isDir() || !dir.isReadable())
@@ -52,7 +52,12 @@ QStringList VeskFileGenerator::listFolder(const QString& folder)
                                                        : system);
     collator.setNumericMode(true);
     std::sort(names.begin(), names.end(), collator);
-    return names;
+    QStringList ordered;
+    for (const QString& name : m_trackOrder) {
+        if (names.removeOne(name))
+            ordered.append(name);
+    }
+    return ordered + names;
 }
 
 quint32 VeskFileGenerator::crcOfFile(const QString& path)

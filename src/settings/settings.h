@@ -132,6 +132,10 @@ public:
     void setVolumeRoots(const QStringList& roots) { m_volumeRoots = roots; }
     QStringList volumeRoots() const { return m_volumeRoots; }
 
+    // How many encoders a rip runs at once, 1 to 8.
+    int encoderJobs() const { return m_encoderJobs; }
+    void setEncoderJobs(int jobs) { m_encoderJobs = qBound(1, jobs, 8); }
+
     // Alerts.
     void setAlertPresenter(AlertPresenter* presenter) { m_alerts = presenter; }
     void runAlertWithTitle(const QString& title, const QString& message);
@@ -152,6 +156,7 @@ private:
     bool m_expertEnabled = true;
     bool m_nameStyleEnabled = true;
     int m_selectedBasicRow = 0;
+    int m_encoderJobs = 1;
     QString m_basicConfigOption;
     QStringList m_expertItems;
     int m_expertSelectedIndex = -1;

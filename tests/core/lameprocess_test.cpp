@@ -289,3 +289,63 @@ TEST_F(LAMEProcessTest, SameNamesKeepEveryFileAndTheEditorIsOptional)
     EXPECT_EQ(entries(out() + s("/Artist - Title 1")).size(), 3);
     EXPECT_EQ(log.lines().filter(s("no track information editor")).size(), 1);
 }
+
+// Two encoders: tracks start in order as one frees up, the line names those in progress and
+// shows the longest estimate, the bar counts finished tracks, the sound plays once at the end.
+TEST_F(LAMEProcessTest, SeveralEncodersRunTracksInOrder)
+{
+    useFakeEncoder();
+    settings.setEncoderJobs(2);
+    settings.setChosenCDName(makeCd({s("1 Wait9.aiff"), s("2 Wait5.aiff"), s("3 Good.aiff")}));
+    settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
+    settings.setCheckState(Settings::Option::CreateReleaseFiles, Settings::On);
+    QStringList lines;
+    QStringList estimates;
+    QObject::connect(&settings, &Settings::textChanged, [&](Settings::Text field) {
+        if (field == Settings::Text::Ptl || field == Settings::Text::Ptf)
+            (field == Settings::Text::Ptl ? lines : estimates) << settings.text(field);
+    });
+    QList<int> finished;
+    QObject::connect(&session, &LAMEProcess::progressChanged, [&](int done, int) { finished << done; });
+    ASSERT_TRUE(ripToTheEnd());
+    EXPECT_EQ(lines, QStringList({s("Processing: 1 Wait9     (1 of 3)"),
+                                  s("Processing: 1 Wait9, 2 Wait5     (1, 2 of 3)"),
+                                  s("Processing: 2 Wait5, 3 Good     (2, 3 of 3)"),
+                                  s("Processing: 2 Wait5     (2 of 3)"), s("")}));
+    // Every run ends with "0:00": 0:05 outlasts the first run's end, the last run's end shows.
+    EXPECT_EQ(estimates, QStringList({s("Est. Time Remaining: 0:09 \n"), s("Est. Time Remaining: 0:05 \n"),
+                                      s("Est. Time Remaining: 0:00 \n"), s("")}));
+    EXPECT_EQ(finished, QList<int>({0, 1, 2, 3}));
+    EXPECT_EQ(sound.plays, 1);
+    QFile m3u(out() + s("/Artist - Title/00-Artist-Title.m3u"));
+    ASSERT_TRUE(m3u.open(QIODevice::ReadOnly));
+    EXPECT_EQ(m3u.readAll(), QByteArray("01 -  Wait9.mp3\n02 -  Wait5.mp3\n03 -  Good.mp3\n"));
+}
+
+// Skip ends the oldest run and the next track takes its place; Stop ends every run.
+TEST_F(LAMEProcessTest, SkipEndsTheOldestRunAndStopEndsThemAll)
+{
+    useFakeEncoder();
+    settings.setEncoderJobs(2);
+    settings.setChosenCDName(makeCd({s("1 Wait0.aiff"), s("2 Wait0.aiff"), s("3 Wait0.aiff")}));
+    settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
+    QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
+    session.runEncoder();
+    EXPECT_EQ(settings.getptl(), s("Processing: 1 Wait0, 2 Wait0     (1, 2 of 3)"));
+    session.skipTrack();
+    EXPECT_EQ(settings.getptl(), s("Processing: 2 Wait0, 3 Wait0     (2, 3 of 3)"));
+    session.stop();
+    ASSERT_EQ(ended.count(), 1);
+    EXPECT_TRUE(ended.at(0).at(0).toStringList().isEmpty());
+    EXPECT_EQ(sound.plays, 0);
+    expectIdle();
+    // A disc's folder or a gvfs CD mount is read by one encoder at a time.
+    EXPECT_FALSE(LAMEProcess::isCDSource(settings.getChosenCDName()));
+    EXPECT_TRUE(LAMEProcess::isCDSource(s("/run/user/1000/gvfs/cdda:host=sr0")));
+    const QString disc = makeCd({s(".TOC.plist"), s("1 Wait0.aiff"), s("2 Wait0.aiff")});
+    EXPECT_TRUE(LAMEProcess::isCDSource(disc));
+    settings.setChosenCDName(disc);
+    session.runEncoder();
+    EXPECT_EQ(settings.getptl(), s("Processing: 1 Wait0     (1 of 2)"));
+    session.stop();
+}
