@@ -393,16 +393,17 @@ void LAMEProcess::showTracksInProgress()
 {
     if (m_runs.empty())
         return;
-    // Built in one step: a title holding "%1" must reach the line as it is.
-    QStringList titles;
-    QStringList numbers;
-    for (const Run& run : m_runs) {
-        titles << trackTitle(run.index);
-        numbers << QString::number(run.index + 1);
+    // The track started last comes first, so that every track's start shows the one-track line
+    // "Processing: title     (3 of 12)" at the start of the line; the others follow. Built
+    // without arg(): a title holding "%1" must reach the line as it is.
+    QString line = QStringLiteral("Processing: ");
+    for (auto run = m_runs.rbegin(); run != m_runs.rend(); ++run) {
+        if (run != m_runs.rbegin())
+            line += QStringLiteral("; ");
+        line += trackTitle(run->index) + QStringLiteral("     (") + QString::number(run->index + 1) +
+                QStringLiteral(" of ") + QString::number(m_totalTracks) + QLatin1Char(')');
     }
-    setptl(QStringLiteral("Processing: ") + titles.join(QStringLiteral(", ")) + QStringLiteral("     (") +
-           numbers.join(QStringLiteral(", ")) + QStringLiteral(" of ") + QString::number(m_totalTracks) +
-           QLatin1Char(')'));
+    setptl(line);
 }
 
 void LAMEProcess::showEstimate(Run& run, const QByteArray& chunk)

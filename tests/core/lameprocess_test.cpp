@@ -1,4 +1,4 @@
-#include "app/alertpresenter.h"
+#include "common/alertpresenter.h"
 #include "common/resources.h"
 #include "lookup/disclookup.h"
 #include "rip/lameprocess.h"
@@ -65,6 +65,7 @@ protected:
     {
         settings.setAlertPresenter(&alerts);
         settings.setVolumeRoots({});
+        settings.setEncoderJobs(1); // one after another unless a case asks for more
         session.setSoundPlayer(&sound);
         settings.setOutputDirectory(out() + s("/cd"));
     }
@@ -309,8 +310,8 @@ TEST_F(LAMEProcessTest, SeveralEncodersRunTracksInOrder)
     QObject::connect(&session, &LAMEProcess::progressChanged, [&](int done, int) { finished << done; });
     ASSERT_TRUE(ripToTheEnd());
     EXPECT_EQ(lines, QStringList({s("Processing: 1 Wait9     (1 of 3)"),
-                                  s("Processing: 1 Wait9, 2 Wait5     (1, 2 of 3)"),
-                                  s("Processing: 2 Wait5, 3 Good     (2, 3 of 3)"),
+                                  s("Processing: 2 Wait5     (2 of 3); 1 Wait9     (1 of 3)"),
+                                  s("Processing: 3 Good     (3 of 3); 2 Wait5     (2 of 3)"),
                                   s("Processing: 2 Wait5     (2 of 3)"), s("")}));
     // Every run ends with "0:00": 0:05 outlasts the first run's end, the last run's end shows.
     EXPECT_EQ(estimates, QStringList({s("Est. Time Remaining: 0:09 \n"), s("Est. Time Remaining: 0:05 \n"),
@@ -331,9 +332,9 @@ TEST_F(LAMEProcessTest, SkipEndsTheOldestRunAndStopEndsThemAll)
     settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
     QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
     session.runEncoder();
-    EXPECT_EQ(settings.getptl(), s("Processing: 1 Wait0, 2 Wait0     (1, 2 of 3)"));
+    EXPECT_EQ(settings.getptl(), s("Processing: 2 Wait0     (2 of 3); 1 Wait0     (1 of 3)"));
     session.skipTrack();
-    EXPECT_EQ(settings.getptl(), s("Processing: 2 Wait0, 3 Wait0     (2, 3 of 3)"));
+    EXPECT_EQ(settings.getptl(), s("Processing: 3 Wait0     (3 of 3); 2 Wait0     (2 of 3)"));
     session.stop();
     ASSERT_EQ(ended.count(), 1);
     EXPECT_TRUE(ended.at(0).at(0).toStringList().isEmpty());
