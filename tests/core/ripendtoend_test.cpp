@@ -47,6 +47,17 @@ QByteArray makeDisc(const QString& cd, int tracks)
         .arg(DiscTOC::fromOffsets(offsets, 150 + 75 * tracks).cddbDiscId(), 8, 16, QLatin1Char('0'))
         .toLatin1();
 }
+QString loopbackAddress()
+{
+    const qint64 pid = QCoreApplication::applicationPid();
+    return QStringLiteral("127.0.%1.%2").arg((pid >> 8) % 250 + 3).arg(pid % 250 + 3);
+}
+
+QString readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
 } // namespace
 
 TEST(RipEndToEnd, HostileEntryUnderTheCLocaleKeepsEveryTitleAndEveryFileInside)
@@ -64,8 +75,7 @@ TEST(RipEndToEnd, HostileEntryUnderTheCLocaleKeepsEveryTitleAndEveryFileInside)
         entry += "TTITLE" + QByteArray::number(i) + "=" + titles[i].toUtf8() + "\n";
     ASSERT_TRUE(writeFile(work.filePath(s("cddb/misc/")) + QString::fromLatin1(id), entry));
     CddbServer server(work.filePath(s("cddb")));
-    const qint64 pid = QCoreApplication::applicationPid();
-    const QString address = QStringLiteral("127.0.%1.%2").arg((pid >> 8) % 250 + 3).arg(pid % 250 + 3);
+    const QString address = loopbackAddress();
     ASSERT_TRUE(server.listen(address, 8880)) << server.errorString().toStdString();
 
     QProcess rip;
@@ -118,4 +128,40 @@ TEST(RipEndToEnd, HostileEntryUnderTheCLocaleKeepsEveryTitleAndEveryFileInside)
         EXPECT_EQ(tag->genre().to8Bit(true), "");
         EXPECT_EQ(tag->year(), 2001u);
     }
+}
+
+// Two encoders make the same files as one; the release files list them in track order and the
+// checksums hold.
+TEST(RipEndToEnd, TwoEncodersMakeTheSameFilesAndReleaseFilesAsOne)
+{
+    TestEnvironment env;
+    QTemporaryDir work;
+    const QString cd = work.filePath(s("cd"));
+    QDir().mkpath(cd);
+    for (int i = 1; i <= 10; ++i)
+        ASSERT_TRUE(makeAiff(cd + QStringLiteral("/%1 Audio Track.aiff").arg(i), 0.2 + 0.1 * (i % 3)));
+    CddbServer server(work.filePath(s("cddb")));
+    ASSERT_TRUE(server.listen(loopbackAddress(), 8880)) << server.errorString().toStdString();
+    QStringList playlists;
+    for (const char* jobs : {"1", "2"}) {
+        const QString out = work.filePath(s("out") + s(jobs));
+        QProcess rip;
+        rip.setStandardInputFile(QProcess::nullDevice());
+        rip.start(s(VESK_TEST_BINARY_DIR "/vesk-rip"),
+                  {s("--server"), loopbackAddress(), s("--jobs"), s(jobs), s("--release-files"),
+                   s("--output"), out, cd});
+        ASSERT_TRUE(rip.waitForFinished(180000));
+        ASSERT_EQ(rip.exitCode(), 0) << rip.readAllStandardError().toStdString();
+        const QString folder = out + s("/Artist - Title");
+        playlists << readAll(folder + s("/00-Artist-Title.m3u"));
+        QProcess cksfv;
+        cksfv.setWorkingDirectory(folder);
+        cksfv.start(s("cksfv"), {s("-q"), s("-f"), s("00-Artist-Title.sfv")});
+        ASSERT_TRUE(cksfv.waitForFinished(60000));
+        EXPECT_EQ(cksfv.exitCode(), 0) << cksfv.readAll().toStdString();
+    }
+    QString expected;
+    for (int i = 1; i <= 10; ++i)
+        expected += (i < 10 ? s("0") : s("")) + QString::number(i) + s(" -  Audio Track.mp3\n");
+    EXPECT_EQ(playlists, QStringList({expected, expected}));
 }
