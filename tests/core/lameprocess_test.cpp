@@ -116,34 +116,6 @@ protected:
     LAMEProcess session{settings};
 };
 
-TEST_F(LAMEProcessTest, SkipKeepsThePartialFileAndGoesOn)
-{
-    settings.setChosenCDName(makeCd({s("1 Long Track.aiff"), s("2 Long Track.aiff")}, 60.0));
-    settings.switchBasicConfig(int(Settings::basicPresetTitles().indexOf(Settings::expertTitle())));
-    settings.setText(Settings::Text::ExpertText, s("--nohist -q 0 --preset insane"));
-    settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
-    QSignalSpy started(&session, &LAMEProcess::trackStarted);
-    QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
-    const QString first = out() + s("/Artist - Title/01 -  Long Track.mp3");
-    const QString second = out() + s("/Artist - Title/02 -  Long Track.mp3");
-
-    session.runEncoder();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(first).size() > 0; }, 60000));
-    session.skipTrack();
-    EXPECT_EQ(started.count(), 2);
-    EXPECT_EQ(settings.getptl(), s("Processing: 2 Long Track     (2 of 2)"));
-    // Cut short: a whole minute at 320 kbit/s takes 2.4 MB.
-    EXPECT_LT(QFileInfo(first).size(), 2000000);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(second).size() > 0; }, 60000));
-    session.skipTrack(); // the last track: the session finishes, without the sound
-    ASSERT_EQ(ended.count(), 1);
-    EXPECT_TRUE(ended.at(0).at(0).toStringList().isEmpty());
-    EXPECT_TRUE(QFileInfo::exists(first) && QFileInfo::exists(second));
-    EXPECT_EQ(sound.plays, 0);
-    EXPECT_TRUE(alerts.alerts.isEmpty());
-    expectIdle();
-}
-
 TEST_F(LAMEProcessTest, StopEndsTheSessionAndKeepsWhatWasWritten)
 {
     const QStringList tracks{s("1 Long Track.aiff"), s("2 Long Track.aiff"), s("3 Long Track.aiff")};
@@ -226,20 +198,6 @@ TEST_F(LAMEProcessTest, StatusLineFollowsTheTracksAndFailedTracksAreNamedOnceAtT
     EXPECT_EQ(entries(out() + s("/Artist/Title")),
               QStringList({s("01 -  Good 100%2.mp3"), s("04 -  Good.mp3")}));
     expectIdle();
-}
-
-// Only the encoder's estimate reaches the line: "abcdef" and "12345" change nothing.
-TEST_F(LAMEProcessTest, TimeRemainingShowsOnlyTheEncodersEstimate)
-{
-    useFakeEncoder();
-    settings.setChosenCDName(makeCd({s("1 Chunks.aiff")}));
-    QStringList shown;
-    QObject::connect(&settings, &Settings::textChanged, [&](Settings::Text field) {
-        if (field == Settings::Text::Ptf)
-            shown << settings.getptf();
-    });
-    ASSERT_TRUE(ripToTheEnd());
-    EXPECT_EQ(shown, QStringList({s("Est. Time Remaining: 0:00 \n"), s("")}));
 }
 
 TEST_F(LAMEProcessTest, NothingToRipStartsNothing)

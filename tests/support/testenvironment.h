@@ -3,7 +3,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <functional>
 
 // Points HOME and XDG_CONFIG_HOME at a temporary folder and the resource folder at the build
