@@ -85,7 +85,7 @@ Q_SIGNALS:
     void buttonStatesChanged();
     // Track number (1-based, in session order) has started; total is the session's track count.
     void trackStarted(int number, int total);
-    // finished of the session's total tracks are done (encoded, failed or skipped).
+    // How many of the session's total tracks are done: encoded, failed or skipped.
     void progressChanged(int finished, int total);
     // The session has ended (finished, skipped to its end or stopped) and was reset.
     // failedTracks names the tracks whose encoder failed.

@@ -54,12 +54,11 @@ TEST(PreferencesTest, FirstStartTakesTheDefaultsAndSavingWritesAllKeys)
     ASSERT_TRUE(saved);
     EXPECT_EQ(
         saved->keys().join(QLatin1Char(' ')),
-        QStringLiteral(
-            "AddID3Tags AudioCDLocation BasicConfigOption ConfigOptionSelected "
-            "ConvertSpacesToUnderscores CreateReleaseFiles CreateSeparateArtistAlbumDirs "
-            "EditTrackInformation EncoderJobs ExpertConfigOption ExpertConfigOptionSelected FreedbEmail "
-            "FreedbServer MP3NameStyle MakeAltPresetFaster MusicBrainzURL OutputDirectory "
-            "SoundAlertWhenFinished UseMusicBrainz ZFlag"));
+        QStringLiteral("AddID3Tags AudioCDLocation BasicConfigOption ConfigOptionSelected "
+                       "ConvertSpacesToUnderscores CreateReleaseFiles CreateSeparateArtistAlbumDirs "
+                       "EditTrackInformation EncoderJobs ExpertConfigOption ExpertConfigOptionSelected FreedbEmail "
+                       "FreedbServer MP3NameStyle MakeAltPresetFaster MusicBrainzURL OutputDirectory "
+                       "SoundAlertWhenFinished UseMusicBrainz ZFlag"));
     EXPECT_TRUE(settings.shouldUseMusicBrainz());
     EXPECT_EQ(settings.getMusicBrainzURL(), QStringLiteral("https://musicbrainz.org"));
     EXPECT_EQ(saved->value(QStringLiteral("OutputDirectory")).toString(),

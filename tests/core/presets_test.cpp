@@ -62,8 +62,7 @@ TEST(Presets, WordsOfBasicTitles)
     };
     EXPECT_EQ(words(QStringLiteral("--nohist --preset standard"), true),
               list({"--nohist", "--preset", "fast", "standard"}));
-    EXPECT_EQ(words(QStringLiteral("--nohist --preset insane"), true),
-              list({"--nohist", "--preset", "insane"}));
+    EXPECT_EQ(words(QStringLiteral("--nohist --preset insane"), true), list({"--nohist", "--preset", "insane"}));
     EXPECT_EQ(words(QStringLiteral("-V 2 --vbr-new"), true), list({"-V", "2", "--vbr-new"}));
     EXPECT_EQ(words(QStringLiteral("a  b"), false), list({"a", "", "b"}));
     EXPECT_EQ(words(QString(), false), list({""}));

@@ -30,7 +30,7 @@ public:
     QAbstractButton* stopButton() const;
     QAbstractButton* skipButton() const;
     void setButtonStates(bool start, bool stop, bool skip);
-    // finished of the rip's total tracks are done.
+    // How many of the rip's total tracks are done: encoded, failed or skipped.
     void showTracksFinished(int finished, int total);
     // The rip ended; failedTracks names the tracks the encoder could not make.
     void showSessionEnded(const QStringList& failedTracks);
