@@ -416,14 +416,19 @@ void LAMEProcess::showEstimate(Run& run, const QByteArray& chunk)
     // remaining; other output (its header, the ReplayGain line, errors) leaves the line. With
     // several runs the line shows the longest estimate, the time until all of them are done.
     run.estimate = EncoderEstimate::fromChunk(QString::fromLatin1(chunk));
-    if (!run.estimate)
-        return;
+    if (run.estimate)
+        showLongestEstimate();
+}
+
+void LAMEProcess::showLongestEstimate()
+{
     const EncoderEstimate* longest = nullptr;
-    for (const Run& other : m_runs) {
-        if (other.estimate && (!longest || other.estimate->seconds > longest->seconds))
-            longest = &*other.estimate;
+    for (const Run& run : m_runs) {
+        if (run.estimate && (!longest || run.estimate->seconds > longest->seconds))
+            longest = &*run.estimate;
     }
-    setptf(QStringLiteral("Est. Time Remaining: ") + longest->shown);
+    if (longest)
+        setptf(QStringLiteral("Est. Time Remaining: ") + longest->shown);
 }
 
 void LAMEProcess::noteFailure(const Run& run, const QString& failure)
@@ -454,13 +459,13 @@ void LAMEProcess::endRun(EncoderRun* encoder, bool endedByItself)
     Q_EMIT progressChanged(int(m_finishedTracks), int(m_totalTracks));
     if (m_trackPairs.size() >= 2) {
         ripASingleTrack();
+    } else if (m_runs.empty()) {
+        finishSession(endedByItself);
         return;
-    }
-    if (!m_runs.empty()) {
+    } else {
         showTracksInProgress();
-        return;
     }
-    finishSession(endedByItself);
+    showLongestEstimate(); // the run that ended may have had the longest
 }
 
 void LAMEProcess::getData(const std::optional<QByteArray>& chunk)

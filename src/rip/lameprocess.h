@@ -109,6 +109,7 @@ private:
     QString trackTitle(qsizetype index) const;
     void showTracksInProgress();
     void showEstimate(Run& run, const QByteArray& chunk);
+    void showLongestEstimate();
     void noteFailure(const Run& run, const QString& failure);
     void runEnded(EncoderRun* encoder, bool succeeded, const QString& failure);
     void endRun(EncoderRun* encoder, bool endedByItself);
