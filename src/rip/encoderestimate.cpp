@@ -6,8 +6,10 @@ std::optional<EncoderEstimate> EncoderEstimate::fromChunk(const QString& text)
 {
     static const QRegularExpression estimate(
         QStringLiteral("(?:^|[ |])(?:(?:(\\d+):)?(\\d+):(\\d\\d)|(\\d+) h)(\\s*)$"));
-    const QRegularExpressionMatch match = estimate.match(text);
-    if (!match.hasMatch())
+    // The report's end is all that matters; looking no further keeps a long chunk cheap.
+    const QString tail = text.right(32);
+    const QRegularExpressionMatch match = estimate.match(tail);
+    if (text.size() < 6 || !match.hasMatch())
         return std::nullopt;
     EncoderEstimate result;
     if (match.hasCaptured(4)) {
@@ -20,6 +22,6 @@ std::optional<EncoderEstimate> EncoderEstimate::fromChunk(const QString& text)
     const qsizetype start = match.capturedStart(1) >= 0   ? match.capturedStart(1)
                             : match.capturedStart(2) >= 0 ? match.capturedStart(2)
                                                           : match.capturedStart(4);
-    result.shown = text.right(qMax<qsizetype>(6, text.size() - start));
+    result.shown = tail.right(qMax<qsizetype>(6, tail.size() - start));
     return result;
 }

@@ -21,6 +21,7 @@ TEST(EncoderEstimate, OnlyTheEncodersEstimateIsShown)
         {"ReplayGain: +4.3dB\n", nullptr, 0},
         {"Unknown ID3v1 genre number: '999'.\n", nullptr, 0},
         {"abcdef", nullptr, 0},
+        {" 0:03", nullptr, 0}, // five characters or fewer change nothing
     };
     for (const Case& c : cases) {
         const auto estimate = EncoderEstimate::fromChunk(QString::fromLatin1(c.chunk));
