@@ -178,16 +178,27 @@ QString VeskTools::fittedName(const QString& stem, const QString& suffix)
     const qsizetype budget = maxNameBytes - suffix.toUtf8().size();
     if (stem.toUtf8().size() <= budget)
         return stem + suffix;
-    // Cut between user-perceived characters, so that no letter loses its accent or half of a
-    // surrogate pair.
-    QTextBoundaryFinder boundaries(QTextBoundaryFinder::Grapheme, stem);
-    qsizetype cut = 0;
-    qsizetype bytes = 0;
-    for (qsizetype next = boundaries.toNextBoundary(); next > 0; next = boundaries.toNextBoundary()) {
-        bytes += QStringView(stem).mid(cut, next - cut).toUtf8().size();
-        if (bytes > budget)
-            break;
-        cut = next;
+    // The longest prefix within the budget that ends on a boundary nextBoundary gives.
+    const auto longestPrefix = [&](const auto& nextBoundary) {
+        qsizetype cut = 0;
+        qsizetype bytes = 0;
+        for (qsizetype next = nextBoundary(cut); next > cut; next = nextBoundary(cut)) {
+            bytes += QStringView(stem).mid(cut, next - cut).toUtf8().size();
+            if (bytes > budget)
+                break;
+            cut = next;
+        }
+        return cut;
+    };
+    // Cut between user-perceived characters, so that no letter loses its accent.
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, stem);
+    qsizetype cut = longestPrefix([&](qsizetype) { return graphemes.toNextBoundary(); });
+    // A letter under hundreds of combining marks is longer than a name may be: cut inside it then,
+    // rather than leave nothing, ".", or "..".
+    if (stem.left(cut).count(QLatin1Char('.')) == cut) {
+        cut = longestPrefix([&](qsizetype at) {
+            return at >= stem.size() ? at : at + (stem[at].isHighSurrogate() && at + 1 < stem.size() ? 2 : 1);
+        });
     }
     return stem.left(cut) + suffix;
 }

@@ -75,6 +75,7 @@ TEST(OutputFileNaming, LongNamesAreCutToAFileNamesLengthAndControlCharactersRepl
         {e.left(150) + s(". and the rest of it"), e.left(127)},    // no extension: cut as a whole
         {smile + s(".mp3"), smile.left(130 + 2 * 30) + s(".mp3")}, // 130 + 30 four-byte letters + 4
         {s("a\nb\tc\x7f.mp3"), s("a_b_c_.mp3")},
+        {s(".a") + QString(200, QChar(0x301)) + s(".mp3"), s(".a") + QString(124, QChar(0x301)) + s(".mp3")},
     };
     for (const auto& [name, expected] : cases)
         EXPECT_EQ(OutputFileNaming::uniqueOutputPath(dir.path(), name, {}, false), folder + expected);
