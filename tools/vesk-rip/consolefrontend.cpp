@@ -1,7 +1,8 @@
 #include "consolefrontend.h"
 
-#include "settings/settings.h"
+#include "common/unixsignalquitter.h"
 #include "rip/lameprocess.h"
+#include "settings/settings.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -54,4 +55,20 @@ bool ConsoleFrontEnd::start()
     // A session that did not start (no source, no encoder, nothing to rip) has ended already
     // without a run; one whose runs all failed at once has ended through sessionEnded.
     return m_ended || m_session.isRunning();
+}
+
+void ConsoleFrontEnd::stopBySignal(int signalNumber)
+{
+    if (m_stoppingSignal != 0)
+        return;
+    m_stoppingSignal = signalNumber;
+    printLine(stderr, QStringLiteral("vesk-rip: the rip was stopped by %1.")
+                          .arg(UnixSignalQuitter::signalName(signalNumber)));
+    // A running session ends through sessionEnded, which leaves the event loop.
+    m_session.stop();
+    if (!m_ended) {
+        m_ended = true;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                  Qt::QueuedConnection);
+    }
 }

@@ -1,11 +1,13 @@
 // vesk-rip: rips one folder of CD track files from the command line.
-#include "settings/settings.h"
 #include "common/resources.h"
+#include "common/unixsignalquitter.h"
 #include "consolefrontend.h"
+#include "consolesoundplayer.h"
 #include "lookup/consolealbumchooser.h"
 #include "lookup/freedbaccess.h"
 #include "rip/lameprocess.h"
 #include "ripoptions.h"
+#include "settings/settings.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -34,6 +36,8 @@ int main(int argc, char** argv)
         return 2;
     }
     LAMEProcess session(settings);
+    ConsoleSoundPlayer sound;
+    session.setSoundPlayer(&sound);
     // With --server the titles are looked up; several matches are offered on the terminal, the
     // list going to standard error so that standard output keeps the progress lines only.
     QFile input;
@@ -47,6 +51,8 @@ int main(int argc, char** argv)
     }
     ConsoleFrontEnd frontEnd(settings, session);
     settings.setAlertPresenter(&frontEnd);
+    // Ctrl+C, a closed terminal or a service manager stop the rip as the window's Stop button does.
+    UnixSignalQuitter signalStopper([&frontEnd](int signalNumber) { frontEnd.stopBySignal(signalNumber); });
     if (!frontEnd.start())
         return 1;
     app.exec();

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -341,6 +342,12 @@ void AppController::applicationShouldTerminate()
     m_terminated = true;
     if (m_isRipRunning && m_stopRip && m_isRipRunning())
         m_stopRip();
+    // A dialog still waiting for the user (the track editor, the match chooser, an alert) would
+    // keep the application alive without its window, and its answer could start a rip after the
+    // preferences were saved: each is declined, as its cancel button would.
+    for (QDialog* dialog : m_window->findChildren<QDialog*>())
+        if (dialog->isVisible())
+            dialog->reject();
     savePreferences();
 }
 

@@ -4,12 +4,12 @@
 #include "app/gui/desktopsoundplayer.h"
 #include "app/gui/mainwindow.h"
 #include "app/gui/ripsessionbinding.h"
-#include "app/gui/unixsignalquitter.h"
-#include "settings/settings.h"
+#include "common/unixsignalquitter.h"
 #include "editor/gui/trackinfo.h"
 #include "lookup/freedbaccess.h"
 #include "lookup/gui/freedbalbummatchescontroller.h"
 #include "rip/lameprocess.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 
@@ -35,7 +35,7 @@ int main(int argc, char** argv)
     RipSessionBinding binding(controller, session);
 
     // A logout or a terminal's Ctrl+C ends the application the same way as closing the window.
-    UnixSignalQuitter quitter([&controller] { controller.window().close(); });
+    UnixSignalQuitter quitter([&controller](int) { controller.window().close(); });
 
     controller.show();
     // Closing the main window ends the application; the controller stops a running rip and saves
