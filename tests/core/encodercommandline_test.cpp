@@ -78,18 +78,3 @@ TEST(EncoderCommandLine, GenresAreCheckedAsTheRealEncoderChecksThem)
         EXPECT_EQ(accepted, lame.exitCode() == 0 && std::strcmp(genre, "4294967297") != 0) << genre;
     }
 }
-
-// LAME reads tag values in the locale's character set: runs get a UTF-8 one whatever is inherited.
-TEST(EncoderRun, RunsGetAUTF8CharacterType)
-{
-    const std::pair<const char*, const char*> cases[] = {
-        {"LC_ALL=C", "C.UTF-8"}, {"LANG=de_DE.ISO-8859-1", "C.UTF-8"},
-        {"", "C.UTF-8"},         {"LC_ALL=en_US.UTF-8", "en_US.UTF-8"},
-        {"LANG=C.utf8", ""},     {"LC_CTYPE=POSIX;LANG=C.UTF-8", "C.UTF-8"}};
-    for (const auto& [inherited, expected] : cases) {
-        QProcessEnvironment environment;
-        for (const QString& pair : s(inherited).split(u';', Qt::SkipEmptyParts))
-            environment.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
-        EXPECT_EQ(EncoderRun::encoderEnvironment(environment).value(s("LC_ALL")), s(expected)) << inherited;
-    }
-}
