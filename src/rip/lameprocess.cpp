@@ -5,6 +5,7 @@
 #include "disc/audiotracklist.h"
 #include "editor/trackeditor.h"
 #include "lookup/albumchooser.h"
+#include "lookup/disclookuprunner.h"
 #include "output/veskfilegenerator.h"
 #include "output/vesktools.h"
 #include "rip/encodercommandline.h"
@@ -39,10 +40,16 @@ QString joined(const QString& folder, const QString& name)
 }
 } // namespace
 
-LAMEProcess::LAMEProcess(Settings& settings, QObject* parent) : QObject(parent), m_settings(settings) {}
+LAMEProcess::LAMEProcess(Settings& settings, QObject* parent)
+    : QObject(parent), m_settings(settings), m_lookupRunner(std::make_unique<DiscLookupRunner>(*this))
+{
+    connect(m_lookupRunner.get(), &DiscLookupRunner::finished, this, &LAMEProcess::lookupEnded);
+}
 
 LAMEProcess::~LAMEProcess()
 {
+    // The lookup's worker ends before anything it may ask of the session goes away.
+    m_lookupRunner.reset();
     for (const Run& run : m_runs) {
         run.encoder->disconnect(this);
         run.encoder->terminate();
@@ -81,6 +88,11 @@ bool LAMEProcess::isRunning() const
     return !m_settings.getptl().isEmpty();
 }
 
+bool LAMEProcess::isLookingUp() const
+{
+    return m_lookupRunner->isRunning();
+}
+
 bool LAMEProcess::windowShouldClose()
 {
     if (isRunning())
@@ -104,15 +116,56 @@ void LAMEProcess::runEncoder()
     if (m_sessionActive || m_preparing)
         return;
     m_preparing = true;
-    const bool prepared = prepareSession();
+    if (!checkSession()) {
+        m_preparing = false;
+        return;
+    }
+    const QString server = m_settings.getChosenFreedbServer();
+    if (m_lookupFactory && m_lookupRunner->start(m_lookupFactory, server)) {
+        // The window goes on meanwhile: only Stop means anything until the lookup has ended.
+        setptl(QStringLiteral("Looking up the disc's titles on %1...").arg(server));
+        m_startEnabled = false;
+        m_stopEnabled = true;
+        m_skipEnabled = false;
+        Q_EMIT buttonStatesChanged();
+        return;
+    }
+    const bool prepared = prepareSession(std::nullopt);
     m_preparing = false;
     if (prepared)
         ripASingleTrack();
 }
 
-// Everything up to the first encoder run. False when no run is to start; the session is idle then.
-bool LAMEProcess::prepareSession()
+void LAMEProcess::lookupEnded(const std::optional<Album>& album)
 {
+    if (!m_preparing)
+        return;
+    setptl(QStringLiteral(""));
+    const bool prepared = prepareSession(album);
+    m_preparing = false;
+    if (prepared) {
+        ripASingleTrack();
+    } else {
+        setButtonStates(true, false);
+        Q_EMIT sessionAbandoned();
+    }
+}
+
+void LAMEProcess::stopLookup()
+{
+    m_lookupRunner->cancel();
+    if (m_freedbAlbumMatchesController)
+        m_freedbAlbumMatchesController->cancelChoice();
+    m_preparing = false;
+    setptl(QStringLiteral(""));
+    setButtonStates(true, false);
+    Q_EMIT sessionAbandoned();
+}
+
+bool LAMEProcess::checkSession()
+{
+    m_preparedSource.clear();
+    m_preparedTracks.clear();
     // Nothing may be half-started for want of the encoder: check it before any folder is made.
     const QString encoder = EncoderRun::encoderPath();
     if (encoder.isEmpty() || !QFileInfo(encoder).isExecutable()) {
@@ -152,8 +205,16 @@ bool LAMEProcess::prepareSession()
                           QStringLiteral("Please choose the folder the MP3 files should go to."));
         return false;
     }
+    m_preparedSource = source;
+    m_preparedTracks = chosen;
+    return true;
+}
 
-    std::optional<Album> album = obtainAlbum(chosen);
+bool LAMEProcess::prepareSession(std::optional<Album> lookedUp)
+{
+    const QString source = m_preparedSource;
+    const QStringList chosen = m_preparedTracks;
+    std::optional<Album> album = obtainAlbum(chosen, std::move(lookedUp));
     if (!editAlbum(*album)) {
         m_currentAlbum = std::move(album);
         resetLAMEProcessForNewCD();
@@ -194,15 +255,8 @@ bool LAMEProcess::prepareSession()
 
 // The album of the session: the lookup's, else the default one made from the file names, with
 // the tracks the user did not choose dropped. Always holds a track for every chosen file.
-std::optional<Album> LAMEProcess::obtainAlbum(const QStringList& chosen)
+Album LAMEProcess::obtainAlbum(const QStringList& chosen, std::optional<Album> album)
 {
-    std::optional<Album> album;
-    if (m_lookupFactory) {
-        if (std::unique_ptr<DiscLookup> lookup = m_lookupFactory(*this)) {
-            lookup->lookupCDInformation(m_settings.getChosenFreedbServer());
-            album = lookup->getAlbumInfo();
-        }
-    }
     if (!album)
         return Album::defaultAlbumWithTrackTitles(titlesFromFileNames(chosen));
 
@@ -229,7 +283,7 @@ std::optional<Album> LAMEProcess::obtainAlbum(const QStringList& chosen)
         runAlertWithTitle(QStringLiteral("The titles found do not fit the tracks"), text);
         return Album::defaultAlbumWithTrackTitles(titlesFromFileNames(chosen));
     }
-    return album;
+    return *album;
 }
 
 // Lets the user edit the album when asked. False when the user cancelled the editor.
@@ -517,6 +571,10 @@ void LAMEProcess::writeReleaseFilesIfAsked()
 
 void LAMEProcess::stop()
 {
+    if (isLookingUp()) {
+        stopLookup();
+        return;
+    }
     if (!m_sessionActive)
         return; // nothing runs; in particular the user's track choice stays
     m_trackPairs.clear();

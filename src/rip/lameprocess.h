@@ -15,6 +15,7 @@
 #include <vector>
 
 class AlbumChooser;
+class DiscLookupRunner;
 class EncoderRun;
 class Settings;
 class SoundPlayer;
@@ -23,7 +24,8 @@ class TrackEditor;
 // The rip session: prepares a rip from the settings, runs the encoder once per track, several
 // at once when the settings ask for more than one encoder and the source is not a CD, shows
 // progress in the settings' status lines and finishes with the release files. Stop, Skip and
-// the buttons' states live here too. Everything runs on the main thread.
+// the buttons' states live here too. Everything runs on the main thread but the disc lookup,
+// which runs on a worker while the window goes on; Stop ends it.
 class LAMEProcess : public QObject, public LookupHost {
     Q_OBJECT
 public:
@@ -37,11 +39,12 @@ public:
     void setDiscLookupFactory(DiscLookupFactory factory) { m_lookupFactory = std::move(factory); }
     void setSoundPlayer(SoundPlayer* player) { m_soundPlayer = player; }
 
-    // Start, Stop and Skip.
+    // Start, Stop and Skip. With a lookup the preparation goes on once it has ended.
     void runEncoder();
     void stop();
     void skipTrack();
     bool isRunning() const;
+    bool isLookingUp() const;
     void resetLAMEProcessForNewCD();
     // The main window is closing: a running rip is stopped. Always true.
     bool windowShouldClose();
@@ -90,10 +93,19 @@ Q_SIGNALS:
     // The session has ended (finished, skipped to its end or stopped) and was reset.
     // failedTracks names the tracks whose encoder failed.
     void sessionEnded(const QStringList& failedTracks);
+    // A session that went on after its lookup ended before its first track (Stop during the
+    // lookup, the editor cancelled): nothing was made.
+    void sessionAbandoned();
 
 private:
-    bool prepareSession();
-    std::optional<Album> obtainAlbum(const QStringList& chosen);
+    // The checks before anything is looked up or made; false when no session is to start.
+    bool checkSession();
+    // Everything after the album is known up to the first encoder run. False when no run is to start.
+    bool prepareSession(std::optional<Album> lookedUp);
+    void lookupEnded(const std::optional<Album>& album);
+    void stopLookup();
+    // The album of the session, made from what the lookup found (if anything) and the chosen tracks.
+    Album obtainAlbum(const QStringList& chosen, std::optional<Album> album);
     bool editAlbum(Album& album);
     QString createOutputFolder(const Album& album);
     void setButtonStates(bool start, bool stopAndSkip);
@@ -122,6 +134,9 @@ private:
     AlbumChooser* m_freedbAlbumMatchesController = nullptr;
     SoundPlayer* m_soundPlayer = nullptr;
     DiscLookupFactory m_lookupFactory;
+    std::unique_ptr<DiscLookupRunner> m_lookupRunner;
+    QString m_preparedSource;
+    QStringList m_preparedTracks;
     bool m_startEnabled = true;
     bool m_stopEnabled = false;
     bool m_skipEnabled = false;

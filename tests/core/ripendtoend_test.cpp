@@ -74,7 +74,7 @@ TEST(RipEndToEnd, HostileEntryUnderTheCLocaleKeepsEveryTitleAndEveryFileInside)
                             s("03 - ...mp3"),
                             s("04 - Live 100%2 mix.mp3"),
                             s("05 - ") + QString(123, QChar(0xe9)) + s(".mp3"),
-                            s("06 - Esc_[2Jape.mp3")};
+                            s("06 - Esc[2Jape.mp3")};
 
     for (const QString& jobs : {s("1"), s("2")}) {
         const QString out = work.filePath(s("out") + jobs);
@@ -114,7 +114,9 @@ TEST(RipEndToEnd, HostileEntryUnderTheCLocaleKeepsEveryTitleAndEveryFileInside)
             TagLib::MPEG::File file(QFile::encodeName(folder + u'/' + names[i + 2]).constData());
             ASSERT_TRUE(file.isValid() && file.ID3v2Tag()) << i;
             const TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
-            EXPECT_EQ(QString::fromStdString(tag->title().to8Bit(true)), titles[i]);
+            // The entry's control character is dropped when the entry is read.
+            EXPECT_EQ(QString::fromStdString(tag->title().to8Bit(true)),
+                      QString(titles[i]).remove(QChar(0x1b)));
             EXPECT_EQ(QString::fromStdString(tag->album().to8Bit(true)), s("Ünder the Lïght"));
             EXPECT_EQ(QString::fromStdString(tag->artist().to8Bit(true)), s(".."));
             EXPECT_EQ(tag->genre().to8Bit(true), "");

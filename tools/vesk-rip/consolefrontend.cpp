@@ -1,5 +1,6 @@
 #include "consolefrontend.h"
 
+#include "common/printabletext.h"
 #include "common/unixsignalquitter.h"
 #include "rip/lameprocess.h"
 #include "settings/settings.h"
@@ -8,9 +9,11 @@
 #include <cstdio>
 
 namespace {
+// Titles and alerts may carry what a server sent: control characters other than line ends and
+// tabs are shown escaped, so that none of them reaches the terminal raw.
 void printLine(FILE* stream, const QString& line)
 {
-    const QByteArray bytes = line.toLocal8Bit();
+    const QByteArray bytes = withControlsEscaped(line, true).toLocal8Bit();
     std::fprintf(stream, "%s\n", bytes.constData());
     std::fflush(stream);
 }
@@ -25,6 +28,12 @@ ConsoleFrontEnd::ConsoleFrontEnd(Settings& settings, LAMEProcess& session, QObje
         m_ended = true;
         m_exitCode = failed.isEmpty() ? 0 : 1;
         // Leave the loop once the session's own handlers have returned.
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                  Qt::QueuedConnection);
+    });
+    connect(&m_session, &LAMEProcess::sessionAbandoned, this, [this] {
+        m_ended = true;
+        m_exitCode = 1;
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
                                   Qt::QueuedConnection);
     });

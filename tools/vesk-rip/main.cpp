@@ -4,6 +4,7 @@
 #include "consolefrontend.h"
 #include "consolesoundplayer.h"
 #include "lookup/consolealbumchooser.h"
+#include "lookup/disclookupchain.h"
 #include "lookup/freedbaccess.h"
 #include "rip/lameprocess.h"
 #include "ripoptions.h"
@@ -46,7 +47,10 @@ int main(int argc, char** argv)
     errors.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     ConsoleAlbumChooser chooser(input, errors, ConsoleAlbumChooser::standardInputIsTerminal());
     if (!settings.getChosenFreedbServer().isEmpty()) {
-        session.setDiscLookupFactory(FreedbAccess::factory());
+        // The sources of a disc's titles, tried in order until one knows the disc.
+        session.setDiscLookupFactory(DiscLookupChain::factory({
+            FreedbAccess::factory([&settings] { return settings.getFreedbEmail(); }),
+        }));
         session.setAlbumChooser(&chooser);
     }
     ConsoleFrontEnd frontEnd(settings, session);

@@ -6,6 +6,7 @@
 #include "app/gui/ripsessionbinding.h"
 #include "common/unixsignalquitter.h"
 #include "editor/gui/trackinfo.h"
+#include "lookup/disclookupchain.h"
 #include "lookup/freedbaccess.h"
 #include "lookup/gui/freedbalbummatchescontroller.h"
 #include "rip/lameprocess.h"
@@ -26,7 +27,10 @@ int main(int argc, char** argv)
     DesktopSoundPlayer sound;
     LAMEProcess session(settings);
     session.setSoundPlayer(&sound);
-    session.setDiscLookupFactory(FreedbAccess::factory());
+    // The sources of a disc's titles, tried in order until one knows the disc.
+    session.setDiscLookupFactory(DiscLookupChain::factory({
+        FreedbAccess::factory([&settings] { return settings.getFreedbEmail(); }),
+    }));
     // The editor asks the encoder for its genre list as soon as it exists.
     TrackInfo trackInfo(&controller.window());
     session.setTrackEditor(&trackInfo);
