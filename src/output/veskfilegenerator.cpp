@@ -117,7 +117,7 @@ void VeskFileGenerator::makeM3UFile(const QString& folder, const QString& filena
     for (const QString& entry : listFolder(folder)) {
         // A playlist left by an earlier run under the same name is about to be replaced: it is
         // not one of the entries it lists.
-        if (entry == name)
+        if (entry == name || m_incomplete.contains(entry))
             continue;
         text += entry + QLatin1Char('\n');
     }
@@ -134,7 +134,7 @@ void VeskFileGenerator::makeSFVFile(const QString& folder, const QString& filena
         if (entry.endsWith(QStringLiteral(".m3u")) || entry == QStringLiteral(".DS_Store"))
             continue;
         // An earlier list under the same name is about to be replaced; its own line would be wrong.
-        if (entry == name)
+        if (entry == name || m_incomplete.contains(entry))
             continue;
         const quint32 crc = crcOfFile(pathIn(folder, entry));
         // Always eight digits: SFV checkers such as cksfv reject a checksum with fewer.

@@ -14,6 +14,9 @@ public:
     // The session's file names in track order: those in the folder come first in this order,
     // whatever order the encoders finished in; any other entry follows.
     void setTrackOrder(const QStringList& names) { m_trackOrder = names; }
+    // Files the lists leave out: tracks whose encoder was stopped, skipped or failed. They stay in
+    // the folder, but a playlist or checksum list would present them as finished tracks.
+    void setIncomplete(const QStringList& names) { m_incomplete = names; }
 
     // Writes folder/filename listing every entry of the folder, one name and "\n" per line.
     void makeM3UFile(const QString& folder, const QString& filename, bool replaceSpaces);
@@ -35,4 +38,5 @@ private:
     static void writeReleaseFile(const QString& folder, const QString& name, const QByteArray& contents);
 
     QStringList m_trackOrder;
+    QStringList m_incomplete;
 };

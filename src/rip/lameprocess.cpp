@@ -490,6 +490,7 @@ void LAMEProcess::noteFailure(const Run& run, const QString& failure)
     const QString name =
         QStringLiteral("%1 (%2)").arg(m_trackNames.value(run.index), QFileInfo(run.outputPath).fileName());
     m_failedTracks.append(name);
+    m_incompleteNames.append(QFileInfo(run.outputPath).fileName());
     veskLog(QStringLiteral("Track %1 of %2, %3, was not encoded: %4")
                 .arg(run.index + 1)
                 .arg(m_totalTracks)
@@ -508,6 +509,8 @@ void LAMEProcess::runEnded(EncoderRun* encoder, bool succeeded, const QString& f
 
 void LAMEProcess::endRun(EncoderRun* encoder, bool endedByItself)
 {
+    if (const Run* run = runOf(encoder); run && !endedByItself)
+        m_incompleteNames.append(QFileInfo(run->outputPath).fileName());
     removeRun(encoder);
     ++m_finishedTracks;
     Q_EMIT progressChanged(int(m_finishedTracks), int(m_totalTracks));
@@ -565,6 +568,7 @@ void LAMEProcess::writeReleaseFilesIfAsked()
     const QString folder = m_settings.getChosenOutputDirectory();
     VeskFileGenerator generator;
     generator.setTrackOrder(m_outputNames);
+    generator.setIncomplete(m_incompleteNames);
     generator.makeM3UFile(folder, QStringLiteral("00-%1-%2.m3u").arg(artist, title), spaces);
     generator.makeSFVFile(folder, QStringLiteral("00-%1-%2.sfv").arg(artist, title), spaces);
 }
@@ -578,6 +582,8 @@ void LAMEProcess::stop()
     if (!m_sessionActive)
         return; // nothing runs; in particular the user's track choice stays
     m_trackPairs.clear();
+    for (const Run& run : m_runs)
+        m_incompleteNames.append(QFileInfo(run.outputPath).fileName());
     releaseEncoders();
     finishSession(false);
 }
@@ -600,6 +606,7 @@ void LAMEProcess::resetLAMEProcessForNewCD()
     m_jobs = 0;
     m_finishedTracks = 0;
     m_outputNames.clear();
+    m_incompleteNames.clear();
     m_trackPairs.clear();
     m_arguments.clear();
     m_trackNames.clear();

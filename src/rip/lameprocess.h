@@ -155,6 +155,8 @@ private:
 
     bool m_sessionActive = false;
     QString m_outputPathAtStart;
+    // Output files of runs that were stopped, skipped or failed: left out of the release files.
+    QStringList m_incompleteNames;
     QStringList m_failedTracks;
     bool m_reportedNoEditor = false;
     bool m_reportedRefusedGenre = false;

@@ -190,13 +190,14 @@ TEST_F(VeskRipTest, FailuresAndBadCommandLinesExitNonZero)
 TEST_F(VeskRipTest, SignalsStopTheRipLikeTheStopButton)
 {
     for (const int signalNumber : {SIGTERM, SIGINT}) {
-        // The real encoder, except that track 2 hangs until it is ended.
+        // The real encoder, except that track 2 writes the start of its file and hangs.
         QTemporaryDir resources;
         const QString pidFile = resources.filePath(u"pid"_qs);
-        ASSERT_TRUE(
-            writeScript(resources.filePath(EncoderRun::encoderResourceName()),
-                        u"#!/bin/sh\ncase \"$*\" in *'2 Audio Track'*) echo $$ > '%1'; exec sleep 600;; "
-                        "esac\nexec '%2' \"$@\"\n"_qs.arg(pidFile, EncoderRun::encoderPath())));
+        ASSERT_TRUE(writeScript(resources.filePath(EncoderRun::encoderResourceName()),
+                                u"#!/bin/sh\ncase \"$*\" in *'2 Audio Track'*) for a; do last=$a; done; echo "
+                                u"partial > \"$last\"; "
+                                "echo $$ > '%1'; exec sleep 600;; "
+                                "esac\nexec '%2' \"$@\"\n"_qs.arg(pidFile, EncoderRun::encoderPath())));
         const QString output = m_work.filePath(QString::number(signalNumber));
         pid_t encoder = 0;
         const RipRun run =
@@ -217,6 +218,10 @@ TEST_F(VeskRipTest, SignalsStopTheRipLikeTheStopButton)
             << "encoder left";
         QFile sfv(output + u"/Artist - Title/00-Artist-Title.sfv"_qs);
         ASSERT_TRUE(sfv.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(sfv.readAll().contains("01 -  Audio Track.mp3"));
+        const QByteArray listed = sfv.readAll();
+        EXPECT_TRUE(listed.contains("01 -  Audio Track.mp3"));
+        // The stopped track's partial file stays, but no list presents it as a finished track.
+        EXPECT_TRUE(QFileInfo::exists(output + u"/Artist - Title/02 -  Audio Track.mp3"_qs));
+        EXPECT_FALSE(listed.contains("02 -  Audio Track.mp3")) << listed.toStdString();
     }
 }
