@@ -190,17 +190,20 @@ TEST_F(VeskRipTest, FailuresAndBadCommandLinesExitNonZero)
 TEST_F(VeskRipTest, SignalsStopTheRipLikeTheStopButton)
 {
     for (const int signalNumber : {SIGTERM, SIGINT}) {
-        // The real encoder, except that track 2 hangs until it is ended.
+        // The real encoder, except that track 2 writes the start of its file and hangs.
         QTemporaryDir resources;
         const QString pidFile = resources.filePath(u"pid"_qs);
-        ASSERT_TRUE(
-            writeScript(resources.filePath(EncoderRun::encoderResourceName()),
-                        u"#!/bin/sh\ncase \"$*\" in *'2 Audio Track'*) echo $$ > '%1'; exec sleep 600;; "
-                        "esac\nexec '%2' \"$@\"\n"_qs.arg(pidFile, EncoderRun::encoderPath())));
+        ASSERT_TRUE(writeScript(resources.filePath(EncoderRun::encoderResourceName()),
+                                u"#!/bin/sh\ncase \"$*\" in *'2 Audio Track'*) for a; do last=$a; done; echo "
+                                u"partial > \"$last\"; "
+                                "echo $$ > '%1'; exec sleep 600;; "
+                                "esac\nexec '%2' \"$@\"\n"_qs.arg(pidFile, EncoderRun::encoderPath())));
         const QString output = m_work.filePath(QString::number(signalNumber));
         pid_t encoder = 0;
         const RipRun run =
-            veskRip({u"--resources"_qs, resources.path(), u"--release-files"_qs, u"-o"_qs, output, cd},
+            // One encoder at a time: track 1 is done when track 2 starts.
+            veskRip({u"--resources"_qs, resources.path(), u"--jobs"_qs, u"1"_qs, u"--release-files"_qs,
+                     u"-o"_qs, output, cd},
                     [&](QProcess& process) {
                         process.start();
                         QFile pid(pidFile);
@@ -215,6 +218,10 @@ TEST_F(VeskRipTest, SignalsStopTheRipLikeTheStopButton)
             << "encoder left";
         QFile sfv(output + u"/Artist - Title/00-Artist-Title.sfv"_qs);
         ASSERT_TRUE(sfv.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(sfv.readAll().contains("01 -  Audio Track.mp3"));
+        const QByteArray listed = sfv.readAll();
+        EXPECT_TRUE(listed.contains("01 -  Audio Track.mp3"));
+        // The stopped track's partial file stays, but no list presents it as a finished track.
+        EXPECT_TRUE(QFileInfo::exists(output + u"/Artist - Title/02 -  Audio Track.mp3"_qs));
+        EXPECT_FALSE(listed.contains("02 -  Audio Track.mp3")) << listed.toStdString();
     }
 }

@@ -296,12 +296,12 @@ void AppController::setButtonStates(bool start, bool stop, bool skip)
     ui.actionSkip->setEnabled(skip);
 }
 
-void AppController::showTrackStarted(int number, int total)
+void AppController::showTracksFinished(int finished, int total)
 {
     QProgressBar* bar = m_window->ui().trackProgress;
     bar->setRange(0, qMax(1, total));
-    bar->setValue(qBound(0, number - 1, total));
-    bar->setFormat(tr("%1 of %2 tracks done").arg(number - 1).arg(total));
+    bar->setValue(qBound(0, finished, total));
+    bar->setFormat(tr("%1 of %2 tracks done").arg(finished).arg(total));
     bar->setTextVisible(true);
     m_window->statusBar()->clearMessage();
 }
