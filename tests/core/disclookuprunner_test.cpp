@@ -46,7 +46,7 @@ protected:
         settings.setAlertPresenter(&alerts);
         settings.setVolumeRoots({});
         const QString cd = m_work.filePath(u"cd"_qs);
-        ASSERT_TRUE(writeFile(cd + u"/.TOC.plist"_qs, tocPlist({150}, 300)));
+        ASSERT_TRUE(writeTestFile(cd + u"/.TOC.plist"_qs, oneSessionTocPlist({150}, 300)));
         QFile(cd + u"/1 Audio Track.aiff"_qs).open(QIODevice::WriteOnly);
         settings.setChosenCDName(cd);
         settings.setOutputDirectory(out() + u"/cd"_qs);
@@ -56,8 +56,8 @@ protected:
     void writeEntry(const QString& category, const QString& album)
     {
         const QString id = discIdText(DiscTOC::fromOffsets({150}, 300).cddbDiscId());
-        ASSERT_TRUE(writeFile(m_work.filePath(u"db/%1/%2"_qs.arg(category, id)),
-                              u"DTITLE=Band / %1\nTTITLE0=Song\n"_qs.arg(album).toUtf8()));
+        ASSERT_TRUE(writeTestFile(m_work.filePath(u"db/%1/%2"_qs.arg(category, id)),
+                                  u"DTITLE=Band / %1\nTTITLE0=Song\n"_qs.arg(album).toUtf8()));
     }
 
     TestEnvironment env;

@@ -48,7 +48,7 @@ TEST(AudioFileHeader, WalksTheChunksOfWavAndAiffAndRejectsWhatIsNotCompleteSound
     for (const auto& [bytes, expected] : cases)
         EXPECT_EQ(frames(bytes), expected) << bytes.left(16).toHex().constData();
     // Long tags before the data are read past too.
-    ASSERT_TRUE(writeFile(
+    ASSERT_TRUE(writeTestFile(
         path, QByteArray(wav).insert(12, QByteArray("junk\x70\x17\0\0", 8) + QByteArray(6000, 'j'))));
     EXPECT_EQ(AudioFileHeader::readFile(path)->sampleFrames, 1764);
 }
@@ -64,7 +64,7 @@ TEST(DiscTOCReader, DriveThatCannotBeReadFallsBackToLengthsAndBrokenTracksGiveNo
         ASSERT_TRUE(writeCDTrack(mount + u"/Track %1.wav"_qs.arg(i + 1), sectors[i] * 588));
     // A device node that is no drive (vesk-rip's test has none at all): one log line, and the
     // lengths. A typed source may end in a slash.
-    ASSERT_TRUE(writeFile(dev + u"/sr1"_qs, ""));
+    ASSERT_TRUE(writeTestFile(dev + u"/sr1"_qs, ""));
     {
         LogCapture log;
         const auto toc = DiscTOCReader::readDiscTOC(mount + u'/', dev);
@@ -75,7 +75,7 @@ TEST(DiscTOCReader, DriveThatCannotBeReadFallsBackToLengthsAndBrokenTracksGiveNo
         EXPECT_TRUE(log.contains(u"Could not read the table of contents from "_qs + dev));
     }
     // Every track counts: a non-audio file named like one gives no identifier.
-    ASSERT_TRUE(writeFile(mount + u"/Track 10.wav"_qs, "not sound"));
+    ASSERT_TRUE(writeTestFile(mount + u"/Track 10.wav"_qs, "not sound"));
     LogCapture log;
     EXPECT_FALSE(DiscTOCReader::readDiscTOC(mount, dev));
     EXPECT_TRUE(log.contains(u"Track 10.wav is not a complete AIFF or WAV file"_qs));

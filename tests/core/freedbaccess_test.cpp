@@ -67,7 +67,7 @@ protected:
     }
     void write(const QString& category, quint32 id, const QByteArray& bytes)
     {
-        ASSERT_TRUE(writeFile(m_root.filePath(category + u'/' + discIdText(id)), bytes));
+        ASSERT_TRUE(writeTestFile(m_root.filePath(category + u'/' + discIdText(id)), bytes));
     }
     // Runs one lookup of the disc against a server not yet listening.
     std::unique_ptr<FreedbAccess> lookUp(CddbServer& s, const DiscTOC& toc, int timeout = 20000,

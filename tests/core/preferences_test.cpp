@@ -20,8 +20,8 @@ QByteArray readText(const QString& path)
 QString writePlist(const QString& path, const QByteArray& body)
 {
     EXPECT_TRUE(
-        writeFile(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" +
-                            body + "</dict>\n</plist>\n"));
+        writeTestFile(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" +
+                                body + "</dict>\n</plist>\n"));
     return path;
 }
 } // namespace
@@ -140,7 +140,7 @@ TEST(PreferencesTest, DamagedFileGivesTheDefaultsAndALogLine)
     EXPECT_EQ(Preferences::preferencesPath(), path);
     for (const QByteArray& damaged : {QByteArray("not a property list at all"), QByteArray(),
                                       QByteArray("<plist version=\"1.0\"><array/></plist>")}) {
-        writeFile(Preferences::preferencesPath(), damaged);
+        writeTestFile(Preferences::preferencesPath(), damaged);
         LogCapture log;
         Settings settings;
         EXPECT_TRUE(Preferences::loadPreferences(settings));

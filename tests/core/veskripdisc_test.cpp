@@ -59,7 +59,7 @@ TEST(VeskRipDisc, GvfsMountAndCopiedFolderGetTheTitlesOfTheirLengthsInEveryScrip
         "\nDTITLE=DC/AC / Reverse Current\nDYEAR=1999\nTTITLE0=\xe6\x9d\xb1\xe4\xba\xac: "
         "\xd0\x9c\xd0\xbe\xd1\x81\xd0\xba\xd0\xb2\xd0\xb0\nTTITLE1=Caf\xc3\xa9\n"
         "TTITLE2=Three\nTTITLE3=Four\n";
-    ASSERT_TRUE(writeFile(home + u"/cddb/misc/"_qs + id, entry));
+    ASSERT_TRUE(writeTestFile(home + u"/cddb/misc/"_qs + id, entry));
     CddbServer server(home + u"/cddb"_qs);
     const qint64 pid = QCoreApplication::applicationPid();
     const QString address = u"127.0.%1.%2"_qs.arg((pid >> 8) % 250 + 3).arg((pid + 7) % 250 + 3);
@@ -71,8 +71,8 @@ TEST(VeskRipDisc, GvfsMountAndCopiedFolderGetTheTitlesOfTheirLengthsInEveryScrip
     for (const QString& source : {QString(), copy}) {
         // Two matches and nobody at the terminal: the first listed (misc before rock) is taken.
         if (!source.isEmpty()) {
-            ASSERT_TRUE(writeFile(home + u"/cddb/rock/"_qs + id,
-                                  QByteArray(entry).replace("Reverse Current", "Other Album")));
+            ASSERT_TRUE(writeTestFile(home + u"/cddb/rock/"_qs + id,
+                                      QByteArray(entry).replace("Reverse Current", "Other Album")));
         }
         const QString out = home + u"/out"_qs + QString::number(source.size());
         const auto [exitCode, err] = veskRip(options + QStringList{out, source}.filter(u"/"_qs));

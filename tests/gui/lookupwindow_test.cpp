@@ -33,7 +33,7 @@ TEST(LookupWindow, PaintsAndStopsDuringALookupFromASilentServer)
 {
     TestEnvironment env;
     const QString source = env.home() + u"/Audio CD"_qs;
-    ASSERT_TRUE(writeFile(source + u"/.TOC.plist"_qs, tocPlist({150}, 300)));
+    ASSERT_TRUE(writeTestFile(source + u"/.TOC.plist"_qs, oneSessionTocPlist({150}, 300)));
     QFile(source + u"/1 Audio Track.aiff"_qs).open(QIODevice::WriteOnly);
     CddbServer server(env.home());
     server.fallSilentAt(u"banner"_qs);

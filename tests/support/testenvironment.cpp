@@ -90,14 +90,14 @@ bool writeCDTrack(const QString& path, qint64 sampleFrames, bool aiff, qint64 cu
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
+bool writeTestFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-QByteArray tocPlist(const QList<qint64>& starts, qint64 leadout)
+QByteArray oneSessionTocPlist(const QList<qint64>& starts, qint64 leadout)
 {
     QByteArray xml = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Sessions</key><array><dict>"
                      "<key>Leadout Block</key><integer>" +

@@ -42,10 +42,10 @@ bool makeAiff(const QString& path, double seconds, int frequency = 440);
 bool writeCDTrack(const QString& path, qint64 sampleFrames, bool aiff = false, qint64 cutBytes = 0);
 
 // Writes bytes to path, making its folder first. False on failure.
-bool writeFile(const QString& path, const QByteArray& bytes);
+bool writeTestFile(const QString& path, const QByteArray& bytes);
 
 // A ".TOC.plist" of one session: the tracks' start blocks and the lead-out block.
-QByteArray tocPlist(const QList<qint64>& starts, qint64 leadout);
+QByteArray oneSessionTocPlist(const QList<qint64>& starts, qint64 leadout);
 
 // A disc identifier as a CDDB server names its entry files: eight hex digits.
 QString discIdText(quint32 id);
