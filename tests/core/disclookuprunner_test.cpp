@@ -68,18 +68,25 @@ protected:
 };
 } // namespace
 
-// Stop and the buttons are the window's test; here the session itself must go at once, though the
-// server says nothing for far longer (30 s a step), and leave no late alert behind.
-TEST_F(LookupSession, QuittingEndsALookupAtOnceWithNothingMade)
+// The buttons and the status line are the window's test; here Stop must end the lookup itself, not
+// only the window's view of it, and the session must go at once on quitting, though the server says
+// nothing for far longer (30 s a step), leaving no late alert behind.
+TEST_F(LookupSession, StopAndQuittingEndALookupAtOnceWithNothingMade)
 {
     CddbServer server(m_work.filePath(u"db"_qs));
     server.fallSilentAt(u"cddb hello"_qs);
     ASSERT_TRUE(server.listen());
     auto session = std::make_unique<LAMEProcess>(settings);
     session->setDiscLookupFactory(FreedbAccess::factory({}, server.port()));
-    session->runEncoder();
-    EXPECT_TRUE(session->isLookingUp());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.receivedLines().isEmpty(); }, 60000));
+    for (int started = 1; started <= 2; ++started) {
+        session->runEncoder();
+        EXPECT_TRUE(session->isLookingUp());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.receivedLines().size() >= started; }, 60000));
+        if (started == 1) {
+            session->stop();
+            EXPECT_FALSE(session->isLookingUp());
+        }
+    }
     QElapsedTimer quitting;
     quitting.start();
     EXPECT_TRUE(session->windowShouldClose());
