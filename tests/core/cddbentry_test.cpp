@@ -97,7 +97,8 @@ TEST(CDDBEntry, WorkedExamples)
         {"Artist/Title", "Artist|Title|(null)|(null)"},
         {"Self Titled", "Self Titled|Self Titled|(null)|(null)"},
         {"/Title only", "|Title only|(null)|(null)"},
-        {"A: B / C/D: E", "A- B|C-D- E|(null)|(null)"}};
+        {"A: B / C/D: E", "A- B|C-D- E|(null)|(null)"},
+        {"DC/AC / Reverse Current", "DC-AC|Reverse Current|(null)|(null)"}};
     for (const auto& [dtitle, expected] : titles)
         EXPECT_EQ(head(FreedbAccess::parseAlbumInfo(u"DTITLE=%1\r\n.\r\n"_qs.arg(QLatin1String(dtitle)))),
                   QString::fromLatin1(expected));

@@ -13,8 +13,9 @@ QString s(const char* text)
 }
 } // namespace
 
-TEST(VeskTools, TrackNumberIsTheNumberBeforeTheFirstSpace)
+TEST(VeskTools, OnlySlashAndColonAreReplacedAndTrackNumbersLeadTheName)
 {
+    EXPECT_EQ(VeskTools::stripBadPathChars(s("a\\b?*\"'")), s("a\\b?*\"'"));
     const std::pair<const char*, int> cases[] = {
         {"1 Intro.aiff", 1}, {"12 Intro.aiff", 12}, {"07 - Title.mp3", 7}, {"Track 3.aiff", 0},
         {"5.aiff", 0},       {" 3 x", 0},           {"-4 x", -4},          {"99999999999 x", 0}};
