@@ -69,6 +69,7 @@ std::optional<DiscTOC> DiscTOC::readFromData(const QByteArray& data)
         // Every session overwrites the length, so the last session's lead-out wins.
         const quint32 leadout =
             static_cast<quint32>(integerValue(item(session, "Leadout Block")).value_or(0));
+        toc.m_leadoutBlock = leadout;
         toc.m_totalTime = static_cast<qint32>(leadout / 75);
         const plist_t tracks = item(session, "Track Array");
         const uint32_t trackCount = arraySize(tracks);
@@ -91,6 +92,7 @@ DiscTOC DiscTOC::fromOffsets(const QList<qint64>& trackOffsets, quint32 leadoutB
     toc.m_trackOffsets = trackOffsets;
     toc.m_numTracks = static_cast<qint32>(trackOffsets.size());
     toc.m_numSessions = numSessions;
+    toc.m_leadoutBlock = leadoutBlock;
     toc.m_totalTime = static_cast<qint32>(leadoutBlock / 75);
     return toc;
 }

@@ -27,6 +27,8 @@ public:
     qint32 numSessions() const { return m_numSessions; }
     // Disc length in whole seconds: the last session's lead-out divided by 75.
     qint32 totalTime() const { return m_totalTime; }
+    // The last session's lead-out in frames, lead-in included.
+    quint32 leadoutBlock() const { return m_leadoutBlock; }
     // Every track's "Start Block" in disc order, over all sessions, exactly as read.
     const QList<qint64>& trackOffsets() const { return m_trackOffsets; }
 
@@ -38,5 +40,6 @@ private:
     qint32 m_numTracks = 0;
     qint32 m_numSessions = 0;
     qint32 m_totalTime = 0;
+    quint32 m_leadoutBlock = 0;
     QList<qint64> m_trackOffsets;
 };

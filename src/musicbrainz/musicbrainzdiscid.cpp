@@ -1,0 +1,42 @@
+#include "musicbrainz/musicbrainzdiscid.h"
+
+#include <discid/discid.h>
+#include <memory>
+
+namespace {
+struct DiscIdFree {
+    void operator()(DiscId* disc) const { discid_free(disc); }
+};
+
+// An enhanced CD's last session holds one data track, which MusicBrainz leaves out: the audio
+// ends 11400 frames (the gap between the sessions) before the data track starts.
+constexpr qint64 kSessionGap = 11400;
+} // namespace
+
+std::optional<MusicBrainzDiscId> MusicBrainzDiscId::fromTOC(const DiscTOC& toc)
+{
+    QList<qint64> offsets = toc.trackOffsets();
+    qint64 leadout = toc.leadoutBlock();
+    if (toc.numSessions() > 1 && offsets.size() > 1) {
+        leadout = offsets.takeLast() - kSessionGap;
+    }
+    if (offsets.isEmpty() || offsets.size() > 99 || leadout > 0x7fffffff)
+        return std::nullopt;
+    int values[100] = {};
+    values[0] = static_cast<int>(leadout);
+    for (qsizetype i = 0; i < offsets.size(); ++i) {
+        const qint64 previous = i == 0 ? 0 : offsets[i - 1];
+        if (offsets[i] <= previous || offsets[i] >= leadout)
+            return std::nullopt;
+        values[i + 1] = static_cast<int>(offsets[i]);
+    }
+    const std::unique_ptr<DiscId, DiscIdFree> disc(discid_new());
+    const int last = static_cast<int>(offsets.size());
+    if (!disc || !discid_put(disc.get(), 1, last, values))
+        return std::nullopt;
+    MusicBrainzDiscId result;
+    result.m_id = QString::fromLatin1(discid_get_id(disc.get()));
+    result.m_toc = QString::fromLatin1(discid_get_toc_string(disc.get()));
+    result.m_trackCount = last;
+    return result;
+}
