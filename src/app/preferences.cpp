@@ -1,8 +1,8 @@
 #include "app/preferences.h"
 
-#include "settings/settings.h"
 #include "common/log.h"
 #include "common/resources.h"
+#include "settings/settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +14,7 @@
 
 namespace {
 const QString defaultServer = QStringLiteral("gnudb.gnudb.org");
+const QString defaultMusicBrainzURL = QStringLiteral("https://musicbrainz.org");
 const QString placeholder = QStringLiteral("Audio CD");
 
 struct OptionKey {
@@ -31,7 +32,10 @@ constexpr OptionKey optionKeys[] = {
     {Settings::Option::EditTrackInformation, "EditTrackInformation"},
     {Settings::Option::CreateSeparateArtistAlbumDirs, "CreateSeparateArtistAlbumDirs"},
     {Settings::Option::CreateReleaseFiles, "CreateReleaseFiles"},
+    {Settings::Option::UseMusicBrainz, "UseMusicBrainz"},
 };
+// Off is a choice the file keeps for this one: it starts on, and loading sets it either way.
+constexpr Settings::Option setEitherWay = Settings::Option::UseMusicBrainz;
 
 using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, decltype(&plist_free)>;
 
@@ -169,7 +173,8 @@ QStringList Preferences::keys()
                     QStringLiteral("ExpertConfigOptionSelected")};
     for (const OptionKey& entry : optionKeys)
         all.append(QLatin1String(entry.key));
-    all.append(QStringLiteral("FreedbServer"));
+    all.append({QStringLiteral("FreedbServer"), QStringLiteral("FreedbEmail"),
+                QStringLiteral("MusicBrainzURL"), QStringLiteral("EncoderJobs")});
     return all;
 }
 
@@ -199,6 +204,14 @@ bool Preferences::setValue(Settings& settings, const QString& key, const QString
         settings.setText(Settings::Text::NameStyle, value);
     } else if (key == QStringLiteral("FreedbServer")) {
         settings.setText(Settings::Text::FreedbServer, value.isEmpty() ? defaultServer : value);
+    } else if (key == QStringLiteral("FreedbEmail")) {
+        settings.setText(Settings::Text::FreedbEmail, value.trimmed());
+    } else if (key == QStringLiteral("MusicBrainzURL")) {
+        settings.setText(Settings::Text::MusicBrainzURL, value.isEmpty() ? defaultMusicBrainzURL : value);
+    } else if (key == QStringLiteral("EncoderJobs")) {
+        if (!isNumber || number < 1 || number > Settings::maxEncoderJobs)
+            return false;
+        settings.setEncoderJobs(number);
     } else if (key == QStringLiteral("BasicConfigOption")) {
         settings.setBasicConfigOption(value);
         const qsizetype row = Settings::basicPresetTitles().indexOf(value);
@@ -247,7 +260,10 @@ void Preferences::applyDictionary(Settings& settings, const QVariantMap& diction
 
     // Loading only ever turns a check box on.
     auto turnOn = [&](const OptionKey& entry) {
-        if (integerValue(dictionary, QLatin1String(entry.key)) == 1)
+        if (entry.option == setEitherWay) {
+            if (const auto value = integerValue(dictionary, QLatin1String(entry.key)))
+                settings.setCheckState(entry.option, *value == 1 ? Settings::On : Settings::Off);
+        } else if (integerValue(dictionary, QLatin1String(entry.key)) == 1)
             settings.setCheckState(entry.option, Settings::On);
     };
     turnOn(optionKeys[0]);
@@ -264,6 +280,15 @@ void Preferences::applyDictionary(Settings& settings, const QVariantMap& diction
 
     const QString server = textValue(dictionary, QStringLiteral("FreedbServer"));
     settings.setText(Settings::Text::FreedbServer, server.isEmpty() ? defaultServer : server);
+    settings.setText(Settings::Text::FreedbEmail,
+                     textValue(dictionary, QStringLiteral("FreedbEmail")).trimmed());
+    const QString musicBrainz = textValue(dictionary, QStringLiteral("MusicBrainzURL"));
+    settings.setText(Settings::Text::MusicBrainzURL,
+                     musicBrainz.isEmpty() ? defaultMusicBrainzURL : musicBrainz);
+    const auto jobs = integerValue(dictionary, QStringLiteral("EncoderJobs"));
+    settings.setEncoderJobs(jobs && *jobs >= 1 && *jobs <= Settings::maxEncoderJobs
+                                ? int(*jobs)
+                                : Settings::defaultEncoderJobs());
 }
 
 QVariantMap Preferences::dictionaryFromSettings(Settings& settings)
@@ -284,6 +309,9 @@ QVariantMap Preferences::dictionaryFromSettings(Settings& settings)
         dictionary.insert(QLatin1String(entry.key),
                           settings.isOn(entry.option) ? Settings::On : Settings::Off);
     dictionary.insert(QStringLiteral("FreedbServer"), settings.getChosenFreedbServer());
+    dictionary.insert(QStringLiteral("FreedbEmail"), settings.getFreedbEmail());
+    dictionary.insert(QStringLiteral("MusicBrainzURL"), settings.getMusicBrainzURL());
+    dictionary.insert(QStringLiteral("EncoderJobs"), settings.encoderJobs());
     return dictionary;
 }
 

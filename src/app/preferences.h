@@ -6,7 +6,7 @@
 
 class Settings;
 
-// The preferences file: the Settings' sixteen values as an XML property list in the user's
+// The preferences file: the Settings' values as an XML property list in the user's
 // configuration folder, read once when the window opens and written once when the application
 // ends. Without a file (or with one that cannot be read) the shipped defaults file is used.
 class Preferences {

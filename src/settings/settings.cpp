@@ -1,10 +1,11 @@
 #include "settings/settings.h"
 
-#include "app/alertpresenter.h"
+#include "common/alertpresenter.h"
 #include "common/log.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 #include <algorithm>
 
 namespace {
@@ -69,6 +70,22 @@ Settings::Settings(QObject* parent)
       m_volumeRoots(defaultVolumeRoots())
 {
     m_chosenTracks.reserve(15);
+    m_checkStates[int(Option::UseMusicBrainz)] = On;
+    m_texts[int(Text::MusicBrainzURL)] = QStringLiteral("https://musicbrainz.org");
+}
+
+int Settings::defaultEncoderJobs()
+{
+    return std::clamp(QThread::idealThreadCount(), 1, maxEncoderJobs);
+}
+
+void Settings::setEncoderJobs(int jobs)
+{
+    jobs = std::clamp(jobs, 1, maxEncoderJobs);
+    if (jobs == m_encoderJobs)
+        return;
+    m_encoderJobs = jobs;
+    Q_EMIT encoderJobsChanged();
 }
 
 QStringList Settings::basicPresetTitles()

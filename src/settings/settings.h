@@ -27,10 +27,21 @@ public:
         EditTrackInformation,
         CreateSeparateArtistAlbumDirs,
         CreateReleaseFiles,
+        UseMusicBrainz,
     };
     Q_ENUM(Option)
 
-    enum class Text { ChosenCD, ChosenOutputDirectory, Ptl, Ptf, NameStyle, FreedbServer, ExpertText };
+    enum class Text {
+        ChosenCD,
+        ChosenOutputDirectory,
+        Ptl,
+        Ptf,
+        NameStyle,
+        FreedbServer,
+        ExpertText,
+        FreedbEmail,
+        MusicBrainzURL,
+    };
     Q_ENUM(Text)
 
     explicit Settings(QObject* parent = nullptr);
@@ -49,6 +60,17 @@ public:
     QString getMP3NameStyle() const { return text(Text::NameStyle); }
     QString getptl() const { return text(Text::Ptl); }
     QString getptf() const { return text(Text::Ptf); }
+    // The address sent in "cddb hello" (user@host); empty for the login and host names.
+    QString getFreedbEmail() const { return text(Text::FreedbEmail); }
+    // Whether MusicBrainz is asked when the CDDB server gives no album, and where it is.
+    bool shouldUseMusicBrainz() const { return isOn(Option::UseMusicBrainz); }
+    QString getMusicBrainzURL() const { return text(Text::MusicBrainzURL); }
+    // How many encoders may run at once (1 to maxEncoderJobs).
+    int encoderJobs() const { return m_encoderJobs; }
+    void setEncoderJobs(int jobs);
+    static constexpr int maxEncoderJobs = 8;
+    // The processor cores, at most maxEncoderJobs.
+    static int defaultEncoderJobs();
 
     // The selected basic preset's words, or nothing for "Expert:". With the faster option on,
     // "fast" goes where the encoder takes it: directly after "--preset" when a named VBR preset
@@ -144,11 +166,14 @@ Q_SIGNALS:
     void basicRowChanged();
     void expertListChanged();
     void chosenTracksChanged();
+    void encoderJobsChanged();
 
 private:
-    static constexpr int OptionCount = 8;
+    static constexpr int OptionCount = 9;
+    static constexpr int TextCount = 9;
     int m_checkStates[OptionCount] = {};
-    QString m_texts[7];
+    QString m_texts[TextCount];
+    int m_encoderJobs = defaultEncoderJobs();
     bool m_expertEnabled = true;
     bool m_nameStyleEnabled = true;
     int m_selectedBasicRow = 0;

@@ -1,4 +1,4 @@
-#include "app/alertpresenter.h"
+#include "common/alertpresenter.h"
 #include "settings/settings.h"
 #include "common/resources.h"
 #include "lookup/disclookup.h"

@@ -33,7 +33,7 @@ QString writePlist(const QString& path, const QByteArray& body)
 }
 } // namespace
 
-TEST(PreferencesTest, FirstStartTakesTheDefaultsAndSavingWritesAllSixteenKeys)
+TEST(PreferencesTest, FirstStartTakesTheDefaultsAndSavingWritesAllKeys)
 {
     TestEnvironment env;
     const QString path = env.home() + QStringLiteral("/.config/org.vesk.Vesk.plist");
@@ -56,8 +56,11 @@ TEST(PreferencesTest, FirstStartTakesTheDefaultsAndSavingWritesAllSixteenKeys)
         saved->keys().join(QLatin1Char(' ')),
         QStringLiteral("AddID3Tags AudioCDLocation BasicConfigOption ConfigOptionSelected "
                        "ConvertSpacesToUnderscores CreateReleaseFiles CreateSeparateArtistAlbumDirs "
-                       "EditTrackInformation ExpertConfigOption ExpertConfigOptionSelected FreedbServer "
-                       "MP3NameStyle MakeAltPresetFaster OutputDirectory SoundAlertWhenFinished ZFlag"));
+                       "EditTrackInformation EncoderJobs ExpertConfigOption ExpertConfigOptionSelected FreedbEmail "
+                       "FreedbServer MP3NameStyle MakeAltPresetFaster MusicBrainzURL OutputDirectory "
+                       "SoundAlertWhenFinished UseMusicBrainz ZFlag"));
+    EXPECT_TRUE(settings.shouldUseMusicBrainz());
+    EXPECT_EQ(settings.getMusicBrainzURL(), QStringLiteral("https://musicbrainz.org"));
     EXPECT_EQ(saved->value(QStringLiteral("OutputDirectory")).toString(),
               env.home() + QStringLiteral("/Music"));
 }
@@ -73,7 +76,11 @@ TEST(PreferencesTest, EveryKeyRoundTripsIdentically)
     first.addExpertItems({QStringLiteral("-V 0"), QStringLiteral("--abr 200")});
     first.selectExpertItem(1);
     first.setText(Settings::Text::FreedbServer, QStringLiteral("127.0.0.2"));
-    for (int i = 0; i < 8; ++i)
+    first.setText(Settings::Text::FreedbEmail, QStringLiteral("alice@example.org"));
+    first.setText(Settings::Text::MusicBrainzURL, QStringLiteral("http://127.0.0.3:8080"));
+    first.setEncoderJobs(first.encoderJobs() % Settings::maxEncoderJobs + 1);
+    // The last option, MusicBrainz, starts on: turning it off must survive the round trip.
+    for (int i = 0; i < 9; ++i)
         first.setCheckState(Settings::Option(i), i % 2 ? Settings::On : Settings::Off);
     const QString path = env.home() + QStringLiteral("/one.plist");
     ASSERT_TRUE(Preferences::savePreferences(first, path));
@@ -86,6 +93,8 @@ TEST(PreferencesTest, EveryKeyRoundTripsIdentically)
     ASSERT_TRUE(Preferences::loadPreferences(second, path));
     EXPECT_EQ(second.getChosenOutputDirectory(), QStringLiteral("/data/Music/Audio CD"));
     EXPECT_EQ(second.getExpertConfigOption(), (QStringList{QStringLiteral("--abr"), QStringLiteral("200")}));
+    EXPECT_FALSE(second.shouldUseMusicBrainz());
+    EXPECT_EQ(second.encoderJobs(), first.encoderJobs());
     const QString again = env.home() + QStringLiteral("/two.plist");
     ASSERT_TRUE(Preferences::savePreferences(second, again));
     EXPECT_EQ(readText(again), readText(path));

@@ -177,7 +177,7 @@ TEST(AppControllerTest, FirstStartShowsTheDefaultsAndQuittingSavesAllKeys)
     controller.window().close();
     const auto saved = Preferences::readDictionary(path);
     ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->size(), 16);
+    EXPECT_EQ(saved->size(), Preferences::keys().size());
     EXPECT_EQ(saved->value(QStringLiteral("OutputDirectory")).toString(), QStringLiteral("/data/Music"));
 }
 

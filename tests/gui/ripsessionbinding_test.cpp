@@ -56,7 +56,7 @@ TEST(RipSessionBindingTest, ButtonsAndProgressFollowARealRipAndClosingStopsItAnd
     EXPECT_TRUE(settings.getptl().isEmpty());
     const auto saved = Preferences::readDictionary(preferences);
     ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->size(), 16);
+    EXPECT_EQ(saved->size(), Preferences::keys().size());
     EXPECT_EQ(saved->value(QStringLiteral("OutputDirectory")).toString(), output);
     EXPECT_EQ(saved->value(QStringLiteral("AudioCDLocation")).toString(), source);
 }

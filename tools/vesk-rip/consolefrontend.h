@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/alertpresenter.h"
+#include "common/alertpresenter.h"
 
 #include <QObject>
 #include <QStringList>

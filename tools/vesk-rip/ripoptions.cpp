@@ -1,8 +1,8 @@
 #include "ripoptions.h"
 
 #include "app/preferences.h"
-#include "settings/settings.h"
 #include "common/log.h"
+#include "settings/settings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -58,6 +58,21 @@ RipOptions::RipOptions()
                   QStringLiteral("STYLE")),
       m_server(QStringLiteral("server"), QStringLiteral("CDDB server to ask for the album's titles."),
                QStringLiteral("HOST")),
+      m_email(QStringLiteral("email"),
+              QStringLiteral("E-mail address sent to the CDDB server in \"cddb hello\" (the public server "
+                             "asks for a real one). Default: your login and host names."),
+              QStringLiteral("ADDRESS")),
+      m_musicBrainzURL(QStringLiteral("musicbrainz-url"),
+                       QStringLiteral("MusicBrainz service asked when the CDDB server has no album "
+                                      "(default: https://musicbrainz.org)."),
+                       QStringLiteral("URL")),
+      m_noMusicBrainz(QStringLiteral("no-musicbrainz"),
+                      QStringLiteral("Never ask MusicBrainz, even when the CDDB server has no album.")),
+      m_jobs({QStringLiteral("j"), QStringLiteral("jobs")},
+             QStringLiteral("Encoders run at once for a folder on disk, 1 to %1 (default: the processor "
+                            "cores). A CD is read one track at a time.")
+                 .arg(Settings::maxEncoderJobs),
+             QStringLiteral("N")),
       m_preset({QStringLiteral("p"), QStringLiteral("preset")},
                QStringLiteral("Basic encoder preset: one of %1, or the last word of one (\"standard\"). "
                               "Default: the first.")
@@ -86,9 +101,11 @@ RipOptions::RipOptions()
                        "Prints the status and the estimated time remaining as they change; messages go to "
                        "standard error. Exits with 0 only when every track was encoded."));
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    m_parser.addOptions({m_help, m_output, m_track, m_id3Tags, m_artistAlbumDirs, m_spaces, m_releaseFiles,
-                         m_sound, m_editTrackInfo, m_faster, m_zFlag, m_nameStyle, m_server, m_preset,
-                         m_expert, m_resources, m_preferences, m_set});
+    m_parser.addOptions({m_help,          m_output,       m_track,  m_id3Tags,       m_artistAlbumDirs,
+                         m_spaces,        m_releaseFiles, m_sound,  m_editTrackInfo, m_faster,
+                         m_zFlag,         m_nameStyle,    m_server, m_email,         m_musicBrainzURL,
+                         m_noMusicBrainz, m_jobs,         m_preset, m_expert,        m_resources,
+                         m_preferences,   m_set});
     m_parser.addPositionalArgument(
         QStringLiteral("SOURCE_FOLDER"),
         QStringLiteral("The folder holding the track files (an audio CD's folder)."));
@@ -108,6 +125,14 @@ bool RipOptions::parse(const QStringList& arguments)
         m_error = positional.isEmpty() ? QStringLiteral("No SOURCE_FOLDER given.")
                                        : QStringLiteral("Only one SOURCE_FOLDER may be given.");
         return false;
+    }
+    if (m_parser.isSet(m_jobs)) {
+        bool isNumber = false;
+        const int jobs = m_parser.value(m_jobs).toInt(&isNumber);
+        if (!isNumber || jobs < 1 || jobs > Settings::maxEncoderJobs) {
+            m_error = QStringLiteral("--jobs takes a number from 1 to %1.").arg(Settings::maxEncoderJobs);
+            return false;
+        }
     }
     if (m_parser.isSet(m_preset) && m_parser.isSet(m_expert)) {
         m_error = QStringLiteral("--preset and --expert exclude each other.");
@@ -157,6 +182,14 @@ bool RipOptions::applyTo(Settings& settings)
         settings.setText(Settings::Text::NameStyle, m_parser.value(m_nameStyle));
     if (m_parser.isSet(m_server))
         settings.setText(Settings::Text::FreedbServer, m_parser.value(m_server));
+    if (m_parser.isSet(m_email))
+        settings.setText(Settings::Text::FreedbEmail, m_parser.value(m_email).trimmed());
+    if (m_parser.isSet(m_musicBrainzURL))
+        settings.setText(Settings::Text::MusicBrainzURL, m_parser.value(m_musicBrainzURL));
+    if (m_parser.isSet(m_noMusicBrainz))
+        settings.setCheckState(Settings::Option::UseMusicBrainz, Settings::Off);
+    if (m_parser.isSet(m_jobs))
+        settings.setEncoderJobs(m_parser.value(m_jobs).toInt());
 
     const QStringList titles = Settings::basicPresetTitles();
     if (m_parser.isSet(m_preset)) {

@@ -50,6 +50,10 @@ private:
     QCommandLineOption m_zFlag;
     QCommandLineOption m_nameStyle;
     QCommandLineOption m_server;
+    QCommandLineOption m_email;
+    QCommandLineOption m_musicBrainzURL;
+    QCommandLineOption m_noMusicBrainz;
+    QCommandLineOption m_jobs;
     QCommandLineOption m_preset;
     QCommandLineOption m_expert;
     QCommandLineOption m_resources;

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QUrl>
 
@@ -82,6 +83,7 @@ void AppController::bindTextFields()
         {Settings::Text::ChosenOutputDirectory, ui.chosenOutputDirectory},
         {Settings::Text::NameStyle, ui.nameStyleTextField},
         {Settings::Text::FreedbServer, ui.freedbServerField},
+        {Settings::Text::FreedbEmail, ui.freedbEmailField},
     };
     for (const auto& [field, edit] : fields) {
         edit->setText(m_settings.text(field));
@@ -123,6 +125,7 @@ void AppController::bindCheckBoxes()
         {Settings::Option::EditTrackInformation, ui.editTrackInformation},
         {Settings::Option::CreateSeparateArtistAlbumDirs, ui.createSeparateArtistAlbumDirs},
         {Settings::Option::CreateReleaseFiles, ui.createReleaseFiles},
+        {Settings::Option::UseMusicBrainz, ui.useMusicBrainz},
     };
     auto show = [this](Settings::Option option, QCheckBox* box) {
         const Qt::CheckState state = qtState(m_settings.checkState(option));
@@ -145,6 +148,13 @@ void AppController::bindCheckBoxes()
             if (option == changed)
                 show(option, box);
     });
+
+    QSpinBox* jobs = ui.encoderJobs;
+    jobs->setRange(1, Settings::maxEncoderJobs);
+    jobs->setValue(m_settings.encoderJobs());
+    connect(jobs, &QSpinBox::valueChanged, &m_settings, &Settings::setEncoderJobs);
+    connect(&m_settings, &Settings::encoderJobsChanged, jobs,
+            [this, jobs] { jobs->setValue(m_settings.encoderJobs()); });
 }
 
 void AppController::bindPresets()
