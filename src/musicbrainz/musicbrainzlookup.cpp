@@ -147,6 +147,8 @@ void MusicBrainzLookup::converse()
         fail(kCancelled);
     if (response.status == 404)
         fail(kNotFound);
+    if (response.status == 503)
+        fail(QStringLiteral("MusicBrainz: The service is too busy to answer; please try again later."));
     if (!response.failure.isEmpty())
         fail(response.failure);
 

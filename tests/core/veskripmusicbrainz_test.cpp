@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <id3v2tag.h>
@@ -69,7 +70,13 @@ TEST(VeskRipMusicBrainz, ADiscOnlyMusicBrainzKnowsIsNamedFromItsRelease)
     TagLib::MPEG::File first(QFile::encodeName(album + s("/01 - Весна.mp3")).constData());
     ASSERT_TRUE(first.ID3v2Tag());
     EXPECT_EQ(first.ID3v2Tag()->artist().to8Bit(true), "Иван Петров feat. Мария");
-    EXPECT_EQ(musicBrainz.requests().size(), 1);
+    ASSERT_EQ(musicBrainz.requests().size(), 1);
+    EXPECT_EQ(musicBrainz.requests()[0].target,
+              "/ws/2/discid/fBjpGnkUEx.Q9RI738jCR7WxqxI-?toc=1+3+60000+150+20000+40000"
+              "&inc=recordings+artist-credits&fmt=json");
+    EXPECT_TRUE(QRegularExpression(s("^Vesk/\\d+(\\.\\d+)+ \\( \\S+ \\)$"))
+                    .match(QString::fromLatin1(musicBrainz.requests()[0].userAgent))
+                    .hasMatch());
 
     // Once the CDDB server knows the disc, MusicBrainz is not asked.
     const QString id =
