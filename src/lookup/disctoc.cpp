@@ -86,13 +86,15 @@ std::optional<DiscTOC> DiscTOC::readFromData(const QByteArray& data)
     return toc;
 }
 
-DiscTOC DiscTOC::fromOffsets(const QList<qint64>& trackOffsets, quint32 leadoutBlock, qint32 numSessions)
+DiscTOC DiscTOC::fromOffsets(const QList<qint64>& trackOffsets, quint32 leadoutBlock, qint32 numSessions,
+                             qint32 firstTrack)
 {
     DiscTOC toc;
+    toc.m_leadoutBlock = leadoutBlock;
+    toc.m_firstTrack = firstTrack;
     toc.m_trackOffsets = trackOffsets;
     toc.m_numTracks = static_cast<qint32>(trackOffsets.size());
     toc.m_numSessions = numSessions;
-    toc.m_leadoutBlock = leadoutBlock;
     toc.m_totalTime = static_cast<qint32>(leadoutBlock / 75);
     return toc;
 }

@@ -21,16 +21,18 @@ public:
     static std::optional<DiscTOC> readFromData(const QByteArray& data);
     // A table of contents made from known values (the lead-out of the last session in frames).
     static DiscTOC fromOffsets(const QList<qint64>& trackOffsets, quint32 leadoutBlock,
-                               qint32 numSessions = 1);
+                               qint32 numSessions = 1, qint32 firstTrack = 1);
 
     qint32 numTracks() const { return m_numTracks; }
     qint32 numSessions() const { return m_numSessions; }
     // Disc length in whole seconds: the last session's lead-out divided by 75.
     qint32 totalTime() const { return m_totalTime; }
-    // The last session's lead-out in frames, lead-in included.
-    quint32 leadoutBlock() const { return m_leadoutBlock; }
     // Every track's "Start Block" in disc order, over all sessions, exactly as read.
     const QList<qint64>& trackOffsets() const { return m_trackOffsets; }
+    // The last session's lead-out in frames, and the number of the first track (1 on nearly
+    // every disc): with the offsets they make the disc's MusicBrainz identifier.
+    quint32 leadoutBlock() const { return m_leadoutBlock; }
+    qint32 firstTrack() const { return m_firstTrack; }
 
     // The 32-bit CDDB disc identifier. The fields are not masked: more than 255 tracks spill
     // into the length field, exactly as the freedb server computes it.
@@ -41,5 +43,6 @@ private:
     qint32 m_numSessions = 0;
     qint32 m_totalTime = 0;
     quint32 m_leadoutBlock = 0;
+    qint32 m_firstTrack = 1;
     QList<qint64> m_trackOffsets;
 };

@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "common/veskexception.h"
+#include "disc/disctocreader.h"
 #include "lookup/cddbentryparser.h"
 #include "lookup/cddbreply.h"
 #include "lookup/cddbreplyreader.h"
@@ -65,7 +66,7 @@ FreedbAccess::FreedbAccess(LookupHost& host, const DiscTOC& toc)
 
 std::unique_ptr<FreedbAccess> FreedbAccess::create(LookupHost& host)
 {
-    const auto toc = DiscTOC::readFromFile(QStringLiteral("%1/.TOC.plist").arg(host.getChosenCDName()));
+    const auto toc = DiscTOCReader::readDiscTOC(host.getChosenCDName());
     if (!toc)
         return nullptr;
     return std::make_unique<FreedbAccess>(host, *toc);

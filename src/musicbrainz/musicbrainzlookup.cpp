@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "common/veskexception.h"
+#include "disc/disctocreader.h"
 #include "lookup/lookuphost.h"
 #include "musicbrainz/musicbrainzreleasereader.h"
 
@@ -48,7 +49,7 @@ MusicBrainzLookup::MusicBrainzLookup(LookupHost& host, const DiscTOC& toc, QStri
 
 std::unique_ptr<MusicBrainzLookup> MusicBrainzLookup::create(LookupHost& host, const QString& root)
 {
-    const auto toc = DiscTOC::readFromFile(QStringLiteral("%1/.TOC.plist").arg(host.getChosenCDName()));
+    const auto toc = DiscTOCReader::readDiscTOC(host.getChosenCDName());
     if (!toc)
         return nullptr;
     return std::make_unique<MusicBrainzLookup>(host, *toc, root);

@@ -1,5 +1,6 @@
 #include "rip/encodercommandline.h"
 
+#include "disc/audiotracklist.h"
 #include "output/vesktools.h"
 
 #include <QFileInfo>
@@ -35,7 +36,7 @@ QStringList EncoderCommandLine::id3TagArguments(const QString& inputPath, const 
 {
     const QString inputName = QFileInfo(inputPath).fileName();
     const QString outputName = QFileInfo(outputPath).fileName();
-    const qint32 number = VeskTools::extractRealTrackNumberFromString(inputName);
+    const qint32 number = AudioTrackList::trackNumber(inputName);
     // An output name that starts with ".aiff" carries no title of its own: name the track after
     // its input file then.
     const QString title =

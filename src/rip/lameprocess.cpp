@@ -3,6 +3,7 @@
 #include "settings/settings.h"
 #include "common/log.h"
 #include "common/resources.h"
+#include "disc/audiotracklist.h"
 #include "editor/trackeditor.h"
 #include "lookup/albumchooser.h"
 #include "output/veskfilegenerator.h"
@@ -172,7 +173,7 @@ bool LAMEProcess::prepareSession()
     QSet<QString> taken;
     const QList<Track>& tracks = m_currentAlbum->getTracks();
     for (qsizetype i = 0; i < chosen.size(); ++i) {
-        qint32 number = VeskTools::extractRealTrackNumberFromString(chosen[i]);
+        qint32 number = AudioTrackList::trackNumber(chosen[i]);
         if (number == 0)
             number = qint32(i + 1);
         const QString name = createOutputFilenameWithFormat(
@@ -207,7 +208,7 @@ std::optional<Album> LAMEProcess::obtainAlbum(const QStringList& chosen)
     if (qsizetype(chosen.size()) < album->getTracks().size()) {
         QList<qint32> chosenNumbers;
         for (const QString& name : chosen)
-            chosenNumbers.append(VeskTools::extractRealTrackNumberFromString(name));
+            chosenNumbers.append(AudioTrackList::trackNumber(name));
         const QList<Track> snapshot = album->getTracks();
         for (const Track& track : snapshot) {
             bool keep = false;
@@ -218,10 +219,13 @@ std::optional<Album> LAMEProcess::obtainAlbum(const QStringList& chosen)
         }
     }
     if (album->getTracks().size() < chosen.size()) {
-        veskLog(QStringLiteral(
-                    "The album found lists %1 of the %2 chosen tracks; using the track file names instead")
-                    .arg(album->getTracks().size())
-                    .arg(chosen.size()));
+        const QString text =
+            QStringLiteral(
+                "The album found lists %1 of the %2 chosen tracks; using the track file names instead")
+                .arg(album->getTracks().size())
+                .arg(chosen.size());
+        veskLog(text);
+        runAlertWithTitle(QStringLiteral("The titles found do not fit the tracks"), text);
         return Album::defaultAlbumWithTrackTitles(titlesFromFileNames(chosen));
     }
     return album;

@@ -2,11 +2,13 @@
 
 #include "common/alertpresenter.h"
 #include "common/log.h"
+#include "disc/audiotracklist.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 QStringList defaultVolumeRoots()
@@ -20,44 +22,6 @@ QStringList defaultVolumeRoots()
     return roots;
 }
 
-// Compares runs of digits by their value and everything else character by character.
-bool naturalLess(const QString& a, const QString& b)
-{
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (a[i].isDigit() && b[j].isDigit()) {
-            qsizetype endA = i;
-            qsizetype endB = j;
-            while (endA < a.size() && a[endA].isDigit())
-                ++endA;
-            while (endB < b.size() && b[endB].isDigit())
-                ++endB;
-            // Compare the digit runs without their leading zeros: the longer one is larger.
-            QStringView runA = QStringView(a).mid(i, endA - i);
-            QStringView runB = QStringView(b).mid(j, endB - j);
-            while (runA.size() > 1 && runA.front() == QLatin1Char('0'))
-                runA = runA.mid(1);
-            while (runB.size() > 1 && runB.front() == QLatin1Char('0'))
-                runB = runB.mid(1);
-            if (runA.size() != runB.size())
-                return runA.size() < runB.size();
-            if (const int order = runA.compare(runB); order != 0)
-                return order < 0;
-            i = endA;
-            j = endB;
-            continue;
-        }
-        if (a[i] != b[j])
-            return a[i] < b[j];
-        ++i;
-        ++j;
-    }
-    if ((a.size() - i) != (b.size() - j))
-        return (a.size() - i) < (b.size() - j);
-    return a < b;
-}
-
 void removeNonTracks(QStringList& names)
 {
     names.removeAll(QStringLiteral(".DS_Store"));
@@ -67,7 +31,7 @@ void removeNonTracks(QStringList& names)
 
 Settings::Settings(QObject* parent)
     : QObject(parent), m_basicConfigOption(basicPresetTitles().constFirst()),
-      m_volumeRoots(defaultVolumeRoots())
+      m_volumeRoots(defaultVolumeRoots()), m_gvfsRoots(gvfsRoots())
 {
     m_chosenTracks.reserve(15);
     m_checkStates[int(Option::UseMusicBrainz)] = On;
@@ -174,6 +138,9 @@ void Settings::setText(Text field, const QString& value)
     if (m_texts[int(field)] == value && m_texts[int(field)].isNull() == value.isNull())
         return;
     m_texts[int(field)] = value;
+    // Tracks picked in one folder mean nothing in another: the source shown is the source ripped.
+    if (field == Text::ChosenCD)
+        emptyChosenTracksArray();
     Q_EMIT textChanged(field);
 }
 
@@ -314,10 +281,12 @@ void Settings::applyChosenSource(const QStringList& paths)
         folder = first.absolutePath();
         for (const QString& path : paths)
             names.append(QFileInfo(path).fileName());
+        AudioTrackList::sortNaturally(names);
     }
+    // The folder first: a new source empties the picked tracks.
+    setChosenCDName(folder);
     if (!names.isEmpty())
         setChosenTracks(names);
-    setChosenCDName(folder);
 }
 
 void Settings::applyChosenOutputDirectory(const QString& folder)
@@ -325,7 +294,8 @@ void Settings::applyChosenOutputDirectory(const QString& folder)
     if (folder.isEmpty())
         return;
     QString name = QFileInfo(getChosenCDName()).fileName();
-    if (name.isEmpty())
+    // A gvfs CD mount's own name ("cdda:host=sr0") means nothing to the user.
+    if (name.isEmpty() || name.startsWith(QStringLiteral("cdda:host=")))
         name = QStringLiteral("Audio CD");
     setOutputDirectory(folder + QLatin1Char('/') + name);
 }
@@ -362,27 +332,43 @@ std::optional<QStringList> Settings::getChosenTracks()
 
 std::optional<QStringList> Settings::getTracksAtPath(const QString& path)
 {
-    QDir dir(path);
-    if (!QFileInfo(path).isDir() || !dir.isReadable())
-        return std::nullopt;
-    // Linux file systems list entries in no useful order; sort the way a person reads track
-    // names, numbers by value, so that "2 Audio Track" comes before "10 Audio Track".
-    QStringList names =
-        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-    std::sort(names.begin(), names.end(), naturalLess);
-    return names;
+    return AudioTrackList::tracksInFolder(path);
+}
+
+QStringList Settings::gvfsRoots()
+{
+    QStringList roots;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty())
+        roots << runtime + QStringLiteral("/gvfs");
+    const QString standard = QStringLiteral("/run/user/%1/gvfs").arg(getuid());
+    if (!roots.contains(standard))
+        roots << standard;
+    return roots;
 }
 
 QString Settings::findAudioCD() const
 {
+    const auto entriesOf = [](const QString& folder) {
+        QStringList names = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
+        AudioTrackList::sortNaturally(names);
+        return names;
+    };
     for (const QString& root : m_volumeRoots) {
-        const std::optional<QStringList> entries = getTracksAtPath(root);
-        if (!entries)
-            continue;
-        for (const QString& entry : *entries) {
+        for (const QString& entry : entriesOf(root)) {
             const QString volume = root + QLatin1Char('/') + entry;
             if (QFileInfo::exists(volume + QStringLiteral("/.TOC.plist")))
                 return volume;
+        }
+    }
+    // Linux desktops show an inserted audio CD as a gvfs mount of WAV tracks once a file manager
+    // has opened it; an empty one (no disc in the drive) is no CD.
+    for (const QString& root : m_gvfsRoots) {
+        for (const QString& entry : entriesOf(root)) {
+            const QString mount = root + QLatin1Char('/') + entry;
+            if (entry.startsWith(QStringLiteral("cdda:host=")) &&
+                !AudioTrackList::tracksInFolder(mount, false).value_or(QStringList()).isEmpty())
+                return mount;
         }
     }
     return QString();

@@ -145,14 +145,19 @@ public:
     // The chosen track file names without ".DS_Store" and ".TOC.plist": the picked ones, else
     // every entry of the source folder; nothing when neither exists.
     std::optional<QStringList> getChosenTracks();
-    // Entry names of a folder (hidden ones included), or nothing when it cannot be listed.
+    // The folder's AIFF and WAV files in natural order (others are logged and left out), or
+    // nothing when it cannot be listed.
     static std::optional<QStringList> getTracksAtPath(const QString& path);
-    // The first mounted volume holding a ".TOC.plist", or a null string.
+    // The first mounted volume holding a ".TOC.plist", else the first gvfs CD mount
+    // ("cdda:host=...") holding tracks, or a null string.
     QString findAudioCD() const;
     // Folders whose entries are mounted volumes; by default "/Volumes", /run/media/$USER,
     // /media/$USER and /media.
     void setVolumeRoots(const QStringList& roots) { m_volumeRoots = roots; }
     QStringList volumeRoots() const { return m_volumeRoots; }
+    // Folders holding gvfs mounts: $XDG_RUNTIME_DIR/gvfs, then /run/user/<uid>/gvfs.
+    static QStringList gvfsRoots();
+    void setGvfsRoots(const QStringList& roots) { m_gvfsRoots = roots; }
 
     // Alerts.
     void setAlertPresenter(AlertPresenter* presenter) { m_alerts = presenter; }
@@ -184,5 +189,6 @@ private:
     void removeExpertItem(int index);
     QStringList m_chosenTracks;
     QStringList m_volumeRoots;
+    QStringList m_gvfsRoots;
     AlertPresenter* m_alerts = nullptr;
 };

@@ -1,62 +1,46 @@
-// The disc identifier checked against two independent sources: the identifiers a real freedb
-// server gave for the shared discs and more, and libcddb's own computation.
-#include "lookup/disctoc.h"
+// The disc identifier of the real entries, from their offsets and from their tracks' lengths as
+// a gvfs CD mount shows them (each track from its first sector to its last), checked against the
+// entries' own DISCID and libdiscid's computation for the same offsets.
+#include "disc/tracklengthtoc.h"
 
-#include <QFile>
+#include <QDir>
 #include <QRegularExpression>
-#include <cddb/cddb.h>
+#include <discid/discid.h>
 #include <gtest/gtest.h>
 
-namespace {
-quint32 libcddbId(const QList<qint64>& offsets, qint64 seconds)
+TEST(DiscId, RealEntriesFromOffsetsLibdiscidAndTrackLengths)
 {
-    cddb_disc_t* cd = cddb_disc_new();
-    for (const qint64 offset : offsets) {
-        cddb_track_t* track = cddb_track_new();
-        cddb_track_set_frame_offset(track, static_cast<int>(offset));
-        cddb_disc_add_track(cd, track);
-    }
-    cddb_disc_set_length(cd, static_cast<unsigned>(seconds));
-    cddb_disc_calc_discid(cd);
-    const quint32 id = cddb_disc_get_discid(cd);
-    cddb_disc_destroy(cd);
-    return id;
-}
-} // namespace
-
-TEST(DiscId, AgreesWithTheServerAndLibcddb)
-{
-    QFile file(QStringLiteral(VESK_SHARED_TESTDATA_DIR "/cddb-server-transcripts/discids.txt"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QString transcript = QString::fromLatin1(file.readAll());
-    // "discid <n> <offsets...> <seconds>" and the server's "Disc ID is <id>".
-    static const QRegularExpression pair(
-        QStringLiteral(R"(C: b'discid ([0-9 ]+)\\r\\n'\s*S: b'200 Disc ID is ([0-9a-f]{8}))"));
-    int checked = 0;
-    int skipped = 0;
-    for (auto it = pair.globalMatch(transcript); it.hasNext();) {
-        const auto m = it.next();
-        SCOPED_TRACE(m.captured(1).toStdString());
-        const QStringList numbers = m.captured(1).split(u' ', Qt::SkipEmptyParts);
+    const QDir entries(QStringLiteral(VESK_SHARED_TESTDATA_DIR "/cddb-entries"));
+    static const QRegularExpression offsetLine(QStringLiteral(R"(^#\s+(\d+)\s*$)"),
+                                               QRegularExpression::MultilineOption);
+    static const QRegularExpression length(QStringLiteral(R"(Disc length:\s*(\d+))"));
+    const auto hex = [](quint32 id) { return QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0')); };
+    int plain = 0;
+    for (const QString& name : entries.entryList({QStringLiteral("*-*")}, QDir::Files)) {
+        SCOPED_TRACE(name.toStdString());
+        QFile file(entries.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString entry = QString::fromLatin1(file.readAll());
         QList<qint64> offsets;
-        for (int i = 1; i < numbers.size() - 1; ++i)
-            offsets << numbers[i].toLongLong();
-        const qint64 seconds = numbers.last().toLongLong();
-        // The server subtracts the first track's start from the length where the identifier
-        // takes a fixed two seconds; they differ only for offsets without the lead-in, which a
-        // real table of contents never has (the transcript's deliberately wrong example).
-        if (offsets.first() / 75 != 2) {
-            ++skipped;
-            continue;
-        }
-        // The table of contents holds the lead-out in frames; the length is whole seconds of it.
-        const quint32 id =
-            DiscTOC::fromOffsets(offsets, static_cast<quint32>(seconds * 75 + 74)).cddbDiscId();
-        EXPECT_EQ(QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0')), m.captured(2));
-        // libcddb subtracts the first track's start as well.
-        EXPECT_EQ(id, libcddbId(offsets, seconds));
-        ++checked;
+        std::vector<int> table{int(length.match(entry).captured(1).toInt() * 75)};
+        for (auto it = offsetLine.globalMatch(entry.section(QStringLiteral("Disc length"), 0, 0));
+             it.hasNext();)
+            table.push_back(int(offsets.emplace_back(it.next().captured(1).toLongLong())));
+        const QString expected = name.section(u'-', 1);
+        EXPECT_EQ(hex(DiscTOC::fromOffsets(offsets, quint32(table[0])).cddbDiscId()), expected);
+        DiscId* disc = discid_new();
+        ASSERT_TRUE(discid_put(disc, 1, int(offsets.size()), table.data()));
+        EXPECT_EQ(QString::fromLatin1(discid_get_freedb_id(disc)), expected);
+        discid_free(disc);
+
+        QList<qint64> sampleFrames;
+        for (qsizetype i = 0; i < offsets.size(); ++i)
+            sampleFrames << ((i + 1 < offsets.size() ? offsets[i + 1] : table[0]) - offsets[i]) * 588;
+        const auto fromLengths = TrackLengthTOC::fromSampleFrames(sampleFrames);
+        ASSERT_TRUE(fromLengths);
+        // A first track that starts late shifts every offset: only the drive's table is exact then.
+        EXPECT_EQ(hex(fromLengths->cddbDiscId()) == expected, offsets.first() == 150);
+        plain += offsets.first() == 150;
     }
-    EXPECT_EQ(skipped, 1);
-    EXPECT_GE(checked, 18);
+    EXPECT_EQ(plain, 9);
 }

@@ -1,4 +1,5 @@
 #include "settings/settings.h"
+#include "support/testenvironment.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,14 +32,18 @@ TEST(SourceChoiceTest, FolderOrFilesBecomeSourceAndTracks)
 {
     QTemporaryDir dir;
     const QString disc = dir.filePath(QStringLiteral("Audio CD"));
-    QDir().mkpath(disc);
-    for (const char* name :
-         {"1 Audio Track.aiff", "2 Audio Track.aiff", "10 Audio Track.aiff", ".TOC.plist"}) {
+    // Only the audio files are tracks: not a cover, a file manager's notes or a folder of scans.
+    QDir().mkpath(disc + QStringLiteral("/scans"));
+    for (const char* name : {"1 Audio Track.aiff", "2 Audio Track.aiff", "10 Audio Track.aiff", ".TOC.plist",
+                             "cover.jpg", ".directory", ".hidden.wav"}) {
         QFile file(disc + QLatin1Char('/') + QLatin1String(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     Settings settings;
+    LogCapture log;
     settings.applyChosenSource({disc});
+    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("Not audio tracks, left out of ") + disc +
+                                       QStringLiteral(": .directory, .hidden.wav, cover.jpg, scans")});
     EXPECT_EQ(settings.getChosenCDName(), disc);
     EXPECT_EQ(settings.getChosenTracks(),
               (L{QStringLiteral("1 Audio Track.aiff"), QStringLiteral("2 Audio Track.aiff"),
@@ -47,12 +52,16 @@ TEST(SourceChoiceTest, FolderOrFilesBecomeSourceAndTracks)
     settings.applyChosenSource(
         {disc + QStringLiteral("/2 Audio Track.aiff"), disc + QStringLiteral("/1 Audio Track.aiff")});
     EXPECT_EQ(settings.getChosenCDName(), disc);
+    // Picked tracks are ripped in the folder's order, whatever order the dialog gave.
     EXPECT_EQ(settings.chosenTracks(),
-              (L{QStringLiteral("2 Audio Track.aiff"), QStringLiteral("1 Audio Track.aiff")}));
+              (L{QStringLiteral("1 Audio Track.aiff"), QStringLiteral("2 Audio Track.aiff")}));
     settings.applyChosenSource({}); // cancelled
     EXPECT_EQ(settings.getChosenCDName(), disc);
     EXPECT_EQ(settings.chosenTracks().size(), 2);
 
     settings.applyChosenOutputDirectory(QStringLiteral("/data/Music"));
     EXPECT_EQ(settings.getChosenOutputDirectory(), QStringLiteral("/data/Music/Audio CD"));
+    // Tracks picked in one folder mean nothing in another.
+    settings.setChosenCDName(dir.path());
+    EXPECT_TRUE(settings.chosenTracks().isEmpty());
 }

@@ -123,7 +123,6 @@ TEST_F(VeskRipTest, FailuresAndBadCommandLinesExitNonZero)
     EXPECT_FALSE(missing.out.contains(s("Processing")));
 
     for (const QStringList& bad : {QStringList{s("--preset"), s("nonsense"), cd},
-                                   {s("--output"), out},
                                    {out + s("/no such folder")},
                                    {s("--set"), s("NoSuchKey=1"), cd},
                                    {s("--set"), s("AddID3Tags=perhaps"), cd}})

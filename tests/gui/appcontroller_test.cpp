@@ -68,6 +68,7 @@ TEST(AppControllerTest, ControlsAndSettingsAreBoundBothWaysAndMixedCountsAsOff)
         {"nameStyleTextField", Settings::Text::NameStyle},
         {"freedbServerField", Settings::Text::FreedbServer},
     };
+    settings.setChosenTracks({QStringLiteral("9 Picked.wav")});
     for (const auto& [name, field] : fields) {
         QLineEdit* edit = child<QLineEdit>(controller, name);
         typeLine(edit, QLatin1String(name));
@@ -75,6 +76,8 @@ TEST(AppControllerTest, ControlsAndSettingsAreBoundBothWaysAndMixedCountsAsOff)
         settings.setText(field, QStringLiteral("from the session"));
         EXPECT_EQ(edit->text(), QStringLiteral("from the session"));
     }
+    // Typing another source drops the tracks picked in the old one.
+    EXPECT_TRUE(settings.chosenTracks().isEmpty());
     settings.setptl(QStringLiteral("Processing: One     (1 of 2)"));
     EXPECT_EQ(child<QLabel>(controller, "ptl")->text(), settings.getptl());
 

@@ -3,11 +3,17 @@
 #include "common/log.h"
 #include "common/resources.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QtEndian>
+#include <cmath>
 
-TestEnvironment::TestEnvironment() : m_oldHome(qgetenv("HOME")), m_oldConfig(qgetenv("XDG_CONFIG_HOME"))
+TestEnvironment::TestEnvironment()
+    : m_oldHome(qgetenv("HOME")), m_oldConfig(qgetenv("XDG_CONFIG_HOME")),
+      m_oldRuntime(qgetenv("XDG_RUNTIME_DIR"))
 {
     qputenv("HOME", m_home.path().toUtf8());
+    qputenv("XDG_RUNTIME_DIR", m_home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (m_home.path() + QStringLiteral("/.config")).toUtf8());
     Resources::setResourceDirectory(QStringLiteral(VESK_TEST_RESOURCES_DIR));
 }
@@ -15,10 +21,13 @@ TestEnvironment::TestEnvironment() : m_oldHome(qgetenv("HOME")), m_oldConfig(qge
 TestEnvironment::~TestEnvironment()
 {
     qputenv("HOME", m_oldHome);
-    if (m_oldConfig.isNull())
-        qunsetenv("XDG_CONFIG_HOME");
-    else
-        qputenv("XDG_CONFIG_HOME", m_oldConfig);
+    for (const auto& [name, value] :
+         {std::pair{"XDG_CONFIG_HOME", m_oldConfig}, {"XDG_RUNTIME_DIR", m_oldRuntime}}) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
 }
 
 LogCapture::LogCapture()
@@ -47,4 +56,34 @@ bool makeAiff(const QString& path, double seconds, int frequency)
                QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"), path, QStringLiteral("synth"),
                QString::number(seconds), QStringLiteral("sine"), QString::number(frequency)});
     return sox.waitForFinished(60000) && sox.exitStatus() == QProcess::NormalExit && sox.exitCode() == 0;
+}
+
+bool writeCDTrack(const QString& path, qint64 sampleFrames, bool aiff, qint64 cutBytes)
+{
+    const auto number = [](auto value, bool bigEndian) {
+        QByteArray bytes(sizeof(value), Qt::Uninitialized);
+        bigEndian ? qToBigEndian(value, bytes.data()) : qToLittleEndian(value, bytes.data());
+        return bytes;
+    };
+    QByteArray sound;
+    for (qint64 i = 0; i < sampleFrames * 2; ++i)
+        sound += number(qint16(3000 * std::sin(double(i / 2) * 0.0627)), aiff);
+    QByteArray body;
+    if (aiff) {
+        // 44100 as an 80-bit extended float.
+        body = "AIFFCOMM" + number(18u, true) + number(quint16(2), true) +
+               number(quint32(sampleFrames), true) + number(quint16(16), true) +
+               QByteArray("\x40\x0e\xac\x44\0\0\0\0\0\0", 10) + "SSND" +
+               number(quint32(sound.size() + 8), true) + QByteArray(8, 0) + sound;
+    } else {
+        const QByteArray info = "INFOINAM" + number(8u, false) + QByteArray("Track 1\0", 8);
+        body = "WAVEfmt " + number(16u, false) + number(quint16(1), false) + number(quint16(2), false) +
+               number(44100u, false) + number(176400u, false) + number(quint16(4), false) +
+               number(quint16(16), false) + "LIST" + number(quint32(info.size()), false) + info + "data" +
+               number(quint32(sound.size()), false) + sound;
+    }
+    QByteArray bytes = (aiff ? "FORM" : "RIFF") + number(quint32(body.size()), aiff) + body;
+    bytes.chop(cutBytes);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }

@@ -3,11 +3,10 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <functional>
 
-// Points HOME and XDG_CONFIG_HOME at a temporary folder and the resource folder at the build
-// tree's, for the life of the object; restores everything afterwards.
+// Points HOME, XDG_CONFIG_HOME and XDG_RUNTIME_DIR (where gvfs mounts a CD) at a temporary folder and the
+// resource folder at the build tree's, for the life of the object; restores everything afterwards.
 class TestEnvironment {
 public:
     TestEnvironment();
@@ -18,6 +17,7 @@ private:
     QTemporaryDir m_home;
     QByteArray m_oldHome;
     QByteArray m_oldConfig;
+    QByteArray m_oldRuntime;
 };
 
 // Collects log lines while alive.
@@ -35,3 +35,8 @@ private:
 
 // Writes a real 44.1 kHz 16-bit stereo AIFF file of a sine tone (sox). Returns false on failure.
 bool makeAiff(const QString& path, double seconds, int frequency = 440);
+
+// Writes a 44.1 kHz 16-bit stereo CD track of a quiet tone byte for byte: a WAV the way gvfs
+// writes one (a LIST/INFO chunk before the data) or an AIFF the way the Mac does. cutBytes
+// leaves that many bytes off the end, as an interrupted copy does.
+bool writeCDTrack(const QString& path, qint64 sampleFrames, bool aiff = false, qint64 cutBytes = 0);

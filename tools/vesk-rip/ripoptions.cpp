@@ -34,7 +34,7 @@ RipOptions::RipOptions()
       m_track(
           {QStringLiteral("t"), QStringLiteral("track")},
           QStringLiteral("Rip only this track file of SOURCE_FOLDER (a file name; repeat for more tracks, "
-                         "in ripping order). Default: every file in the folder."),
+                         "in ripping order). Default: every AIFF and WAV file in the folder."),
           QStringLiteral("NAME")),
       m_id3Tags(QStringLiteral("id3-tags"), QStringLiteral("Write ID3 tags (title, number, artist, album, "
                                                            "year, genre, comment) into the MP3 files.")),
@@ -108,7 +108,9 @@ RipOptions::RipOptions()
                          m_preferences,   m_set});
     m_parser.addPositionalArgument(
         QStringLiteral("SOURCE_FOLDER"),
-        QStringLiteral("The folder holding the track files (an audio CD's folder)."));
+        QStringLiteral("The folder holding the track files (an audio CD's folder). Default: the audio CD "
+                       "the desktop has mounted."),
+        QStringLiteral("[SOURCE_FOLDER]"));
 }
 
 bool RipOptions::parse(const QStringList& arguments)
@@ -121,9 +123,8 @@ bool RipOptions::parse(const QStringList& arguments)
     if (helpRequested())
         return true;
     const QStringList positional = m_parser.positionalArguments();
-    if (positional.size() != 1) {
-        m_error = positional.isEmpty() ? QStringLiteral("No SOURCE_FOLDER given.")
-                                       : QStringLiteral("Only one SOURCE_FOLDER may be given.");
+    if (positional.size() > 1) {
+        m_error = QStringLiteral("Only one SOURCE_FOLDER may be given.");
         return false;
     }
     if (m_parser.isSet(m_jobs)) {
@@ -138,8 +139,8 @@ bool RipOptions::parse(const QStringList& arguments)
         m_error = QStringLiteral("--preset and --expert exclude each other.");
         return false;
     }
-    m_source = positional.constFirst();
-    if (!QFileInfo(m_source).isDir()) {
+    m_source = positional.value(0);
+    if (!m_source.isEmpty() && !QFileInfo(m_source).isDir()) {
         m_error = QStringLiteral("%1 is not a folder.").arg(m_source);
         return false;
     }
@@ -211,10 +212,20 @@ bool RipOptions::applyTo(Settings& settings)
         settings.setText(Settings::Text::ExpertText, m_parser.value(m_expert));
     }
 
+    if (m_source.isEmpty()) {
+        m_source = settings.findAudioCD();
+        if (m_source.isEmpty()) {
+            m_error = QStringLiteral("Could not find an audio CD. Insert one and open it once in the file "
+                                     "manager (or run \"gio mount cdda://sr0\"), or name a SOURCE_FOLDER.");
+            return false;
+        }
+        veskLog(QStringLiteral("Ripping the audio CD at %1").arg(m_source));
+    }
     const QString source = QDir::cleanPath(QFileInfo(m_source).absoluteFilePath());
     settings.setChosenCDName(source);
     // The folder named is the one to rip: never swap in a mounted CD when it has no tracks.
     settings.setVolumeRoots({});
+    settings.setGvfsRoots({});
     // Without --output the preferences' output folder is used, else the current folder.
     QString outputFolder = QDir::currentPath();
     if (m_parser.isSet(m_output))

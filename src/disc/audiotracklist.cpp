@@ -1,0 +1,97 @@
+#include "disc/audiotracklist.h"
+
+#include "common/log.h"
+#include "output/vesktools.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+
+bool AudioTrackList::isAudioTrackName(const QString& name)
+{
+    if (name.startsWith(QLatin1Char('.')))
+        return false;
+    static const QStringList suffixes{QStringLiteral(".aiff"), QStringLiteral(".aif"),
+                                      QStringLiteral(".aifc"), QStringLiteral(".wav")};
+    return std::any_of(suffixes.begin(), suffixes.end(), [&](const QString& suffix) {
+        return name.size() > suffix.size() && name.endsWith(suffix, Qt::CaseInsensitive);
+    });
+}
+
+qint32 AudioTrackList::trackNumber(const QString& fileName)
+{
+    if (const qint32 number = VeskTools::extractRealTrackNumberFromString(fileName); number != 0)
+        return number;
+    static const QRegularExpression gvfsName(QStringLiteral("^Track ([0-9]{1,3})\\.wav$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    return gvfsName.match(fileName).captured(1).toInt();
+}
+
+bool AudioTrackList::naturalLess(const QString& a, const QString& b)
+{
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            qsizetype endA = i;
+            qsizetype endB = j;
+            while (endA < a.size() && a[endA].isDigit())
+                ++endA;
+            while (endB < b.size() && b[endB].isDigit())
+                ++endB;
+            // Compare the digit runs without their leading zeros: the longer one is larger.
+            QStringView runA = QStringView(a).mid(i, endA - i);
+            QStringView runB = QStringView(b).mid(j, endB - j);
+            while (runA.size() > 1 && runA.front() == QLatin1Char('0'))
+                runA = runA.mid(1);
+            while (runB.size() > 1 && runB.front() == QLatin1Char('0'))
+                runB = runB.mid(1);
+            if (runA.size() != runB.size())
+                return runA.size() < runB.size();
+            if (const int order = runA.compare(runB); order != 0)
+                return order < 0;
+            i = endA;
+            j = endB;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    if ((a.size() - i) != (b.size() - j))
+        return (a.size() - i) < (b.size() - j);
+    return a < b;
+}
+
+void AudioTrackList::sortNaturally(QStringList& names)
+{
+    std::sort(names.begin(), names.end(), naturalLess);
+}
+
+std::optional<QStringList> AudioTrackList::tracksInFolder(const QString& folder, bool logLeftOut)
+{
+    const QDir dir(folder);
+    if (!QFileInfo(folder).isDir() || !dir.isReadable())
+        return std::nullopt;
+    QStringList tracks;
+    QStringList leftOut;
+    const QFileInfoList entries = dir.entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isFile() && isAudioTrackName(entry.fileName()))
+            tracks.append(entry.fileName());
+        else
+            leftOut.append(entry.fileName());
+    }
+    sortNaturally(tracks);
+    sortNaturally(leftOut);
+    // The Mac's own bookkeeping is expected on a CD volume and not worth a word.
+    leftOut.removeAll(QStringLiteral(".DS_Store"));
+    leftOut.removeAll(QStringLiteral(".TOC.plist"));
+    if (logLeftOut && !leftOut.isEmpty())
+        veskLog(QStringLiteral("Not audio tracks, left out of %1: %2")
+                    .arg(folder, leftOut.join(QStringLiteral(", "))));
+    return tracks;
+}

@@ -1,0 +1,29 @@
+#include "disc/disctocreader.h"
+
+#include "common/log.h"
+#include "disc/audiotracklist.h"
+#include "disc/drivetoc.h"
+#include "disc/tracklengthtoc.h"
+
+#include <QFileInfo>
+
+std::optional<DiscTOC> DiscTOCReader::readDiscTOC(const QString& sourceFolder, const QString& deviceFolder)
+{
+    const QString plist = sourceFolder + QStringLiteral("/.TOC.plist");
+    if (QFileInfo::exists(plist)) {
+        if (auto toc = DiscTOC::readFromFile(plist))
+            return toc;
+        veskLog(QStringLiteral("Could not read %1; trying the other ways to identify the disc").arg(plist));
+    }
+    if (const QString device = DriveTOC::deviceForMount(sourceFolder, deviceFolder); !device.isEmpty()) {
+        if (auto toc = DriveTOC::read(device))
+            return toc;
+    }
+    const std::optional<QStringList> tracks = AudioTrackList::tracksInFolder(sourceFolder, false);
+    if (!tracks || tracks->isEmpty())
+        return std::nullopt;
+    QStringList paths;
+    for (const QString& name : *tracks)
+        paths.append(sourceFolder + QLatin1Char('/') + name);
+    return TrackLengthTOC::fromFiles(paths);
+}
