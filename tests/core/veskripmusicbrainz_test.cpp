@@ -34,6 +34,7 @@ TEST(VeskRipMusicBrainz, ADiscOnlyMusicBrainzKnowsIsNamedFromItsRelease)
     TestEnvironment env;
     QTemporaryDir work;
     const QString cd = work.filePath(s("cd"));
+    QDir().mkpath(cd);
     QByteArray plist = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Sessions</key><array><dict>"
                        "<key>Leadout Block</key><integer>60000</integer><key>Track Array</key><array>";
     for (int i = 0; i < 3; ++i) {
@@ -80,7 +81,7 @@ TEST(VeskRipMusicBrainz, ADiscOnlyMusicBrainzKnowsIsNamedFromItsRelease)
 
     // Once the CDDB server knows the disc, MusicBrainz is not asked.
     const QString id =
-        s("%1").arg(DiscTOC::fromOffsets({150, 20000, 40000}, 60000).cddbDiscId(), 8, 16, u'0');
+        s("%1").arg(DiscTOC::fromOffsets({150, 20000, 40000}, 60000).cddbDiscId(), 8, 16, QLatin1Char('0'));
     ASSERT_TRUE(
         writeFile(work.filePath(s("cddb/misc/") + id),
                   "DISCID=" + id.toLatin1() + "\nDTITLE=Band / Known\nTTITLE0=A\nTTITLE1=B\nTTITLE2=C\n"));
