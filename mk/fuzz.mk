@@ -2,7 +2,8 @@
 # replays the saved regression inputs, then fuzzes each target for FUZZ_SECONDS.
 # Seeds live in fuzz/corpus/<target>/ (committed); what the fuzzer learns goes to
 # $(FUZZ_BUILD)/corpus/<target>/, crashes to $(FUZZ_BUILD)/crashes/. A crash, once fixed, goes to
-# fuzz/regressions/<target>/ (and gets a unit test), so that every later run replays it.
+# fuzz/regressions/<target>/ (and gets a unit test), so that every later run replays it; the
+# ordinary tests replay the regressions and seeds too (<target>_replay, built with any compiler).
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = $(patsubst fuzz/%.cpp,%,$(wildcard fuzz/*_fuzz.cpp))

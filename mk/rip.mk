@@ -1,4 +1,4 @@
-# Rip session benchmark: make bench-rip [BENCH_RIP_ARGS="TRACKS SECONDS ROUNDS"]
+# Rip session benchmark: make bench-rip [BENCH_RIP_ARGS="TRACKS SECONDS ROUNDS [JOBS]"]
 BENCH_RIP_ARGS ?= 8 30 3
 .PHONY: bench-rip
 bench-rip:

@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "common/resources.h"
+#include "common/userpath.h"
 #include "settings/settings.h"
 
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <plist/plist.h>
 
@@ -112,6 +114,99 @@ QString textValue(const QVariantMap& dictionary, const QString& key)
     return it == dictionary.constEnd() ? QString() : it->toString();
 }
 
+// What each key may hold. Integers may also come as text holding a number; check boxes as a
+// property list boolean.
+enum class Kind { Text, Integer, CheckBox };
+
+struct KeyRule {
+    Kind kind;
+    qint64 minimum = 0;
+    qint64 maximum = 0;
+};
+
+std::optional<KeyRule> ruleFor(const QString& key)
+{
+    for (const OptionKey& entry : optionKeys)
+        if (key == QLatin1String(entry.key))
+            return KeyRule{Kind::CheckBox, 0, 1};
+    if (key == QStringLiteral("ConfigOptionSelected"))
+        return KeyRule{Kind::Integer, 0, Settings::basicPresetTitles().size() - 1};
+    // -1 is "no item"; the upper end depends on the list and is checked when it is applied.
+    if (key == QStringLiteral("ExpertConfigOptionSelected"))
+        return KeyRule{Kind::Integer, -1, std::numeric_limits<int>::max()};
+    if (key == QStringLiteral("EncoderJobs"))
+        return KeyRule{Kind::Integer, 1, Settings::maxEncoderJobs};
+    if (Preferences::keys().contains(key))
+        return KeyRule{Kind::Text};
+    return std::nullopt;
+}
+
+QString shown(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QString)
+        return QLatin1Char('"') + value.toString() + QLatin1Char('"');
+    return value.toString();
+}
+
+bool holdsNumber(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    const qsizetype digit =
+        trimmed.startsWith(QLatin1Char('-')) || trimmed.startsWith(QLatin1Char('+')) ? 1 : 0;
+    return digit < trimmed.size() && trimmed.at(digit).isDigit();
+}
+
+// Why the value cannot stand for the key, or a null string when it can.
+QString problemWith(const QString& key, const QVariant& value)
+{
+    const std::optional<KeyRule> rule = ruleFor(key);
+    if (!rule)
+        return QString(); // not ours: ignored
+    const int type = value.typeId();
+    if (rule->kind == Kind::Text)
+        return type == QMetaType::QString ? QString()
+                                          : QStringLiteral("holds %1, not a text").arg(shown(value));
+    if (rule->kind == Kind::CheckBox && type == QMetaType::Bool)
+        return QString();
+    const bool integer =
+        type == QMetaType::LongLong || (type == QMetaType::QString && holdsNumber(value.toString()));
+    if (!integer)
+        return QStringLiteral("holds %1, not a whole number").arg(shown(value));
+    const qint64 number = integerValue({{key, value}}, key).value_or(0);
+    if (number < rule->minimum || number > rule->maximum)
+        return QStringLiteral("holds %1, outside %2 to %3")
+            .arg(shown(value))
+            .arg(rule->minimum)
+            .arg(rule->maximum);
+    return QString();
+}
+
+// The dictionary with every value of the wrong type or out of range replaced by the defaults
+// file's value for that key (one log line each), so that a hand-edited or damaged file cannot
+// send the rip into a relative folder or select a preset that does not exist. The two
+// selections are dropped instead: without them the rows follow the stored texts.
+QVariantMap checkedDictionary(const QVariantMap& dictionary)
+{
+    QVariantMap checked = dictionary;
+    std::optional<QVariantMap> defaults;
+    for (auto it = dictionary.constBegin(); it != dictionary.constEnd(); ++it) {
+        const QString problem = problemWith(it.key(), it.value());
+        if (problem.isNull())
+            continue;
+        veskLog(QStringLiteral("Preferences: %1 %2; using its default").arg(it.key(), problem));
+        checked.remove(it.key());
+        if (it.key() == QStringLiteral("ConfigOptionSelected") ||
+            it.key() == QStringLiteral("ExpertConfigOptionSelected"))
+            continue;
+        if (!defaults)
+            defaults = Preferences::readDictionary(Preferences::defaultsPath()).value_or(QVariantMap());
+        const QVariant fallback = defaults->value(it.key());
+        if (fallback.isValid() && problemWith(it.key(), fallback).isNull())
+            checked.insert(it.key(), fallback);
+    }
+    return checked;
+}
+
 QString lastComponentRemoved(const QString& path)
 {
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
@@ -196,9 +291,10 @@ bool Preferences::setValue(Settings& settings, const QString& key, const QString
     bool isNumber = false;
     const int number = value.trimmed().toInt(&isNumber);
     if (key == QStringLiteral("AudioCDLocation")) {
-        settings.setChosenCDName(value);
+        settings.setChosenCDName(UserPath::absolute(value, QDir::currentPath()));
     } else if (key == QStringLiteral("OutputDirectory")) {
-        settings.setOutputDirectory((value.isEmpty() ? QDir::homePath() + QStringLiteral("/Music") : value) +
+        settings.setOutputDirectory((value.isEmpty() ? QDir::homePath() + QStringLiteral("/Music")
+                                                     : UserPath::absolute(value, QDir::currentPath())) +
                                     QLatin1Char('/') + placeholder);
     } else if (key == QStringLiteral("MP3NameStyle")) {
         settings.setText(Settings::Text::NameStyle, value);
@@ -233,8 +329,9 @@ bool Preferences::setValue(Settings& settings, const QString& key, const QString
     return true;
 }
 
-void Preferences::applyDictionary(Settings& settings, const QVariantMap& dictionary)
+void Preferences::applyDictionary(Settings& settings, const QVariantMap& unchecked)
 {
+    const QVariantMap dictionary = checkedDictionary(unchecked);
     const QStringList titles = Settings::basicPresetTitles();
     const QString basic = textValue(dictionary, QStringLiteral("BasicConfigOption"));
     if (dictionary.contains(QStringLiteral("BasicConfigOption"))) {
@@ -247,16 +344,16 @@ void Preferences::applyDictionary(Settings& settings, const QVariantMap& diction
         settings.setBasicConfigOption(titles.value(settings.selectedBasicRow()));
     }
     if (const auto row = integerValue(dictionary, QStringLiteral("ConfigOptionSelected")))
-        settings.selectBasicRow(int(qBound<qint64>(-1, *row, titles.size())));
+        settings.selectBasicRow(int(*row));
 
-    settings.setChosenCDName(textValue(dictionary, QStringLiteral("AudioCDLocation")));
+    settings.setChosenCDName(UserPath::absolute(textValue(dictionary, QStringLiteral("AudioCDLocation"))));
     settings.setText(Settings::Text::NameStyle, textValue(dictionary, QStringLiteral("MP3NameStyle")));
 
     const QString output = textValue(dictionary, QStringLiteral("OutputDirectory"));
     if (output.isEmpty())
         settings.setOutputDirectory(QDir::homePath() + QStringLiteral("/Music/") + placeholder);
     else
-        settings.setOutputDirectory(output + QLatin1Char('/') + placeholder);
+        settings.setOutputDirectory(UserPath::absolute(output) + QLatin1Char('/') + placeholder);
 
     // Loading only ever turns a check box on.
     auto turnOn = [&](const OptionKey& entry) {
@@ -271,9 +368,15 @@ void Preferences::applyDictionary(Settings& settings, const QVariantMap& diction
     const QString expert = textValue(dictionary, QStringLiteral("ExpertConfigOption"));
     if (!expert.isEmpty())
         settings.addExpertItems(expert.split(QStringLiteral(", ")));
-    if (const auto index = integerValue(dictionary, QStringLiteral("ExpertConfigOptionSelected")))
-        if (*index >= 0 && *index < settings.expertItems().size())
+    if (const auto index = integerValue(dictionary, QStringLiteral("ExpertConfigOptionSelected"))) {
+        if (*index >= settings.expertItems().size())
+            veskLog(QStringLiteral("Preferences: ExpertConfigOptionSelected holds %1, past the %2 expert "
+                                   "lines; ignored")
+                        .arg(*index)
+                        .arg(settings.expertItems().size()));
+        else if (*index >= 0)
             settings.selectExpertItem(int(*index));
+    }
 
     for (size_t i = 1; i < std::size(optionKeys); ++i)
         turnOn(optionKeys[i]);
@@ -286,9 +389,7 @@ void Preferences::applyDictionary(Settings& settings, const QVariantMap& diction
     settings.setText(Settings::Text::MusicBrainzURL,
                      musicBrainz.isEmpty() ? defaultMusicBrainzURL : musicBrainz);
     const auto jobs = integerValue(dictionary, QStringLiteral("EncoderJobs"));
-    settings.setEncoderJobs(jobs && *jobs >= 1 && *jobs <= Settings::maxEncoderJobs
-                                ? int(*jobs)
-                                : Settings::defaultEncoderJobs());
+    settings.setEncoderJobs(jobs ? int(*jobs) : Settings::defaultEncoderJobs());
 }
 
 QVariantMap Preferences::dictionaryFromSettings(Settings& settings)

@@ -1,26 +1,35 @@
 #include "lookup/cddbentryparser.h"
 
+#include "common/log.h"
 #include "common/veskexception.h"
 #include "output/vesktools.h"
 
+#include <algorithm>
+
 namespace {
-const QString kCutOff = QStringLiteral("freedb: The CD's database entry is incomplete.");
+const QString kSeparator = QStringLiteral(" / ");
 
 [[noreturn]] void failCutOff()
 {
-    throw VeskException(kCutOff, kCutOff);
+    const QString text = QStringLiteral("freedb: The CD's database entry is incomplete.");
+    throw VeskException(text, text);
 }
 
-// The text from start up to the line end at or behind it, without the line end (LF or CR LF).
-QString lineFrom(const QString& text, qsizetype start)
+bool isControl(char16_t c)
 {
-    const qsizetype lf = text.indexOf(QLatin1Char('\n'), start);
-    if (lf < 0)
-        failCutOff();
-    qsizetype end = lf;
-    if (end > start && text.at(end - 1) == QLatin1Char('\r'))
-        --end;
-    return text.mid(start, end - start);
+    return c < 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0);
+}
+
+void appendPrintable(QString& to, QStringView from)
+{
+    const bool clean = std::none_of(from.begin(), from.end(), [](QChar c) { return isControl(c.unicode()); });
+    if (clean) {
+        to += from;
+        return;
+    }
+    for (const QChar c : from)
+        if (!isControl(c.unicode()))
+            to += c;
 }
 
 // A null text never leaves here: a value that exists is at least the empty text.
@@ -30,77 +39,147 @@ QString nonNull(QString text)
         text = QStringLiteral("");
     return text;
 }
+
+// Splits "Artist / Title" at the first " / "; false when there is none.
+bool splitAtSeparator(const QString& value, QString* artist, QString* title)
+{
+    const qsizetype at = value.indexOf(kSeparator);
+    if (at < 0)
+        return false;
+    *artist = value.left(at);
+    *title = value.mid(at + kSeparator.size());
+    return true;
+}
 } // namespace
+
+QHash<QString, QString> CDDBEntryParser::fields(const QString& entry,
+                                                const std::function<bool(QStringView key)>& wanted)
+{
+    QHash<QString, QString> values;
+    QString previousKey;
+    for (qsizetype start = 0; start < entry.size();) {
+        const qsizetype lf = entry.indexOf(QLatin1Char('\n'), start);
+        const qsizetype end = lf < 0 ? entry.size() : lf;
+        QStringView line = QStringView(entry).mid(start, end - start);
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        start = end + 1;
+
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals <= 0 || line.startsWith(QLatin1Char('#'))) {
+            previousKey.clear();
+            continue;
+        }
+        if (lf < 0)
+            failCutOff();
+        const QStringView key = line.left(equals + 1);
+        const QStringView value = line.mid(equals + 1);
+        if (wanted && !wanted(key)) {
+            previousKey.clear();
+            continue;
+        }
+        if (key == previousKey) {
+            appendPrintable(values[previousKey], value);
+            continue;
+        }
+        previousKey = key.toString();
+        if (values.contains(previousKey)) {
+            previousKey.clear(); // a stray later line of a key already read
+            continue;
+        }
+        QString& text = values[previousKey];
+        text = QStringLiteral("");
+        appendPrintable(text, value);
+    }
+    return values;
+}
 
 std::optional<QString> CDDBEntryParser::getToken(const QString& key, const QString& entry)
 {
-    if (key.isEmpty())
+    const QHash<QString, QString> values = fields(entry);
+    const auto found = values.constFind(key);
+    if (found == values.constEnd())
         return std::nullopt;
-    const qsizetype found = entry.indexOf(key);
-    if (found < 0)
-        return std::nullopt;
-    const qsizetype start = found + key.size();
-    if (entry.indexOf(key, start) < 0)
-        return nonNull(lineFrom(entry, start));
-
-    // A continued value: every later "<line end>key" is cut out, which joins the pieces directly.
-    // Pieces that are not on the directly following lines end up behind the first line end and
-    // so are not part of the value.
-    QString rest = entry.mid(start);
-    qsizetype at = rest.indexOf(key);
-    while (at >= 0) {
-        qsizetype cut = at;
-        if (cut > 0 && rest.at(cut - 1) == QLatin1Char('\n')) {
-            --cut;
-            if (cut > 0 && rest.at(cut - 1) == QLatin1Char('\r'))
-                --cut;
-        }
-        rest.remove(cut, at + key.size() - cut);
-        at = rest.indexOf(key, cut);
-    }
-    return nonNull(lineFrom(rest, 0));
+    return *found;
 }
 
 Album CDDBEntryParser::parseAlbumInfo(const QString& entry)
 {
+    // Only what an album holds is kept; of the track titles, one more than a disc holds tells
+    // that the entry lists too many, and the highest number how many.
+    qint32 highestTitle = -1;
+    const QHash<QString, QString> values = fields(entry, [&highestTitle](QStringView key) {
+        static const QLatin1String title("TTITLE");
+        if (key.startsWith(title)) {
+            bool ok = false;
+            const qint32 number = key.mid(title.size(), key.size() - title.size() - 1).toInt(&ok);
+            if (!ok)
+                return false;
+            highestTitle = std::max(highestTitle, number);
+            return number <= maxTracks;
+        }
+        return key == QLatin1String("DTITLE=") || key == QLatin1String("DYEAR=") ||
+               key == QLatin1String("DGENRE=");
+    });
+    const auto value = [&values](const QString& key) -> std::optional<QString> {
+        const auto found = values.constFind(key);
+        return found == values.constEnd() ? std::nullopt : std::optional<QString>(*found);
+    };
+
     Album album;
-    if (const auto dtitle = getToken(QStringLiteral("DTITLE="), entry)) {
-        // "Artist / Title"; without a slash the artist and the title are the same text.
-        const qsizetype slash = dtitle->indexOf(QLatin1Char('/'));
-        QString artist = slash < 0 ? *dtitle : dtitle->left(slash);
-        QString title = slash < 0 ? *dtitle : dtitle->mid(slash + 1);
+    if (const auto dtitle = value(QStringLiteral("DTITLE="))) {
+        // "Artist / Title"; an artist may hold a slash of its own ("AC/DC / Back in Black"), so
+        // the spaced separator wins. Without a slash the artist and the title are the same text.
+        QString artist;
+        QString title;
+        if (!splitAtSeparator(*dtitle, &artist, &title)) {
+            const qsizetype slash = dtitle->indexOf(QLatin1Char('/'));
+            artist = slash < 0 ? *dtitle : dtitle->left(slash);
+            title = slash < 0 ? *dtitle : dtitle->mid(slash + 1);
+        }
         album.setArtist(nonNull(VeskTools::stripBadPathChars(artist.trimmed())));
         album.setTitle(nonNull(VeskTools::stripBadPathChars(title.trimmed())));
     }
-    if (const auto year = getToken(QStringLiteral("DYEAR="), entry))
+    if (const auto year = value(QStringLiteral("DYEAR=")))
         album.setYear(*year);
-    if (const auto genre = getToken(QStringLiteral("DGENRE="), entry))
+    if (const auto genre = value(QStringLiteral("DGENRE=")))
         album.setGenre(nonNull(VeskTools::stripBadPathChars(*genre)));
 
     const bool various = album.getArtist().contains(QStringLiteral("Various"));
-    for (qint32 n = 0;; ++n) {
-        const auto value = getToken(QStringLiteral("TTITLE%1=").arg(n), entry);
-        if (!value)
+    qint32 n = 0;
+    for (;; ++n) {
+        const auto raw = value(QStringLiteral("TTITLE%1=").arg(n));
+        if (!raw || n >= maxTracks)
             break;
-        // After this a "/" in the value has become "-", so "Artist / Title" splits below.
-        const QString v = VeskTools::stripBadPathChars(*value);
-        const qsizetype hyphen = various ? v.indexOf(QLatin1Char('-')) : -1;
         QString artist;
         QString title;
-        if (hyphen >= 0) {
-            artist = v.left(hyphen);
-            if (artist.endsWith(QLatin1Char(' ')))
-                artist.chop(1);
-            title = v.mid(hyphen + 1);
-            if (title.startsWith(QLatin1Char(' ')))
-                title.remove(0, 1);
-            artist = nonNull(artist);
-            title = nonNull(title);
+        if (various && splitAtSeparator(*raw, &artist, &title)) {
+            artist = nonNull(VeskTools::stripBadPathChars(artist));
+            title = nonNull(VeskTools::stripBadPathChars(title));
         } else {
-            artist = album.getArtist();
-            title = nonNull(v);
+            // After this a "/" in the value has become "-", so "Artist/Title" splits below.
+            const QString v = VeskTools::stripBadPathChars(*raw);
+            const qsizetype hyphen = various ? v.indexOf(QLatin1Char('-')) : -1;
+            if (hyphen >= 0) {
+                artist = v.left(hyphen);
+                if (artist.endsWith(QLatin1Char(' ')))
+                    artist.chop(1);
+                title = v.mid(hyphen + 1);
+                if (title.startsWith(QLatin1Char(' ')))
+                    title.remove(0, 1);
+                artist = nonNull(artist);
+                title = nonNull(title);
+            } else {
+                artist = album.getArtist();
+                title = nonNull(v);
+            }
         }
         album.addTrack(Track::trackWithArtist(artist, title, n + 1));
     }
+    if (n >= maxTracks && value(QStringLiteral("TTITLE%1=").arg(n)))
+        veskLog(QStringLiteral("The CD's database entry lists %1 tracks; a disc holds at most %2, the rest "
+                               "are ignored")
+                    .arg(highestTitle + 1)
+                    .arg(maxTracks));
     return album;
 }

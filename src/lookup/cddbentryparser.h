@@ -2,25 +2,39 @@
 
 #include "model/album.h"
 
+#include <QHash>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Reads CDDB database entries (the freedb "xmcd" format): KEY=value lines, "#" comments, long
 // values continued on further lines with the same key, and in a server reply a status line first
 // and a "." line last. The server ends its lines with CR LF; a bare LF is accepted too.
+// Everything here takes time in proportion to the entry's size.
 class CDDBEntryParser {
 public:
     CDDBEntryParser() = delete;
 
-    // The value of key (given with its "=", for example "DTITLE=") in entry: the text behind the
-    // key's first occurrence up to the line end, with the values of the directly following lines
-    // of the same key joined on without separator. Absent when the key does not occur; empty when
-    // its line holds no value. Throws VeskException when the value line has no line end.
+    // Most tracks a disc can hold; an entry listing more is read up to here.
+    static constexpr qint32 maxTracks = 99;
+
+    // Every key of the entry (with its "=", for example "DTITLE=") and its value, found in one
+    // pass: a key starts a line that is not a comment; the value is the rest of that line, with
+    // the values of the directly following lines of the same key joined on without separator.
+    // Later, separated lines of a key already seen are ignored. Control characters are dropped
+    // from values: text from a server is text. Throws VeskException when a key's line has no
+    // line end (the entry is cut off).
+    // wanted, when given, picks the keys to keep (the others cost no copies).
+    static QHash<QString, QString> fields(const QString& entry,
+                                          const std::function<bool(QStringView key)>& wanted = {});
+
+    // The value of one key, as fields() finds it; absent when the key does not occur.
     static std::optional<QString> getToken(const QString& key, const QString& entry);
 
-    // The album described by an entry: artist and title from DTITLE, year, genre, and one track per
-    // TTITLEn counted from TTITLE0 until the first missing number. On an album whose artist
-    // contains "Various", track values of the form "Artist - Title" give each track its own
-    // artist. Throws VeskException when a value line is cut off.
+    // The album described by an entry: artist and title from DTITLE ("Artist / Title", split at
+    // the first " / ", else at the first "/"), year, genre, and one track per TTITLEn counted from
+    // TTITLE0 until the first missing number, at most maxTracks. On an album whose artist
+    // contains "Various", track values "Artist / Title" or "Artist - Title" give each track its
+    // own artist. Throws VeskException when a value line is cut off.
     static Album parseAlbumInfo(const QString& entry);
 };

@@ -2,14 +2,16 @@
 
 #include "common/veskexception.h"
 
+#include <QStringDecoder>
+
 namespace {
 [[noreturn]] void fail(const QString& text)
 {
     throw VeskException(text, text);
 }
+} // namespace
 
-// The position just behind a line "." that starts at or after from, or -1.
-qsizetype endOfTerminator(const QByteArray& data, qsizetype from)
+qsizetype CDDBReply::endOfTerminator(const QByteArray& data, qsizetype from)
 {
     for (qsizetype lf = data.indexOf('\n', from); lf >= 0; lf = data.indexOf('\n', lf + 1)) {
         if (data.mid(lf + 1, 3) == ".\r\n")
@@ -19,7 +21,6 @@ qsizetype endOfTerminator(const QByteArray& data, qsizetype from)
     }
     return -1;
 }
-} // namespace
 
 qint32 CDDBReply::replyCode(const QString& reply)
 {
@@ -77,4 +78,30 @@ QStringList CDDBReply::matchLines(const QString& reply)
             lines.append(line);
         lf = next;
     }
+}
+
+QString CDDBReply::decode(const QByteArray& bytes)
+{
+    bool multiByte = false;
+    for (const char c : bytes)
+        multiByte = multiByte || (static_cast<unsigned char>(c) & 0x80);
+    if (!multiByte)
+        return QString::fromLatin1(bytes);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    // Not UTF-8 after all: ISO 8859-1 reads any byte.
+    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+}
+
+QString CDDBReply::statusLineForPeople(const QString& reply)
+{
+    QString line;
+    for (const QChar c : reply) {
+        if (c == QLatin1Char('\n') || line.size() >= 200)
+            break;
+        const char16_t u = c.unicode();
+        if (u >= 0x20 && u != 0x7f && !(u >= 0x80 && u < 0xa0))
+            line += c;
+    }
+    return line.trimmed();
 }

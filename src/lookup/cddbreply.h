@@ -21,6 +21,17 @@ public:
     // The number of bytes of data that make one whole reply, or -1 while more are needed: the
     // status line, and for replies with data lines everything up to the "." line.
     static qsizetype completeLength(const QByteArray& data);
+    // The position just behind the first "." line that starts behind the line end at or after
+    // from, or -1.
+    static qsizetype endOfTerminator(const QByteArray& data, qsizetype from);
+
+    // Reply bytes as text: UTF-8 when they are valid UTF-8 (what a level-6 server sends, and some
+    // servers send it at any level), ISO 8859-1 otherwise (what level 5 means, and it reads any
+    // byte, so nothing turns into replacement characters).
+    static QString decode(const QByteArray& bytes);
+    // The reply's first line as a person may read it: control characters removed, at most 200
+    // characters.
+    static QString statusLineForPeople(const QString& reply);
 
     // The match lines of a 210 or 211 query reply: every line behind the status line up to the
     // first line that begins with ".", without line ends. Empty lines are skipped. Throws

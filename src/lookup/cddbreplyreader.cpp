@@ -4,25 +4,51 @@
 #include "lookup/cddbreply.h"
 #include "net/abstractsocket.h"
 
-QString CDDBReplyReader::readReply()
+#include <algorithm>
+
+namespace {
+[[noreturn]] void fail(const QString& text)
+{
+    throw VeskException(text, text);
+}
+} // namespace
+
+QByteArray CDDBReplyReader::readReply()
 {
     QByteArray buffer;
     buffer.swap(m_pending);
-    qsizetype length = CDDBReply::completeLength(buffer);
-    while (length < 0) {
-        if (buffer.size() > maxReplySize) {
-            const QString text =
-                QStringLiteral("freedb: The server's reply is too long.  Aborting Connection");
-            throw VeskException(text, text);
+    qsizetype statusEnd = -1; // just behind the status line's LF, once it has come
+    qsizetype scanFrom = 0;   // where the next search starts: nothing before it is looked at again
+    qsizetype length = -1;
+    for (;;) {
+        if (statusEnd < 0) {
+            const qsizetype lf = buffer.indexOf('\n', scanFrom);
+            if (lf >= 0) {
+                statusEnd = lf + 1;
+                scanFrom = lf;
+                // Only the status line decides; a line without a space counts as a single line
+                // and is refused when its code is taken.
+                const QString status = QString::fromLatin1(buffer.left(statusEnd));
+                const qint32 code = status.contains(QLatin1Char(' ')) ? CDDBReply::replyCode(status) : 0;
+                if (!CDDBReply::hasDataLines(code))
+                    length = statusEnd;
+            } else {
+                scanFrom = buffer.size();
+            }
         }
-        if (m_socket.readData(&buffer) == 0) {
-            const QString text =
-                QStringLiteral("freedb: The server closed the connection before its reply was complete.");
-            throw VeskException(text, text);
+        if (statusEnd >= 0 && length < 0) {
+            length = CDDBReply::endOfTerminator(buffer, scanFrom);
+            // A terminator may be arriving: its LF lies at most three bytes before the end.
+            scanFrom = std::max(scanFrom, buffer.size() - 3);
         }
-        length = CDDBReply::completeLength(buffer);
+        if (length >= 0)
+            break;
+        if (buffer.size() > maxReplySize)
+            fail(QStringLiteral("freedb: The server's reply is too long.  Aborting Connection"));
+        if (m_socket.readData(&buffer) == 0)
+            fail(QStringLiteral("freedb: The server closed the connection before its reply was complete."));
     }
     m_pending = buffer.mid(length);
     buffer.truncate(length);
-    return QString::fromLatin1(buffer);
+    return buffer;
 }

@@ -1,5 +1,7 @@
 #include "lookup/consolealbumchooser.h"
 
+#include "common/printabletext.h"
+
 #include <unistd.h>
 
 ConsoleAlbumChooser::ConsoleAlbumChooser(QIODevice& input, QIODevice& output, bool interactive)
@@ -20,7 +22,7 @@ int ConsoleAlbumChooser::displayMultipleAlbumMatches(const QStringList& matchLin
         return 0;
     QByteArray text = "The server knows several discs that match this one:\n";
     for (qsizetype i = 0; i < matchLines.size(); ++i)
-        text += QByteArray::number(i + 1) + ") " + matchLines.at(i).toUtf8() + '\n';
+        text += QByteArray::number(i + 1) + ") " + withControlsEscaped(matchLines.at(i)).toUtf8() + '\n';
     m_output.write(text);
     while (true) {
         m_output.write(

@@ -7,9 +7,11 @@
 #include "lookup/cddbreply.h"
 #include "lookup/cddbreplyreader.h"
 #include "lookup/lookuphost.h"
+#include "net/cancellation.h"
 #include "net/socket.h"
 
 #include <QSysInfo>
+#include <chrono>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -30,6 +32,14 @@ const QString kNoHandshake = QStringLiteral("freedb: It seems I forgot to shake 
     throw VeskException(text, text);
 }
 
+// A failure that a reply brought: the server's own line follows our words, so that the user
+// learns what the server wants (a real e-mail address, a later try, ...).
+[[noreturn]] void fail(const QString& text, const QString& reply)
+{
+    const QString said = CDDBReply::statusLineForPeople(reply);
+    fail(said.isEmpty() ? text : QStringLiteral("%1  The server said: %2").arg(text, said));
+}
+
 QString userName()
 {
     QString name = qEnvironmentVariable("USER");
@@ -46,22 +56,35 @@ QString hostName()
     return name.isEmpty() ? QStringLiteral("localhost") : name;
 }
 
-// One word of a match line: non-empty and free of spaces and control characters, so that it
-// cannot change the command it is put into.
+// Whether text can stand as one word of a command: non-empty, no spaces or control characters.
+bool isWord(const QString& text)
+{
+    bool clean = !text.isEmpty();
+    for (const QChar c : text)
+        clean = clean && c.unicode() > 0x20 && c.unicode() != 0x7f;
+    return clean;
+}
+
+// One word of a match line, checked so that it cannot change the command it is put into.
 QString checkedWord(const QString& word)
 {
-    bool clean = !word.isEmpty();
-    for (const QChar c : word)
-        clean = clean && c.unicode() > 0x20 && c.unicode() != 0x7f;
-    if (!clean)
+    if (!isWord(word))
         fail(QStringLiteral("freedb: The server's match for this CD could not be understood."));
     return word;
 }
 } // namespace
 
 FreedbAccess::FreedbAccess(LookupHost& host, const DiscTOC& toc)
-    : m_host(host), m_toc(toc), m_cddbDiscid(toc.cddbDiscId())
+    : m_host(host), m_toc(toc), m_cddbDiscid(toc.cddbDiscId()),
+      m_cancellation(std::make_shared<Cancellation>())
 {
+}
+
+FreedbAccess::~FreedbAccess() = default;
+
+void FreedbAccess::cancel()
+{
+    m_cancellation->cancel();
 }
 
 std::unique_ptr<FreedbAccess> FreedbAccess::create(LookupHost& host)
@@ -72,16 +95,31 @@ std::unique_ptr<FreedbAccess> FreedbAccess::create(LookupHost& host)
     return std::make_unique<FreedbAccess>(host, *toc);
 }
 
-DiscLookupFactory FreedbAccess::factory(quint16 port, int timeout)
+DiscLookupFactory FreedbAccess::factory(std::function<QString()> email, quint16 port, int timeout)
 {
-    return [port, timeout](LookupHost& host) -> std::unique_ptr<DiscLookup> {
+    return [email, port, timeout](LookupHost& host) -> std::unique_ptr<DiscLookup> {
         auto lookup = create(host);
         if (lookup) {
             lookup->setPort(port);
             lookup->setTimeout(timeout);
+            if (email)
+                lookup->setEmail(email());
         }
         return lookup;
     };
+}
+
+QString FreedbAccess::helloString() const
+{
+    QString user = userName();
+    QString host = hostName();
+    const QString email = m_email.trimmed();
+    const qsizetype at = email.indexOf(QLatin1Char('@'));
+    if (at > 0 && isWord(email.left(at)) && isWord(email.mid(at + 1))) {
+        user = email.left(at);
+        host = email.mid(at + 1);
+    }
+    return QStringLiteral("cddb hello %1 %2 vesk v0.6.7\n").arg(user, host);
 }
 
 QString FreedbAccess::queryString() const
@@ -142,12 +180,24 @@ std::optional<QString> FreedbAccess::displayAlbumSelectionDialog(const QString& 
 
 void FreedbAccess::lookupCDInformation(const QString& serverHost)
 {
+    const auto started = std::chrono::steady_clock::now();
     try {
         converse(serverHost);
     } catch (const VeskException& failure) {
-        veskLog(QStringLiteral("%1 (%2):  %3").arg(kErrorTitle, failure.name(), failure.reason()));
-        if (failure.reason() != kNotFound && failure.reason() != kDeclined)
-            m_host.runAlertWithTitle(kErrorTitle, failure.reason());
+        if (m_cancellation->isCancelled()) {
+            veskLog(QStringLiteral("The lookup on %1 was stopped").arg(serverHost));
+            return;
+        }
+        QString reason = failure.reason();
+        // The step that was cut short by the deadline says "timed out" like any slow step.
+        if (std::chrono::steady_clock::now() - started >= std::chrono::seconds(m_conversationSeconds) &&
+            failure.name().startsWith(QLatin1String("Socket: ")))
+            reason = QStringLiteral("freedb: The server did not finish answering within %1 seconds.  "
+                                    "Aborting Connection")
+                         .arg(m_conversationSeconds);
+        veskLog(QStringLiteral("%1 (%2):  %3").arg(kErrorTitle, failure.name(), reason));
+        if (!reason.startsWith(kNotFound) && reason != kDeclined)
+            m_host.runAlertWithTitle(kErrorTitle, reason);
     } catch (const std::exception& failure) {
         const QString text = QStringLiteral("freedb: %1").arg(QString::fromLocal8Bit(failure.what()));
         veskLog(QStringLiteral("%1 (%2):  %3").arg(kErrorTitle, text, text));
@@ -163,33 +213,49 @@ void FreedbAccess::converse(const QString& serverHost)
     const std::unique_ptr<Socket> socket = Socket::socket();
     if (m_timeout > 0)
         socket->setTimeout(m_timeout);
+    socket->setDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(m_conversationSeconds));
+    socket->setCancellation(m_cancellation);
+    // Entries run to hundreds of kilobytes: fewer, larger receives.
+    socket->setReadBufferSize(64 * 1024);
     socket->connectToHostName(serverHost, m_port);
     CDDBReplyReader reader(*socket);
+    const auto nextReply = [&reader] { return CDDBReply::decode(reader.readReply()); };
 
-    // The greeting is not examined: a server that refuses us says so again to the hello.
-    reader.readReply();
+    // A server that will not talk to us (432-434: no connections allowed) says why in its greeting.
+    const QString greeting = nextReply();
+    const qint32 greetingCode = CDDBReply::replyCode(greeting);
+    if (greetingCode < 200 || greetingCode > 299)
+        fail(QStringLiteral("freedb: The server does not take the connection."), greeting);
 
-    socket->writeString(QStringLiteral("cddb hello %1 %2 vesk v0.6.7\n").arg(userName(), hostName()));
-    switch (CDDBReply::replyCode(reader.readReply())) {
+    socket->writeString(helloString());
+    const QString hello = nextReply();
+    switch (CDDBReply::replyCode(hello)) {
     case 402:
-        fail(kAlreadyShookHands);
+        fail(kAlreadyShookHands, hello);
     case 431:
-        fail(QStringLiteral("freedb: Handshake was not successful; closing connection"));
+        fail(QStringLiteral("freedb: Handshake was not successful; closing connection"), hello);
     case 500:
-        fail(QStringLiteral("freedb: Command Syntax Error"));
+        fail(QStringLiteral("freedb: Command Syntax Error"), hello);
     case 0:
-        fail(kUnexplained);
+        fail(kUnexplained, hello);
     default:
         break;
     }
 
-    // Level 5 brings year and genre; a server that refuses it still answers at its own level.
-    socket->writeString(QStringLiteral("proto 5\n"));
-    if (CDDBReply::replyCode(reader.readReply()) == 0)
-        fail(kUnexplained);
+    // Level 6 is level 5 in UTF-8; level 5 brings year and genre. A server that refuses both
+    // still answers at its own level. Either way the replies' bytes tell how they are encoded.
+    socket->writeString(QStringLiteral("proto 6\n"));
+    const QString proto6 = nextReply();
+    const qint32 proto6Code = CDDBReply::replyCode(proto6);
+    if (proto6Code != 201 && proto6Code != 502) {
+        socket->writeString(QStringLiteral("proto 5\n"));
+        const QString proto5 = nextReply();
+        if (CDDBReply::replyCode(proto5) == 0)
+            fail(kUnexplained, proto5);
+    }
 
     socket->writeString(queryString());
-    const QString queryReply = reader.readReply();
+    const QString queryReply = nextReply();
     const qint32 queryCode = CDDBReply::replyCode(queryReply);
     QString command;
     switch (queryCode) {
@@ -205,40 +271,40 @@ void FreedbAccess::converse(const QString& serverHost)
         break;
     }
     case 202:
-        fail(kNotFound);
+        fail(kNotFound, queryReply);
     case 403:
-        fail(kCorrupt);
+        fail(kCorrupt, queryReply);
     case 409:
-        fail(kNoHandshake);
+        fail(kNoHandshake, queryReply);
     case 0:
-        fail(kUnexplained);
+        fail(kUnexplained, queryReply);
     default:
-        fail(QStringLiteral("freedb: The server answered the query with code %1, which I don't know.  "
-                            "Aborting Connection")
-                 .arg(queryCode));
+        fail(QStringLiteral("freedb: The server answered the query with a code I don't know.  "
+                            "Aborting Connection"),
+             queryReply);
     }
 
     socket->writeString(command);
-    const QString entry = reader.readReply();
+    const QString entry = nextReply();
     switch (CDDBReply::replyCode(entry)) {
     case 401:
         fail(QStringLiteral("freedb: The CD should be in the database, but apparently isn't.   "
-                            "(freedb: entry not found.)"));
+                            "(freedb: entry not found.)"),
+             entry);
     case 402:
-        fail(kAlreadyShookHands);
+        fail(kAlreadyShookHands, entry);
     case 403:
-        fail(kCorrupt);
+        fail(kCorrupt, entry);
     case 409:
-        fail(kNoHandshake);
+        fail(kNoHandshake, entry);
     case 0:
-        fail(kUnexplained);
+        fail(kUnexplained, entry);
     default:
         break;
     }
     // Any other reply without data lines (500, 501, 502 ...) carries no entry: that is no album.
     if (!CDDBReply::hasDataLines(CDDBReply::replyCode(entry)))
-        fail(
-            QStringLiteral("freedb: The server sent no database entry for this CD: %1").arg(entry.trimmed()));
+        fail(QStringLiteral("freedb: The server sent no database entry for this CD."), entry);
     m_albumInfo = parseAlbumInfo(entry);
 
     // The album is found; a server that has already gone away does not make this a failure.

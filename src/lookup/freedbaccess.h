@@ -8,26 +8,34 @@
 #include <memory>
 #include <optional>
 
+class Cancellation;
 class LookupHost;
 
-// The disc lookup made for each rip: reads the source folder's ".TOC.plist", computes the CDDB
-// disc identifier and holds one conversation with a freedb server (CDDB protocol level 5 over
-// TCP) to find the disc's album. Every failure ends the conversation, is logged and, unless the
-// server does not know the disc or the user declined its matches, shown to the user as an alert.
+// The CDDB source of disc lookups: computes the disc's CDDB identifier and holds one
+// conversation with a freedb server over TCP to find the disc's album, at protocol level 6
+// (UTF-8) when the server speaks it, else level 5. Every failure ends the conversation and is
+// logged with the server's own words; unless the server does not know the disc, the user
+// declined its matches or the lookup was cancelled, it is shown to the user as an alert.
 class FreedbAccess : public DiscLookup {
 public:
     static constexpr quint16 defaultPort = 8880;
+    // The whole conversation, name resolution included, ends after this long whatever the
+    // server does; each single step has the socket's own, shorter time-out.
+    static constexpr int conversationSeconds = 60;
 
     FreedbAccess(LookupHost& host, const DiscTOC& toc);
+    ~FreedbAccess() override;
 
     // The lookup for the host's source folder, or nothing when its table of contents cannot be read.
     static std::unique_ptr<FreedbAccess> create(LookupHost& host);
-    // A factory for the rip session; port and time-out (milliseconds, 0 for the socket's default)
-    // are there for tests and tools.
-    static DiscLookupFactory factory(quint16 port = defaultPort, int timeout = 0);
+    // A factory for the rip session. email is read when a lookup is made (empty: none); port and
+    // time-out (milliseconds per step, 0 for the socket's default) are there for tests and tools.
+    static DiscLookupFactory factory(std::function<QString()> email = {}, quint16 port = defaultPort,
+                                     int timeout = 0);
 
     void lookupCDInformation(const QString& serverHost) override;
     std::optional<Album> getAlbumInfo() const override { return m_albumInfo; }
+    void cancel() override;
 
     // The "cddb read" line (ending in LF) for a reply: code 200 with the query reply, 210 or 211
     // with a text whose second line is the chosen match line, anything else the object's own
@@ -42,12 +50,17 @@ public:
 
     // The query line ("cddb query ..." ending in LF) for this disc.
     QString queryString() const;
+    // The "cddb hello" line: the e-mail address's user and domain when one is set (the public
+    // server wants a real address), else the login and host names.
+    QString helloString() const;
     quint32 cddbDiscId() const { return m_cddbDiscid; }
     const DiscTOC& toc() const { return m_toc; }
 
     void setPort(quint16 port) { m_port = port; }
     // Longest wait for the connect and for each receive and send, in milliseconds.
     void setTimeout(int milliseconds) { m_timeout = milliseconds; }
+    void setEmail(const QString& email) { m_email = email; }
+    void setConversationSeconds(int seconds) { m_conversationSeconds = seconds; }
 
 private:
     void converse(const QString& serverHost);
@@ -58,4 +71,7 @@ private:
     std::optional<Album> m_albumInfo;
     quint16 m_port = defaultPort;
     int m_timeout = 0;
+    int m_conversationSeconds = conversationSeconds;
+    QString m_email;
+    std::shared_ptr<Cancellation> m_cancellation;
 };

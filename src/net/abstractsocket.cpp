@@ -1,6 +1,7 @@
 #include "net/abstractsocket.h"
 
 #include "common/veskexception.h"
+#include "net/cancellation.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -10,10 +11,12 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <netdb.h>
 #include <new>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -36,6 +39,43 @@ std::atomic<int> s_defaultTimeout{30000};
 {
     raise(name, QString::fromLocal8Bit(std::strerror(error)));
 }
+
+using Clock = std::chrono::steady_clock;
+
+// One name resolution on a thread of its own, so that the caller can stop waiting for it: the
+// system resolver cannot be interrupted. Whoever lets go last closes the pipe.
+struct Resolution {
+    std::mutex mutex;
+    int result = EAI_SYSTEM;
+    int error = 0;
+    in_addr address{};
+    int pipe[2] = {-1, -1};
+    ~Resolution()
+    {
+        for (const int fd : pipe)
+            if (fd >= 0)
+                ::close(fd);
+    }
+    void run(const QByteArray& name)
+    {
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* found = nullptr;
+        const int resolved = ::getaddrinfo(name.constData(), nullptr, &hints, &found);
+        {
+            std::lock_guard lock(mutex);
+            error = errno;
+            result = resolved != 0 ? resolved : found ? 0 : EAI_NONAME;
+            if (result == 0)
+                address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+        }
+        if (found)
+            ::freeaddrinfo(found);
+        if (pipe[1] >= 0)
+            (void)!::write(pipe[1], "x", 1);
+    }
+};
 
 } // namespace
 
@@ -91,23 +131,67 @@ void AbstractSocket::checkConnected() const
         raise("Socket: Not connected");
 }
 
-bool AbstractSocket::waitFor(short events) const
+bool AbstractSocket::isWaitBounded() const
 {
-    if (!m_blocking || m_timeout <= 0)
+    return m_blocking && (m_timeout > 0 || m_deadline != Clock::time_point::max() || m_cancellation);
+}
+
+bool AbstractSocket::waitFor(int fd, short events) const
+{
+    if (m_cancellation && m_cancellation->isCancelled())
+        raise("Socket: Cancelled");
+    if (!isWaitBounded())
         return true;
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(m_timeout);
+    Clock::time_point end = m_deadline;
+    if (m_timeout > 0)
+        end = std::min(end, Clock::now() + std::chrono::milliseconds(m_timeout));
+    const int cancelFd = m_cancellation ? m_cancellation->fd() : -1;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd entry{m_socketfd, events, 0};
-        const int ready = ::poll(&entry, 1, left.count() > 0 ? int(left.count()) : 0);
+        int wait = -1;
+        if (end != Clock::time_point::max()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+            wait = int(std::clamp<long long>(left, 0, INT_MAX));
+        }
+        pollfd entries[2] = {{fd, events, 0}, {cancelFd, POLLIN, 0}};
+        const int ready = ::poll(entries, cancelFd >= 0 ? 2 : 1, wait);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0)
+            return true; // the call that follows reports the descriptor's trouble
+        if (entries[1].revents != 0 || (m_cancellation && m_cancellation->isCancelled()))
+            raise("Socket: Cancelled");
         if (ready > 0)
             return true;
-        if (ready == 0)
+        if (Clock::now() >= end)
             return false;
-        if (errno != EINTR)
-            return true; // the call that follows reports the descriptor's trouble
     }
+}
+
+in_addr AbstractSocket::resolve(const QString& hostName) const
+{
+    const QByteArray name = hostName.toUtf8();
+    in_addr numeric{};
+    if (::inet_pton(AF_INET, name.constData(), &numeric) == 1)
+        return numeric;
+    auto job = std::make_shared<Resolution>();
+    bool waiting = false;
+    if (isWaitBounded() && ::pipe2(job->pipe, O_CLOEXEC) == 0) {
+        try {
+            std::thread([job, name] { job->run(name); }).detach();
+            waiting = true;
+        } catch (const std::system_error&) {
+        }
+    }
+    if (!waiting)
+        job->run(name);
+    else if (!waitFor(job->pipe[0], POLLIN))
+        raiseErrno("Socket: Host not found", ETIMEDOUT);
+    std::lock_guard lock(job->mutex);
+    if (job->result != 0)
+        raise("Socket: Host not found", job->result == EAI_SYSTEM
+                                            ? QString::fromLocal8Bit(std::strerror(job->error))
+                                            : QString::fromLocal8Bit(::gai_strerror(job->result)));
+    return job->address;
 }
 
 void AbstractSocket::connectToHostName(const QString& hostName, std::uint16_t port)
@@ -116,27 +200,16 @@ void AbstractSocket::connectToHostName(const QString& hostName, std::uint16_t po
     if (m_connected)
         raise("Socket: Already connected");
 
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    const QByteArray name = hostName.toUtf8();
-    const int resolved = ::getaddrinfo(name.constData(), nullptr, &hints, &found);
-    if (resolved != 0 || !found) {
-        const int error = errno;
-        raise("Socket: Host not found", resolved == EAI_SYSTEM
-                                            ? QString::fromLocal8Bit(std::strerror(error))
-                                            : QString::fromLocal8Bit(::gai_strerror(resolved)));
-    }
+    if (m_cancellation && m_cancellation->isCancelled())
+        raise("Socket: Cancelled");
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+    address.sin_addr = resolve(hostName);
     address.sin_port = htons(port);
-    ::freeaddrinfo(found);
 
-    // In blocking mode the connect runs non-blocking underneath so that it can be given up after
-    // the time-out instead of the system's minutes.
-    const bool timed = m_blocking && m_timeout > 0;
+    // When waits are bounded the connect runs non-blocking underneath so that it can be given up
+    // after the time-out instead of the system's minutes.
+    const bool timed = isWaitBounded();
     const int flags = ::fcntl(m_socketfd, F_GETFL, 0);
     if (timed && flags >= 0)
         ::fcntl(m_socketfd, F_SETFL, flags | O_NONBLOCK);
@@ -144,13 +217,21 @@ void AbstractSocket::connectToHostName(const QString& hostName, std::uint16_t po
     if (::connect(m_socketfd, reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0) {
         error = errno;
         if ((timed && error == EINPROGRESS) || error == EINTR) {
-            pollfd entry{m_socketfd, POLLOUT, 0};
-            int ready;
-            do {
-                ready = ::poll(&entry, 1, timed ? m_timeout : -1);
-            } while (ready < 0 && errno == EINTR);
+            bool ready = true;
+            try {
+                ready = timed ? waitFor(POLLOUT) : true;
+                if (!timed) {
+                    pollfd entry{m_socketfd, POLLOUT, 0};
+                    while (::poll(&entry, 1, -1) < 0 && errno == EINTR) {
+                    }
+                }
+            } catch (const VeskException&) {
+                if (flags >= 0)
+                    ::fcntl(m_socketfd, F_SETFL, flags);
+                throw;
+            }
             socklen_t length = sizeof error;
-            if (ready == 0)
+            if (!ready)
                 error = ETIMEDOUT;
             else if (::getsockopt(m_socketfd, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
                 error = errno;

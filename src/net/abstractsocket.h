@@ -2,9 +2,12 @@
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <netinet/in.h>
+
+class Cancellation;
 
 // One IPv4 TCP stream socket descriptor: connects to a named host, sends bytes or text, receives
 // into a caller's buffer, and can listen and accept. Every failure is raised as a VeskException
@@ -12,7 +15,9 @@
 //
 // Connecting, each receive and each send wait at most timeout() milliseconds in blocking mode and
 // then fail like any other connect, receive or send ("Connection timed out"), so a server that
-// stops answering cannot hang the caller.
+// stops answering cannot hang the caller. A deadline bounds them all together, name resolution
+// included, so that a server trickling one byte at a time cannot either; and a Cancellation
+// raised from another thread ends any wait at once with "Socket: Cancelled".
 class AbstractSocket {
 public:
     static constexpr std::uint32_t defaultReadBufferSize = 4096;
@@ -63,6 +68,13 @@ public:
     static int defaultTimeout();
     static void setDefaultTimeout(int milliseconds);
 
+    // The moment after which no wait goes on; none by default.
+    void setDeadline(std::chrono::steady_clock::time_point deadline) { m_deadline = deadline; }
+    void setCancellation(std::shared_ptr<const Cancellation> cancellation)
+    {
+        m_cancellation = std::move(cancellation);
+    }
+
     static QString dottedIPFromAddress(const in_addr& address);
 
 protected:
@@ -73,8 +85,13 @@ private:
     void adopt(int fd, const sockaddr_in& remote);
     void checkDescriptor() const;
     void checkConnected() const;
-    // Waits until the descriptor is ready for events or the time-out passes; false on time-out.
-    bool waitFor(short events) const;
+    // Waits until fd is ready for events; false when the time-out or the deadline passes first.
+    // Raises "Socket: Cancelled" when cancelled meanwhile.
+    bool waitFor(int fd, short events) const;
+    bool waitFor(short events) const { return waitFor(m_socketfd, events); }
+    // Whether waits end by themselves: a time-out, a deadline or a cancellation is set.
+    bool isWaitBounded() const;
+    in_addr resolve(const QString& hostName) const;
 
     bool m_connected = false;
     bool m_listening = false;
@@ -85,4 +102,6 @@ private:
     std::uint16_t m_remotePort = 0;
     int m_socketfd = -1;
     int m_timeout;
+    std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
+    std::shared_ptr<const Cancellation> m_cancellation;
 };

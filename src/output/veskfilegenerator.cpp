@@ -37,7 +37,7 @@ QString pathIn(const QString& folder, const QString& name)
 
 VeskFileGenerator::VeskFileGenerator() = default;
 
-QStringList VeskFileGenerator::listFolder(const QString& folder)
+QStringList VeskFileGenerator::listFolder(const QString& folder) const
 {
     const QDir dir(folder);
     if (!QFileInfo(folder).isDir() || !dir.isReadable())
@@ -52,7 +52,12 @@ QStringList VeskFileGenerator::listFolder(const QString& folder)
                                                        : system);
     collator.setNumericMode(true);
     std::sort(names.begin(), names.end(), collator);
-    return names;
+    QStringList ordered;
+    for (const QString& name : m_trackOrder) {
+        if (names.removeOne(name))
+            ordered.append(name);
+    }
+    return ordered + names;
 }
 
 quint32 VeskFileGenerator::crcOfFile(const QString& path)
@@ -91,7 +96,7 @@ QString VeskFileGenerator::releaseFileName(const QString& filename, bool replace
     const QString name =
         replaceSpaces ? VeskTools::replaceChar(QLatin1Char(' '), QLatin1Char('_'), filename) : filename;
     // The name is made from the album's artist and title: keep it one component inside the folder.
-    return VeskTools::safePathComponent(name);
+    return VeskTools::safePathComponent(name, true);
 }
 
 void VeskFileGenerator::writeReleaseFile(const QString& folder, const QString& name,
@@ -112,7 +117,7 @@ void VeskFileGenerator::makeM3UFile(const QString& folder, const QString& filena
     for (const QString& entry : listFolder(folder)) {
         // A playlist left by an earlier run under the same name is about to be replaced: it is
         // not one of the entries it lists.
-        if (entry == name)
+        if (entry == name || m_incomplete.contains(entry))
             continue;
         text += entry + QLatin1Char('\n');
     }
@@ -129,7 +134,7 @@ void VeskFileGenerator::makeSFVFile(const QString& folder, const QString& filena
         if (entry.endsWith(QStringLiteral(".m3u")) || entry == QStringLiteral(".DS_Store"))
             continue;
         // An earlier list under the same name is about to be replaced; its own line would be wrong.
-        if (entry == name)
+        if (entry == name || m_incomplete.contains(entry))
             continue;
         const quint32 crc = crcOfFile(pathIn(folder, entry));
         // Always eight digits: SFV checkers such as cksfv reject a checksum with fewer.

@@ -11,6 +11,12 @@
 class VeskFileGenerator {
 public:
     VeskFileGenerator();
+    // The session's file names in track order: those in the folder come first in this order,
+    // whatever order the encoders finished in; any other entry follows.
+    void setTrackOrder(const QStringList& names) { m_trackOrder = names; }
+    // Files the lists leave out: tracks whose encoder was stopped, skipped or failed. They stay in
+    // the folder, but a playlist or checksum list would present them as finished tracks.
+    void setIncomplete(const QStringList& names) { m_incomplete = names; }
 
     // Writes folder/filename listing every entry of the folder, one name and "\n" per line.
     void makeM3UFile(const QString& folder, const QString& filename, bool replaceSpaces);
@@ -23,11 +29,14 @@ public:
 private:
     // The folder's entry names (hidden ones included) in the order the release files list them:
     // numbers by value, as a person reads track names. Empty when the folder cannot be listed.
-    static QStringList listFolder(const QString& folder);
+    QStringList listFolder(const QString& folder) const;
     // The CRC-32 of a file's contents, read in bounded blocks. Anything that is not a regular
     // file that can be read to its end (a folder, a pipe, a file without permission) gives 0.
     static quint32 crcOfFile(const QString& path);
 
     static QString releaseFileName(const QString& filename, bool replaceSpaces);
     static void writeReleaseFile(const QString& folder, const QString& name, const QByteArray& contents);
+
+    QStringList m_trackOrder;
+    QStringList m_incomplete;
 };

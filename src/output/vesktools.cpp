@@ -4,10 +4,9 @@
 
 #include <QDir>
 #include <QFileInfo>
-
-#include <dirent.h>
-
+#include <QTextBoundaryFinder>
 #include <climits>
+#include <dirent.h>
 
 namespace {
 bool existsAt(const QString& path)
@@ -26,12 +25,12 @@ QString joined(const QString& folder, const QString& name)
     return folder == QStringLiteral("/") ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-// base/name if free, else base/name<sep>1, base/name<sep>2, ...
+// base/name if free, else base/name<sep>1, base/name<sep>2, ..., each fitted to a name's length.
 QString firstFreeCandidate(const QString& base, const QString& name, QChar separator)
 {
-    QString candidate = joined(base, name);
+    QString candidate = joined(base, VeskTools::fittedName(name));
     for (qint64 counter = 1; existsAt(candidate); ++counter)
-        candidate = joined(base, name + separator + QString::number(counter));
+        candidate = joined(base, VeskTools::fittedName(name, separator + QString::number(counter)));
     return candidate;
 }
 } // namespace
@@ -111,7 +110,8 @@ bool VeskTools::audioCDIsMounted(const QString& path)
     return hasEntry;
 }
 
-QString VeskTools::createUniqueFolderAtPath(const QString& outputPath, const QString& name, bool replaceSpaces)
+QString VeskTools::createUniqueFolderAtPath(const QString& outputPath, const QString& name,
+                                            bool replaceSpaces)
 {
     QString folderName = name;
     QChar separator = QLatin1Char(' ');
@@ -149,21 +149,58 @@ QString VeskTools::createUniqueNestedFolderAtPath(const QString& outputPath, con
     return makeOneDirectory(candidate) ? candidate : QString();
 }
 
-QString VeskTools::safePathComponent(const QString& name)
+QString VeskTools::safePathComponent(const QString& name, bool keepExtension)
 {
     QString safe;
     safe.reserve(name.size());
     for (QChar c : name) {
         if (c == QLatin1Char('/'))
             safe.append(QLatin1Char('-'));
-        else if (c != QChar(0))
+        else if (c == QChar(0))
+            continue;
+        else if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            safe.append(QLatin1Char('_')); // a line end would split the name's playlist line
+        else
             safe.append(c);
     }
     if (safe.isEmpty())
         return QStringLiteral("Untitled");
     if (safe == QStringLiteral(".") || safe == QStringLiteral(".."))
         return QString(safe.size(), QLatin1Char('_'));
-    return safe;
+    const qsizetype dot = keepExtension ? safe.lastIndexOf(QLatin1Char('.')) : -1;
+    if (dot > 0 && safe.size() - dot <= maxExtensionLength)
+        return fittedName(safe.left(dot), safe.mid(dot));
+    return fittedName(safe);
+}
+
+QString VeskTools::fittedName(const QString& stem, const QString& suffix)
+{
+    const qsizetype budget = maxNameBytes - suffix.toUtf8().size();
+    if (stem.toUtf8().size() <= budget)
+        return stem + suffix;
+    // The longest prefix within the budget that ends on a boundary nextBoundary gives.
+    const auto longestPrefix = [&](const auto& nextBoundary) {
+        qsizetype cut = 0;
+        qsizetype bytes = 0;
+        for (qsizetype next = nextBoundary(cut); next > cut; next = nextBoundary(cut)) {
+            bytes += QStringView(stem).mid(cut, next - cut).toUtf8().size();
+            if (bytes > budget)
+                break;
+            cut = next;
+        }
+        return cut;
+    };
+    // Cut between user-perceived characters, so that no letter loses its accent.
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, stem);
+    qsizetype cut = longestPrefix([&](qsizetype) { return graphemes.toNextBoundary(); });
+    // A letter under hundreds of combining marks is longer than a name may be: cut inside it then,
+    // rather than leave nothing, ".", or "..".
+    if (stem.left(cut).count(QLatin1Char('.')) == cut) {
+        cut = longestPrefix([&](qsizetype at) {
+            return at >= stem.size() ? at : at + (stem[at].isHighSurrogate() && at + 1 < stem.size() ? 2 : 1);
+        });
+    }
+    return stem.left(cut) + suffix;
 }
 
 QString VeskTools::deletingLastPathComponent(const QString& path)

@@ -24,14 +24,24 @@ public:
 
     // A new, empty folder named after name beside the output path's last component, numbered
     // when the name is taken. Returns its path, or a null string when none was made.
-    static QString createUniqueFolderAtPath(const QString& outputPath, const QString& name, bool replaceSpaces);
+    static QString createUniqueFolderAtPath(const QString& outputPath, const QString& name,
+                                            bool replaceSpaces);
     // The same inside an artist folder (shared, never numbered) holding a numbered album folder.
     static QString createUniqueNestedFolderAtPath(const QString& outputPath, const QString& artistName,
                                                   const QString& albumName, bool replaceSpaces);
 
-    // One path component that stays inside its parent: "/" becomes "-", NUL is dropped, an empty
-    // name becomes "Untitled" and a name of dots only ("." or "..") gets underscores instead.
-    static QString safePathComponent(const QString& name);
+    // One path component that stays inside its parent: "/" becomes "-", NUL is dropped, other
+    // control characters become "_", an empty name becomes "Untitled" and a name of dots only
+    // ("." or "..") gets underscores instead. The result fits in maxNameBytes; with
+    // keepExtension a short extension (".mp3") survives the shortening.
+    static QString safePathComponent(const QString& name, bool keepExtension = false);
+    // Longer "extensions" are part of the title ("Vol. 2 and the rest of a long sentence").
+    static constexpr qsizetype maxExtensionLength = 16;
+    // The most a file or folder name may take on Linux file systems, in bytes of UTF-8.
+    static constexpr qsizetype maxNameBytes = 255;
+    // stem, cut at a character boundary so that stem + suffix takes at most maxNameBytes in
+    // UTF-8, followed by suffix. The suffix (an extension, a uniqueness number) is never cut.
+    static QString fittedName(const QString& stem, const QString& suffix = QString());
     // The path less its last component ("/a/b" -> "/a", "/a" -> "/", "a" -> ".").
     static QString deletingLastPathComponent(const QString& path);
 };

@@ -20,7 +20,12 @@ public:
     // The seven tag options with their values, for the track at session position index:
     // "--tt" title, "--tn" the number the input file's name starts with (0 when none), "--ta" the
     // track's artist, "--tl" the album title, "--ty" year, "--tg" genre, "--tc" comments.
-    // Absent values are passed as empty entries.
+    // Absent values are passed as empty entries, and so is a genre the encoder refuses.
     static QStringList id3TagArguments(const QString& inputPath, const QString& outputPath,
                                        const QString& sessionTitle, const Album& album, qsizetype index);
+
+    // False for a genre LAME refuses with "Unknown ID3v1 genre number", failing the run: one
+    // that reads whole as a C number (blanks, a sign, digits) outside its list of 148. Any
+    // other text LAME takes, as a list name or a genre of its own.
+    static bool encoderAcceptsGenre(const QString& genre);
 };

@@ -26,6 +26,21 @@ QString EncoderRun::encoderPath()
     return Resources::pathForResource(encoderResourceName(), QString());
 }
 
+QProcessEnvironment EncoderRun::encoderEnvironment(const QProcessEnvironment& inherited)
+{
+    QString characterType;
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        characterType = inherited.value(QLatin1String(name));
+        if (!characterType.isEmpty())
+            break;
+    }
+    const QString lower = characterType.toLower();
+    QProcessEnvironment environment = inherited;
+    if (!lower.contains(QStringLiteral("utf-8")) && !lower.contains(QStringLiteral("utf8")))
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    return environment;
+}
+
 bool EncoderRun::start(const QStringList& arguments, const QString& workingDirectory)
 {
     terminate();
@@ -44,6 +59,7 @@ bool EncoderRun::start(const QStringList& arguments, const QString& workingDirec
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->setProgram(program);
     m_process->setArguments(arguments);
+    m_process->setProcessEnvironment(encoderEnvironment(QProcessEnvironment::systemEnvironment()));
     if (!workingDirectory.isEmpty())
         m_process->setWorkingDirectory(workingDirectory);
     connect(m_process, &QProcess::readyRead, this, &EncoderRun::readAvailable);

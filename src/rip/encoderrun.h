@@ -19,6 +19,11 @@ public:
     // The resource's full path, or a null string when the application does not carry it.
     static QString encoderPath();
 
+    // The environment a run gets: the inherited one, with LC_ALL=C.UTF-8 when the inherited
+    // character type is not UTF-8 (cron, services, LC_ALL=C). LAME reads its tag values in the
+    // locale's character set, and the values we pass are UTF-8.
+    static QProcessEnvironment encoderEnvironment(const QProcessEnvironment& inherited);
+
     // Starts the encoder with exactly these arguments. False, with failureReason() set, when the
     // encoder is missing or cannot be started; no signal follows then.
     bool start(const QStringList& arguments, const QString& workingDirectory = QString());

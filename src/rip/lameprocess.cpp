@@ -1,17 +1,19 @@
 #include "rip/lameprocess.h"
 
-#include "settings/settings.h"
 #include "common/log.h"
 #include "common/resources.h"
 #include "disc/audiotracklist.h"
 #include "editor/trackeditor.h"
 #include "lookup/albumchooser.h"
+#include "lookup/disclookuprunner.h"
 #include "output/veskfilegenerator.h"
 #include "output/vesktools.h"
 #include "rip/encodercommandline.h"
+#include "rip/encoderestimate.h"
 #include "rip/encoderrun.h"
 #include "rip/outputfilenaming.h"
 #include "rip/soundplayer.h"
+#include "settings/settings.h"
 
 #include <QFileInfo>
 
@@ -38,13 +40,19 @@ QString joined(const QString& folder, const QString& name)
 }
 } // namespace
 
-LAMEProcess::LAMEProcess(Settings& settings, QObject* parent) : QObject(parent), m_settings(settings) {}
+LAMEProcess::LAMEProcess(Settings& settings, QObject* parent)
+    : QObject(parent), m_settings(settings), m_lookupRunner(std::make_unique<DiscLookupRunner>(*this))
+{
+    connect(m_lookupRunner.get(), &DiscLookupRunner::finished, this, &LAMEProcess::lookupEnded);
+}
 
 LAMEProcess::~LAMEProcess()
 {
-    if (m_chore) {
-        m_chore->disconnect(this);
-        m_chore->terminate();
+    // The lookup's worker ends before anything it may ask of the session goes away.
+    m_lookupRunner.reset();
+    for (const Run& run : m_runs) {
+        run.encoder->disconnect(this);
+        run.encoder->terminate();
     }
 }
 
@@ -80,6 +88,11 @@ bool LAMEProcess::isRunning() const
     return !m_settings.getptl().isEmpty();
 }
 
+bool LAMEProcess::isLookingUp() const
+{
+    return m_lookupRunner->isRunning();
+}
+
 bool LAMEProcess::windowShouldClose()
 {
     if (isRunning())
@@ -103,15 +116,56 @@ void LAMEProcess::runEncoder()
     if (m_sessionActive || m_preparing)
         return;
     m_preparing = true;
-    const bool prepared = prepareSession();
+    if (!checkSession()) {
+        m_preparing = false;
+        return;
+    }
+    const QString server = m_settings.getChosenFreedbServer();
+    if (m_lookupFactory && m_lookupRunner->start(m_lookupFactory, server)) {
+        // The window goes on meanwhile: only Stop means anything until the lookup has ended.
+        setptl(QStringLiteral("Looking up the disc's titles on %1...").arg(server));
+        m_startEnabled = false;
+        m_stopEnabled = true;
+        m_skipEnabled = false;
+        Q_EMIT buttonStatesChanged();
+        return;
+    }
+    const bool prepared = prepareSession(std::nullopt);
     m_preparing = false;
     if (prepared)
         ripASingleTrack();
 }
 
-// Everything up to the first encoder run. False when no run is to start; the session is idle then.
-bool LAMEProcess::prepareSession()
+void LAMEProcess::lookupEnded(const std::optional<Album>& album)
 {
+    if (!m_preparing)
+        return;
+    setptl(QStringLiteral(""));
+    const bool prepared = prepareSession(album);
+    m_preparing = false;
+    if (prepared) {
+        ripASingleTrack();
+    } else {
+        setButtonStates(true, false);
+        Q_EMIT sessionAbandoned();
+    }
+}
+
+void LAMEProcess::stopLookup()
+{
+    m_lookupRunner->cancel();
+    if (m_freedbAlbumMatchesController)
+        m_freedbAlbumMatchesController->cancelChoice();
+    m_preparing = false;
+    setptl(QStringLiteral(""));
+    setButtonStates(true, false);
+    Q_EMIT sessionAbandoned();
+}
+
+bool LAMEProcess::checkSession()
+{
+    m_preparedSource.clear();
+    m_preparedTracks.clear();
     // Nothing may be half-started for want of the encoder: check it before any folder is made.
     const QString encoder = EncoderRun::encoderPath();
     if (encoder.isEmpty() || !QFileInfo(encoder).isExecutable()) {
@@ -151,8 +205,16 @@ bool LAMEProcess::prepareSession()
                           QStringLiteral("Please choose the folder the MP3 files should go to."));
         return false;
     }
+    m_preparedSource = source;
+    m_preparedTracks = chosen;
+    return true;
+}
 
-    std::optional<Album> album = obtainAlbum(chosen);
+bool LAMEProcess::prepareSession(std::optional<Album> lookedUp)
+{
+    const QString source = m_preparedSource;
+    const QStringList chosen = m_preparedTracks;
+    std::optional<Album> album = obtainAlbum(chosen, std::move(lookedUp));
     if (!editAlbum(*album)) {
         m_currentAlbum = std::move(album);
         resetLAMEProcessForNewCD();
@@ -193,15 +255,8 @@ bool LAMEProcess::prepareSession()
 
 // The album of the session: the lookup's, else the default one made from the file names, with
 // the tracks the user did not choose dropped. Always holds a track for every chosen file.
-std::optional<Album> LAMEProcess::obtainAlbum(const QStringList& chosen)
+Album LAMEProcess::obtainAlbum(const QStringList& chosen, std::optional<Album> album)
 {
-    std::optional<Album> album;
-    if (m_lookupFactory) {
-        if (std::unique_ptr<DiscLookup> lookup = m_lookupFactory(*this)) {
-            lookup->lookupCDInformation(m_settings.getChosenFreedbServer());
-            album = lookup->getAlbumInfo();
-        }
-    }
     if (!album)
         return Album::defaultAlbumWithTrackTitles(titlesFromFileNames(chosen));
 
@@ -228,7 +283,7 @@ std::optional<Album> LAMEProcess::obtainAlbum(const QStringList& chosen)
         runAlertWithTitle(QStringLiteral("The titles found do not fit the tracks"), text);
         return Album::defaultAlbumWithTrackTitles(titlesFromFileNames(chosen));
     }
-    return album;
+    return *album;
 }
 
 // Lets the user edit the album when asked. False when the user cancelled the editor.
@@ -301,78 +356,184 @@ QString LAMEProcess::createOutputFilenameWithFormat(const QString& format, const
         m_settings.shouldConvertSpacesToUnderscores());
 }
 
+bool LAMEProcess::isCDSource(const QString& source)
+{
+    return QFileInfo::exists(joined(source, QStringLiteral(".TOC.plist"))) ||
+           source.contains(QStringLiteral("/gvfs/cdda:host="));
+}
+
 void LAMEProcess::ripASingleTrack()
 {
-    if (m_trackPairs.size() < 2 || m_chore || !m_currentAlbum)
+    if (!m_currentAlbum || !m_sessionActive)
         return;
+    if (m_jobs == 0) {
+        // A drive seeking between tracks read at once is slower than one reading straight through.
+        const QString source = m_settings.getChosenCDName();
+        m_jobs = isCDSource(source) ? 1 : qBound(1, m_settings.encoderJobs(), 8);
+        Q_EMIT progressChanged(0, int(m_totalTracks));
+    }
+    while (m_trackPairs.size() >= 2 && qsizetype(m_runs.size()) < m_jobs)
+        startRun();
+    showTracksInProgress(); // unchanged unless a start failed
+    if (m_runs.empty() && m_trackPairs.size() < 2)
+        finishSession(true); // every start failed
+}
+
+void LAMEProcess::startRun()
+{
     const QString inputPath = m_trackPairs[0];
     const QString outputPath = m_trackPairs[1];
+    const QString genre = m_currentAlbum->getGenre();
+    if (m_settings.shouldAddID3Tags() && !EncoderCommandLine::encoderAcceptsGenre(genre) &&
+        !m_reportedRefusedGenre) {
+        veskLog(
+            QStringLiteral("LAME knows no genre \"%1\"; the files are tagged without a genre").arg(genre));
+        m_reportedRefusedGenre = true;
+    }
     QStringList arguments = m_arguments;
     arguments << inputPath << outputPath << loadID3TrackTagArgumentsforCurrentTrack();
+    m_trackPairs.remove(0, 2);
 
-    const qsizetype index = qsizetype(m_currentTrack) - 1;
-    const QString title = index < m_currentAlbum->getTracks().size()
-                              ? m_currentAlbum->getTracks()[index].getTitle()
-                              : QString();
-    setptl(QStringLiteral("Processing: %1     (%2 of %3)").arg(title).arg(m_currentTrack).arg(m_totalTracks));
+    auto* encoder = new EncoderRun(this);
+    m_runs.push_back(Run{encoder, qsizetype(m_currentTrack) - 1, outputPath, std::nullopt});
+    m_outputNames.append(QFileInfo(outputPath).fileName());
     ++m_currentTrack;
+    showTracksInProgress();
     Q_EMIT trackStarted(int(m_currentTrack - 1), int(m_totalTracks));
-
-    m_chore = new EncoderRun(this);
-    connect(m_chore, &EncoderRun::chunkRead, this, [this](const QByteArray& chunk) { getData(chunk); });
-    connect(m_chore, &EncoderRun::outputEnded, this, &LAMEProcess::runEnded);
-    if (!m_chore->start(arguments, VeskTools::deletingLastPathComponent(outputPath))) {
+    connect(encoder, &EncoderRun::chunkRead, this, [this, encoder](const QByteArray& chunk) {
+        if (Run* run = runOf(encoder))
+            showEstimate(*run, chunk);
+    });
+    connect(encoder, &EncoderRun::outputEnded, this, [this, encoder](bool succeeded, const QString& failure) {
+        runEnded(encoder, succeeded, failure);
+    });
+    if (!encoder->start(arguments, VeskTools::deletingLastPathComponent(outputPath))) {
         // The run never began; count it as failed and go on with the next track.
-        runEnded(false, m_chore->failureReason());
+        const QString failure = encoder->failureReason();
+        noteFailure(m_runs.back(), failure);
+        removeRun(encoder);
+        ++m_finishedTracks;
+        Q_EMIT progressChanged(int(m_finishedTracks), int(m_totalTracks));
     }
 }
 
-void LAMEProcess::runEnded(bool succeeded, const QString& failure)
+LAMEProcess::Run* LAMEProcess::runOf(const EncoderRun* encoder)
 {
-    if (!succeeded) {
-        const qsizetype index = qsizetype(m_currentTrack) - 2;
-        const QString title = index >= 0 && index < m_trackNames.size() ? m_trackNames[index] : QString();
-        const QString name =
-            QStringLiteral("%1 (%2)").arg(title, QFileInfo(m_trackPairs.value(1)).fileName());
-        m_failedTracks.append(name);
-        veskLog(QStringLiteral("Track %1 of %2, %3, was not encoded: %4")
-                    .arg(index + 1)
-                    .arg(m_totalTracks)
-                    .arg(name, failure));
+    for (Run& run : m_runs) {
+        if (run.encoder == encoder)
+            return &run;
     }
-    getData(QByteArray());
+    return nullptr;
 }
 
-void LAMEProcess::releaseEncoder()
+void LAMEProcess::removeRun(EncoderRun* encoder)
 {
-    if (!m_chore)
+    for (auto it = m_runs.begin(); it != m_runs.end(); ++it) {
+        if (it->encoder != encoder)
+            continue;
+        m_runs.erase(it);
+        encoder->disconnect(this);
+        encoder->terminate();
+        // We may be inside one of its signals: let it go once control is back in the event loop.
+        encoder->deleteLater();
         return;
-    m_chore->disconnect(this);
-    m_chore->terminate();
-    // We may be inside one of its signals: let it go once control is back in the event loop.
-    m_chore->deleteLater();
-    m_chore = nullptr;
+    }
+}
+
+QString LAMEProcess::trackTitle(qsizetype index) const
+{
+    return m_currentAlbum && index >= 0 && index < m_currentAlbum->getTracks().size()
+               ? m_currentAlbum->getTracks()[index].getTitle()
+               : QString();
+}
+
+void LAMEProcess::showTracksInProgress()
+{
+    if (m_runs.empty())
+        return;
+    // The track started last comes first, so that every track's start shows the one-track line
+    // "Processing: title     (3 of 12)" at the start of the line; the others follow. Built
+    // without arg(): a title holding "%1" must reach the line as it is.
+    QString line = QStringLiteral("Processing: ");
+    for (auto run = m_runs.rbegin(); run != m_runs.rend(); ++run) {
+        if (run != m_runs.rbegin())
+            line += QStringLiteral("; ");
+        line += trackTitle(run->index) + QStringLiteral("     (") + QString::number(run->index + 1) +
+                QStringLiteral(" of ") + QString::number(m_totalTracks) + QLatin1Char(')');
+    }
+    setptl(line);
+}
+
+void LAMEProcess::showEstimate(Run& run, const QByteArray& chunk)
+{
+    // With "--disptime 5" the encoder ends each progress report with its estimate of the time
+    // remaining; other output (its header, the ReplayGain line, errors) leaves the line. With
+    // several runs the line shows the longest estimate, the time until all of them are done.
+    run.estimate = EncoderEstimate::fromChunk(QString::fromLatin1(chunk));
+    if (run.estimate)
+        showLongestEstimate();
+}
+
+void LAMEProcess::showLongestEstimate()
+{
+    const EncoderEstimate* longest = nullptr;
+    for (const Run& run : m_runs) {
+        if (run.estimate && (!longest || run.estimate->seconds > longest->seconds))
+            longest = &*run.estimate;
+    }
+    if (longest)
+        setptf(QStringLiteral("Est. Time Remaining: ") + longest->shown);
+}
+
+void LAMEProcess::noteFailure(const Run& run, const QString& failure)
+{
+    const QString name =
+        QStringLiteral("%1 (%2)").arg(m_trackNames.value(run.index), QFileInfo(run.outputPath).fileName());
+    m_failedTracks.append(name);
+    m_incompleteNames.append(QFileInfo(run.outputPath).fileName());
+    veskLog(QStringLiteral("Track %1 of %2, %3, was not encoded: %4")
+                .arg(run.index + 1)
+                .arg(m_totalTracks)
+                .arg(name, failure));
+}
+
+void LAMEProcess::runEnded(EncoderRun* encoder, bool succeeded, const QString& failure)
+{
+    const Run* run = runOf(encoder);
+    if (!run)
+        return;
+    if (!succeeded)
+        noteFailure(*run, failure);
+    endRun(encoder, true);
+}
+
+void LAMEProcess::endRun(EncoderRun* encoder, bool endedByItself)
+{
+    if (const Run* run = runOf(encoder); run && !endedByItself)
+        m_incompleteNames.append(QFileInfo(run->outputPath).fileName());
+    removeRun(encoder);
+    ++m_finishedTracks;
+    Q_EMIT progressChanged(int(m_finishedTracks), int(m_totalTracks));
+    if (m_trackPairs.size() >= 2) {
+        ripASingleTrack();
+    } else if (m_runs.empty()) {
+        finishSession(endedByItself);
+        return;
+    } else {
+        showTracksInProgress();
+    }
+    showLongestEstimate(); // the run that ended may have had the longest
 }
 
 void LAMEProcess::getData(const std::optional<QByteArray>& chunk)
 {
-    if (chunk && !chunk->isEmpty()) {
-        // With "--disptime 5" the encoder ends each progress report with its estimate of the time
-        // remaining; the chunk's last six characters are shown as they are.
-        const QString text = QString::fromLatin1(*chunk);
-        if (text.size() > 5)
-            setptf(QStringLiteral("Est. Time Remaining: %1").arg(text.right(6)));
+    if (!m_sessionActive || m_runs.empty())
         return;
-    }
-    if (!m_sessionActive)
-        return;
-    releaseEncoder();
-    if (m_trackPairs.size() > 2) {
-        m_trackPairs.remove(0, 2);
-        ripASingleTrack();
-        return;
-    }
-    finishSession(chunk.has_value());
+    EncoderRun* oldest = m_runs.front().encoder;
+    if (chunk && !chunk->isEmpty())
+        showEstimate(m_runs.front(), *chunk);
+    else
+        endRun(oldest, chunk.has_value());
 }
 
 void LAMEProcess::finishSession(bool endedByItself)
@@ -406,17 +567,25 @@ void LAMEProcess::writeReleaseFilesIfAsked()
     const QString title = m_currentAlbum->getTitle();
     const QString folder = m_settings.getChosenOutputDirectory();
     VeskFileGenerator generator;
+    generator.setTrackOrder(m_outputNames);
+    generator.setIncomplete(m_incompleteNames);
     generator.makeM3UFile(folder, QStringLiteral("00-%1-%2.m3u").arg(artist, title), spaces);
     generator.makeSFVFile(folder, QStringLiteral("00-%1-%2.sfv").arg(artist, title), spaces);
 }
 
 void LAMEProcess::stop()
 {
+    if (isLookingUp()) {
+        stopLookup();
+        return;
+    }
     if (!m_sessionActive)
         return; // nothing runs; in particular the user's track choice stays
     m_trackPairs.clear();
-    getData(std::nullopt);
-    resetLAMEProcessForNewCD();
+    for (const Run& run : m_runs)
+        m_incompleteNames.append(QFileInfo(run.outputPath).fileName());
+    releaseEncoders();
+    finishSession(false);
 }
 
 void LAMEProcess::skipTrack()
@@ -425,9 +594,19 @@ void LAMEProcess::skipTrack()
         getData(std::nullopt);
 }
 
+void LAMEProcess::releaseEncoders()
+{
+    while (!m_runs.empty())
+        removeRun(m_runs.front().encoder);
+}
+
 void LAMEProcess::resetLAMEProcessForNewCD()
 {
-    releaseEncoder();
+    releaseEncoders();
+    m_jobs = 0;
+    m_finishedTracks = 0;
+    m_outputNames.clear();
+    m_incompleteNames.clear();
     m_trackPairs.clear();
     m_arguments.clear();
     m_trackNames.clear();
@@ -435,6 +614,7 @@ void LAMEProcess::resetLAMEProcessForNewCD()
     m_sessionActive = false;
     m_failedTracks.clear();
     m_outputPathAtStart.clear();
+    m_reportedRefusedGenre = false;
     setptl(QStringLiteral(""));
     setptf(QStringLiteral(""));
     m_settings.emptyChosenTracksArray();

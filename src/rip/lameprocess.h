@@ -3,6 +3,7 @@
 #include "lookup/disclookup.h"
 #include "lookup/lookuphost.h"
 #include "model/album.h"
+#include "rip/encoderestimate.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -11,16 +12,20 @@
 #include <QStringList>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class AlbumChooser;
+class DiscLookupRunner;
 class EncoderRun;
 class Settings;
 class SoundPlayer;
 class TrackEditor;
 
-// The rip session: prepares a rip from the settings, runs the encoder once per track, one after
-// another, shows progress in the settings' status lines and finishes with the release files.
-// Stop, Skip and the buttons' states live here too. Everything runs on the main thread.
+// The rip session: prepares a rip from the settings, runs the encoder once per track, several
+// at once when the settings ask for more than one encoder and the source is not a CD, shows
+// progress in the settings' status lines and finishes with the release files. Stop, Skip and
+// the buttons' states live here too. Everything runs on the main thread but the disc lookup,
+// which runs on a worker while the window goes on; Stop ends it.
 class LAMEProcess : public QObject, public LookupHost {
     Q_OBJECT
 public:
@@ -34,11 +39,12 @@ public:
     void setDiscLookupFactory(DiscLookupFactory factory) { m_lookupFactory = std::move(factory); }
     void setSoundPlayer(SoundPlayer* player) { m_soundPlayer = player; }
 
-    // Start, Stop and Skip.
+    // Start, Stop and Skip. With a lookup the preparation goes on once it has ended.
     void runEncoder();
     void stop();
     void skipTrack();
     bool isRunning() const;
+    bool isLookingUp() const;
     void resetLAMEProcessForNewCD();
     // The main window is closing: a running rip is stopped. Always true.
     bool windowShouldClose();
@@ -55,12 +61,15 @@ public:
     void setptl(const QString& text);
     void setptf(const QString& text);
 
-    // Starts the encoder on the head pair of the session's paths.
+    // Starts encoders on the head pairs of the session's paths, in track order, until as many
+    // run as the session may have at once.
     void ripASingleTrack();
-    // One chunk of the running encoder's output; an empty chunk marks the end of its output,
-    // and no chunk at all ends the run at once (Skip, Stop): then the next track starts or the
-    // session finishes.
+    // One chunk of the oldest running encoder's output; an empty chunk marks the end of its
+    // output, and no chunk at all ends that run at once (Skip): then the next track starts or,
+    // after the last run, the session finishes.
     void getData(const std::optional<QByteArray>& chunk);
+    // A folder with a disc's table of contents or a gvfs CD mount: read by one encoder at a time.
+    static bool isCDSource(const QString& source);
     // Appends the preset's words, "--add-id3v2", "--disptime", "5" to the session's arguments.
     void loadCLArguments();
     // The current track's seven ID3 tag options with values, or nothing when tags are off.
@@ -79,31 +88,63 @@ Q_SIGNALS:
     void buttonStatesChanged();
     // Track number (1-based, in session order) has started; total is the session's track count.
     void trackStarted(int number, int total);
+    // How many of the session's total tracks are done: encoded, failed or skipped.
+    void progressChanged(int finished, int total);
     // The session has ended (finished, skipped to its end or stopped) and was reset.
     // failedTracks names the tracks whose encoder failed.
     void sessionEnded(const QStringList& failedTracks);
+    // A session that went on after its lookup ended before its first track (Stop during the
+    // lookup, the editor cancelled): nothing was made.
+    void sessionAbandoned();
 
 private:
-    bool prepareSession();
-    std::optional<Album> obtainAlbum(const QStringList& chosen);
+    // The checks before anything is looked up or made; false when no session is to start.
+    bool checkSession();
+    // Everything after the album is known up to the first encoder run. False when no run is to start.
+    bool prepareSession(std::optional<Album> lookedUp);
+    void lookupEnded(const std::optional<Album>& album);
+    void stopLookup();
+    // The album of the session, made from what the lookup found (if anything) and the chosen tracks.
+    Album obtainAlbum(const QStringList& chosen, std::optional<Album> album);
     bool editAlbum(Album& album);
     QString createOutputFolder(const Album& album);
     void setButtonStates(bool start, bool stopAndSkip);
-    void runEnded(bool succeeded, const QString& failure);
+    struct Run {
+        EncoderRun* encoder; // a child of the session, so never left behind
+        qsizetype index;     // the track's session position, from 0
+        QString outputPath;
+        std::optional<EncoderEstimate> estimate; // the latest one the run reported
+    };
+    void startRun();
+    Run* runOf(const EncoderRun* encoder);
+    void removeRun(EncoderRun* encoder);
+    QString trackTitle(qsizetype index) const;
+    void showTracksInProgress();
+    void showEstimate(Run& run, const QByteArray& chunk);
+    void showLongestEstimate();
+    void noteFailure(const Run& run, const QString& failure);
+    void runEnded(EncoderRun* encoder, bool succeeded, const QString& failure);
+    void endRun(EncoderRun* encoder, bool endedByItself);
     void finishSession(bool endedByItself);
     void writeReleaseFilesIfAsked();
-    void releaseEncoder();
+    void releaseEncoders();
 
     Settings& m_settings;
     TrackEditor* m_trackInfoController = nullptr;
     AlbumChooser* m_freedbAlbumMatchesController = nullptr;
     SoundPlayer* m_soundPlayer = nullptr;
     DiscLookupFactory m_lookupFactory;
+    std::unique_ptr<DiscLookupRunner> m_lookupRunner;
+    QString m_preparedSource;
+    QStringList m_preparedTracks;
     bool m_startEnabled = true;
     bool m_stopEnabled = false;
     bool m_skipEnabled = false;
 
-    EncoderRun* m_chore = nullptr; // a child of the session, so never left behind
+    std::vector<Run> m_runs; // the running encoders, oldest first
+    qsizetype m_jobs = 0;    // how many may run at once; 0 until the first start
+    quint32 m_finishedTracks = 0;
+    QStringList m_outputNames; // file names of the runs started, in track order
     bool m_preparing = false;
     QStringList m_trackPairs;
     QStringList m_arguments;
@@ -114,6 +155,9 @@ private:
 
     bool m_sessionActive = false;
     QString m_outputPathAtStart;
+    // Output files of runs that were stopped, skipped or failed: left out of the release files.
+    QStringList m_incompleteNames;
     QStringList m_failedTracks;
     bool m_reportedNoEditor = false;
+    bool m_reportedRefusedGenre = false;
 };

@@ -64,17 +64,19 @@ QString OutputFileNaming::createOutputFilenameWithFormat(const QString& format, 
 QString OutputFileNaming::uniqueOutputPath(const QString& folder, const QString& name,
                                            const QSet<QString>& taken, bool spacesToUnderscores)
 {
-    const QString safe = VeskTools::safePathComponent(name);
+    const QString safe = VeskTools::safePathComponent(name, true);
     QString path = joined(folder, safe);
     if (!taken.contains(path) && !QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
         return path;
     // Split off the extension; a leading dot belongs to the name, not to an extension.
-    const qsizetype dot = safe.lastIndexOf(QLatin1Char('.'));
+    qsizetype dot = safe.lastIndexOf(QLatin1Char('.'));
+    if (safe.size() - dot > VeskTools::maxExtensionLength)
+        dot = -1;
     const QString stem = dot > 0 ? safe.left(dot) : safe;
     const QString extension = dot > 0 ? safe.mid(dot) : QString();
     const QChar separator = spacesToUnderscores ? QLatin1Char('_') : QLatin1Char(' ');
     for (qint64 counter = 2;; ++counter) {
-        path = joined(folder, stem + separator + QString::number(counter) + extension);
+        path = joined(folder, VeskTools::fittedName(stem, separator + QString::number(counter) + extension));
         if (!taken.contains(path) && !QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
             return path;
     }

@@ -19,7 +19,8 @@ public:
 
     // folder/name, made one safe file name inside folder. When that path is already taken by
     // this session (taken) or by a file on disk, " 2", " 3", ... ("_2" with spaces converted)
-    // go in front of the extension, so that no run overwrites another's file.
+    // go in front of the extension, so that no run overwrites another's file. Every name fits
+    // in a file name's 255 bytes, extension and number kept.
     static QString uniqueOutputPath(const QString& folder, const QString& name, const QSet<QString>& taken,
                                     bool spacesToUnderscores);
 };

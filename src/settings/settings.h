@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/userpath.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -54,8 +56,9 @@ public:
     bool shouldEditTrackInformation() const { return isOn(Option::EditTrackInformation); }
     bool shouldCreateReleaseFiles() const { return isOn(Option::CreateReleaseFiles); }
     bool shouldCreateSeparateArtistAlbumDirs() const { return isOn(Option::CreateSeparateArtistAlbumDirs); }
-    QString getChosenCDName() const { return text(Text::ChosenCD); }
-    QString getChosenOutputDirectory() const { return text(Text::ChosenOutputDirectory); }
+    // The folders as absolute paths, whatever was typed ("~/Music", "Music": under the home folder).
+    QString getChosenCDName() const { return UserPath::absolute(text(Text::ChosenCD)); }
+    QString getChosenOutputDirectory() const { return UserPath::absolute(text(Text::ChosenOutputDirectory)); }
     QString getChosenFreedbServer() const { return text(Text::FreedbServer); }
     QString getMP3NameStyle() const { return text(Text::NameStyle); }
     QString getptl() const { return text(Text::Ptl); }

@@ -123,7 +123,8 @@ std::unique_ptr<QTemporaryDir> referenceTree()
     return tree;
 }
 
-std::unique_ptr<Socket> connectTo(const CddbServer& server, int timeout = 5000)
+// Long enough for a server thread stalled under the sanitizers.
+std::unique_ptr<Socket> connectTo(const CddbServer& server, int timeout = 30000)
 {
     auto socket = Socket::socket();
     socket->setTimeout(timeout);
@@ -165,18 +166,39 @@ TEST(CddbServer, RepliesLikeTheReferenceServerByteForByte)
     EXPECT_EQ(compared, 56);
 }
 
-// The lookup's tests rely on these replies really coming in pieces.
-TEST(CddbServer, SplitRepliesArriveInPieces)
+// The stored text goes out in the level's encoding: UTF-8 at level 6, ISO 8859-1 below with
+// "?" for what it cannot hold. The lookup's tests rely on split replies really coming in pieces.
+TEST(CddbServer, ConvertsTextToTheLevelAndSplitsReplies)
 {
-    QTemporaryDir empty;
-    CddbServer server(empty.path());
-    server.splitReplies(1, 2);
-    ASSERT_TRUE(server.listen(QStringLiteral("127.0.8.3"), 0));
-    auto client = connectTo(server);
-    QByteArray banner;
-    int reads = 0;
-    while (!banner.endsWith("\r\n") && client->readData(&banner) > 0)
-        ++reads;
-    EXPECT_TRUE(banner.startsWith("201 localhost CDDBP server ")) << banner.toStdString();
-    EXPECT_GT(reads, 1);
+    QTemporaryDir tree;
+    QDir(tree.path()).mkpath(QStringLiteral("misc"));
+    QFile entry(tree.filePath(QStringLiteral("misc/0a000001")));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("DTITLE=\xe6\x9d\xb1 / Caf\xc3\xa9\n");
+    entry.close();
+    for (const int level : {6, 5}) {
+        SCOPED_TRACE(level);
+        CddbServer server(tree.path());
+        server.setHighestLevel(level);
+        server.splitReplies(level == 6 ? 1 : 0, 1);
+        ASSERT_TRUE(server.listen(QStringLiteral("127.0.8.3"), 0));
+        auto client = connectTo(server);
+        QByteArray banner;
+        int reads = 0;
+        while (!banner.endsWith("\r\n") && client->readData(&banner) > 0)
+            ++reads;
+        EXPECT_EQ(reads > 1, level == 6);
+        client->writeString(QStringLiteral("cddb hello a b c d\n"));
+        readReply(*client);
+        client->writeString(QStringLiteral("proto 6\n"));
+        EXPECT_EQ(readReply(*client), level == 6 ? QByteArray("201 OK, CDDB protocol level now: 6\r\n")
+                                                 : QByteArray("501 Illegal protocol level.\r\n"));
+        if (level == 5) {
+            client->writeString(QStringLiteral("proto 5\n"));
+            readReply(*client);
+        }
+        client->writeString(QStringLiteral("cddb read misc 0a000001\n"));
+        EXPECT_TRUE(readReply(*client).contains(level == 6 ? "DTITLE=\xe6\x9d\xb1 / Caf\xc3\xa9\r\n"
+                                                           : "DTITLE=? / Caf\xe9\r\n"));
+    }
 }

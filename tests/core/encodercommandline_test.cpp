@@ -1,6 +1,11 @@
-#include "settings/settings.h"
 #include "rip/encodercommandline.h"
+#include "rip/encoderrun.h"
+#include "settings/settings.h"
+#include "support/testenvironment.h"
 
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -37,6 +42,7 @@ TEST(EncoderCommandLine, TagOptionsComeInOrderWithEmptyValuesForMissingFields)
     album.setArtist(s("Band"));
     album.setTitle(s("Record"));
     album.setYear(s("1999"));
+    album.setGenre(s("1999")); // a number LAME refuses: left out
     album.addTrack(Track::trackWithArtist(s("First Artist"), s("One"), 3));
     album.addTrack(Track::trackWithArtist(s("Second Artist"), s("Two Words"), 4));
     EXPECT_EQ(EncoderCommandLine::id3TagArguments(s("/cd/4 Audio Track.aiff"), s("/out/02 - Two Words.mp3"),
@@ -50,4 +56,25 @@ TEST(EncoderCommandLine, TagOptionsComeInOrderWithEmptyValuesForMissingFields)
     EXPECT_EQ(
         EncoderCommandLine::id3TagArguments(s("/cd/5 Song.aiff"), s("/out/.aiff05"), s("X"), album, 0)[1],
         s("5 Song"));
+}
+
+// What LAME itself refuses, asked of the real program: numbers (as C's strtol reads them) outside
+// its list of 148 genres. Everything else it takes as a list name or as a genre of its own.
+TEST(EncoderCommandLine, GenresAreCheckedAsTheRealEncoderChecksThem)
+{
+    TestEnvironment env;
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(s("a.wav"));
+    ASSERT_TRUE(makeAiff(wav, 0.05));
+    const char* genres[] = {"0",   "147",   "148",        "1999", "-1",          " 12", "\t200", "+148", "-0",
+                            "12 ", "12abc", "4294967297", "Rock", "Jazz/Fusion", "",    "-",     "Ünder"};
+    for (const char* genre : genres) {
+        QProcess lame;
+        lame.start(EncoderRun::encoderPath(),
+                   {s("--quiet"), s("--tg"), s(genre), wav, dir.filePath(s("a.mp3"))});
+        ASSERT_TRUE(lame.waitForFinished(60000));
+        const bool accepted = EncoderCommandLine::encoderAcceptsGenre(s(genre));
+        // LAME takes 4294967297 as genre 1 (it wraps around); we leave it out.
+        EXPECT_EQ(accepted, lame.exitCode() == 0 && std::strcmp(genre, "4294967297") != 0) << genre;
+    }
 }

@@ -13,16 +13,14 @@ using L = QStringList;
 TEST(ExpertListTest, OtherFieldsAndEmptySelectionsLeaveTheListAndRowsStopAtFive)
 {
     Settings settings;
-    settings.addExpertItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
-                             QStringLiteral("4"), QStringLiteral("5")});
+    settings.addExpertItems({u"1"_qs, u"2"_qs, u"3"_qs, u"4"_qs, u"5"_qs});
     settings.selectExpertItem(1);
     settings.setText(Settings::Text::ExpertText, QString());
     settings.expertFieldTextChanged(QString());
     settings.expertFieldTextChanged(QString()); // nothing selected now: nothing more to forget
-    settings.setText(Settings::Text::ExpertText, QStringLiteral("-V 4"));
-    settings.expertFieldTextChanged(QStringLiteral("%d - %t.mp3")); // another field's editing ended
-    EXPECT_EQ(settings.expertItems(),
-              (L{QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")}));
+    settings.setText(Settings::Text::ExpertText, u"-V 4"_qs);
+    settings.expertFieldTextChanged(u"%d - %t.mp3"_qs); // another field's editing ended
+    EXPECT_EQ(settings.expertItems(), (L{u"1"_qs, u"3"_qs, u"4"_qs, u"5"_qs}));
     settings.expertFieldPoppingUp();
     EXPECT_EQ(settings.expertItems().size(), 5);
     EXPECT_EQ(settings.expertVisibleItems(), 5);
@@ -46,11 +44,9 @@ TEST(SourceChoiceTest, FolderOrFilesBecomeSourceAndTracks)
                                        QStringLiteral(": .directory, .hidden.wav, cover.jpg, scans")});
     EXPECT_EQ(settings.getChosenCDName(), disc);
     EXPECT_EQ(settings.getChosenTracks(),
-              (L{QStringLiteral("1 Audio Track.aiff"), QStringLiteral("2 Audio Track.aiff"),
-                 QStringLiteral("10 Audio Track.aiff")}));
+              (L{u"1 Audio Track.aiff"_qs, u"2 Audio Track.aiff"_qs, u"10 Audio Track.aiff"_qs}));
 
-    settings.applyChosenSource(
-        {disc + QStringLiteral("/2 Audio Track.aiff"), disc + QStringLiteral("/1 Audio Track.aiff")});
+    settings.applyChosenSource({disc + u"/2 Audio Track.aiff"_qs, disc + u"/1 Audio Track.aiff"_qs});
     EXPECT_EQ(settings.getChosenCDName(), disc);
     // Picked tracks are ripped in the folder's order, whatever order the dialog gave.
     EXPECT_EQ(settings.chosenTracks(),

@@ -1,16 +1,15 @@
 #include "common/alertpresenter.h"
-#include "settings/settings.h"
 #include "common/resources.h"
 #include "lookup/disclookup.h"
 #include "rip/lameprocess.h"
 #include "rip/soundplayer.h"
+#include "settings/settings.h"
 #include "support/fakeencoder.h"
 #include "support/testenvironment.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -65,19 +64,19 @@ protected:
     {
         settings.setAlertPresenter(&alerts);
         settings.setVolumeRoots({});
+        settings.setEncoderJobs(1); // one after another unless a case asks for more
         session.setSoundPlayer(&sound);
         settings.setOutputDirectory(out() + s("/cd"));
     }
 
     QString out() const { return m_work.path() + s("/music"); }
-    // A new source folder: empty files for the fake encoder, or real AIFF files of that length.
-    QString makeCd(const QStringList& names, double seconds = 0)
+    // A new source folder of empty files for the fake encoder.
+    QString makeCd(const QStringList& names)
     {
         const QString cd = m_work.path() + QStringLiteral("/cd%1").arg(++m_cds);
         QDir().mkpath(cd);
         for (const QString& name : names)
-            EXPECT_TRUE(seconds > 0 ? makeAiff(cd + u'/' + name, seconds)
-                                    : QFile(cd + u'/' + name).open(QIODevice::WriteOnly));
+            EXPECT_TRUE(QFile(cd + u'/' + name).open(QIODevice::WriteOnly));
         return cd;
     }
     void useFakeEncoder()
@@ -115,85 +114,10 @@ protected:
     LAMEProcess session{settings};
 };
 
-TEST_F(LAMEProcessTest, SkipKeepsThePartialFileAndGoesOn)
-{
-    settings.setChosenCDName(makeCd({s("1 Long Track.aiff"), s("2 Long Track.aiff")}, 60.0));
-    settings.switchBasicConfig(int(Settings::basicPresetTitles().indexOf(Settings::expertTitle())));
-    settings.setText(Settings::Text::ExpertText, s("--nohist -q 0 --preset insane"));
-    settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
-    QSignalSpy started(&session, &LAMEProcess::trackStarted);
-    QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
-    const QString first = out() + s("/Artist - Title/01 -  Long Track.mp3");
-    const QString second = out() + s("/Artist - Title/02 -  Long Track.mp3");
-
-    session.runEncoder();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(first).size() > 0; }, 60000));
-    session.skipTrack();
-    EXPECT_EQ(started.count(), 2);
-    EXPECT_EQ(settings.getptl(), s("Processing: 2 Long Track     (2 of 2)"));
-    // Cut short: a whole minute at 320 kbit/s takes 2.4 MB.
-    EXPECT_LT(QFileInfo(first).size(), 2000000);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(second).size() > 0; }, 60000));
-    session.skipTrack(); // the last track: the session finishes, without the sound
-    ASSERT_EQ(ended.count(), 1);
-    EXPECT_TRUE(ended.at(0).at(0).toStringList().isEmpty());
-    EXPECT_TRUE(QFileInfo::exists(first) && QFileInfo::exists(second));
-    EXPECT_EQ(sound.plays, 0);
-    EXPECT_TRUE(alerts.alerts.isEmpty());
-    expectIdle();
-}
-
-TEST_F(LAMEProcessTest, StopEndsTheSessionAndKeepsWhatWasWritten)
-{
-    const QStringList tracks{s("1 Long Track.aiff"), s("2 Long Track.aiff"), s("3 Long Track.aiff")};
-    settings.setChosenCDName(makeCd(tracks, 60.0));
-    settings.setChosenTracks(tracks);
-    settings.setBasicConfigOption(s("--nohist -q 0 --preset insane"));
-    settings.setCheckState(Settings::Option::CreateSeparateArtistAlbumDirs, Settings::On);
-    settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
-    settings.setCheckState(Settings::Option::CreateReleaseFiles, Settings::On);
-    QSignalSpy started(&session, &LAMEProcess::trackStarted);
-    QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
-    const QString folder = out() + s("/Artist/Title");
-    // The real encoder's progress reports end in its estimate, so the line shows m:ss.
-    bool estimateShown = false;
-    QObject::connect(&settings, &Settings::textChanged, [&](Settings::Text field) {
-        static const QRegularExpression estimate(s("^Est\\. Time Remaining: +\\d+:\\d\\d\\s*$"));
-        if (field == Settings::Text::Ptf)
-            estimateShown = estimateShown || estimate.match(settings.getptf()).hasMatch();
-    });
-
-    session.runEncoder();
-    EXPECT_FALSE(session.isStartEnabled());
-    EXPECT_FALSE(settings.isNameStyleTextFieldEnabled());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return started.count() == 2; }, 120000));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return QFileInfo(folder + s("/02 -  Long Track.mp3")).size() > 0; }, 60000));
-    EXPECT_TRUE(session.windowShouldClose()); // closing the window stops the rip
-    EXPECT_EQ(ended.count(), 1);
-    EXPECT_EQ(started.count(), 2);
-    EXPECT_TRUE(estimateShown);
-    // A stopped session still gets its release files, listing what the folder holds.
-    EXPECT_EQ(entries(folder), QStringList({s("00-Artist-Title.m3u"), s("00-Artist-Title.sfv"),
-                                            s("01 -  Long Track.mp3"), s("02 -  Long Track.mp3")}));
-    QFile m3u(folder + s("/00-Artist-Title.m3u"));
-    ASSERT_TRUE(m3u.open(QIODevice::ReadOnly));
-    EXPECT_EQ(m3u.readAll(), QByteArray("01 -  Long Track.mp3\n02 -  Long Track.mp3\n"));
-    QFile sfv(folder + s("/00-Artist-Title.sfv"));
-    ASSERT_TRUE(sfv.open(QIODevice::ReadOnly));
-    EXPECT_EQ(sfv.readAll().count("Long Track.mp3 "), 2);
-    EXPECT_EQ(settings.getChosenOutputDirectory(), out() + s("/cd"));
-    EXPECT_TRUE(settings.chosenTracks().isEmpty());
-    EXPECT_EQ(sound.plays, 0);
-    expectIdle();
-    session.stop(); // harmless while idle
-    EXPECT_EQ(ended.count(), 1);
-}
-
 TEST_F(LAMEProcessTest, StatusLineFollowsTheTracksAndFailedTracksAreNamedOnceAtTheEnd)
 {
     useFakeEncoder();
-    const QStringList names{s("1 Good.aiff"), s("2 Fail.aiff"), s("3 Crash.aiff"), s("4 Good.aiff")};
+    const QStringList names{s("1 Good 100%2.aiff"), s("2 Fail.aiff"), s("3 Crash.aiff"), s("4 Good.aiff")};
     settings.setChosenCDName(makeCd(names));
     settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
     settings.setCheckState(Settings::Option::CreateSeparateArtistAlbumDirs, Settings::On);
@@ -212,7 +136,7 @@ TEST_F(LAMEProcessTest, StatusLineFollowsTheTracksAndFailedTracksAreNamedOnceAtT
 
     QStringList expected;
     for (int k = 1; k <= 4; ++k)
-        expected << QStringLiteral("Processing: %1     (%2 of 4)").arg(names[k - 1].chopped(5)).arg(k);
+        expected << s("Processing: ") + names[k - 1].chopped(5) + QStringLiteral("     (%1 of 4)").arg(k);
     EXPECT_EQ(statusLines, expected << s(""));
     EXPECT_EQ(outputPaths, QStringList(4, out() + s("/Artist/Title")));
     EXPECT_EQ(settings.getChosenOutputDirectory(), out() + s("/cd"));
@@ -222,25 +146,9 @@ TEST_F(LAMEProcessTest, StatusLineFollowsTheTracksAndFailedTracksAreNamedOnceAtT
     EXPECT_TRUE(alerts.alerts[0].contains(s("3 Crash (03 -  Crash.mp3)")));
     EXPECT_FALSE(alerts.alerts[0].contains(s("Good")));
     EXPECT_EQ(log.lines().filter(s("was not encoded")).size(), 2);
-    EXPECT_EQ(entries(out() + s("/Artist/Title")), QStringList({s("01 -  Good.mp3"), s("04 -  Good.mp3")}));
+    EXPECT_EQ(entries(out() + s("/Artist/Title")),
+              QStringList({s("01 -  Good 100%2.mp3"), s("04 -  Good.mp3")}));
     expectIdle();
-}
-
-TEST_F(LAMEProcessTest, TimeRemainingShowsTheLastSixCharactersOfLongerChunks)
-{
-    useFakeEncoder();
-    settings.setChosenCDName(makeCd({s("1 Chunks.aiff")}));
-    QStringList shown;
-    QObject::connect(&settings, &Settings::textChanged, [&](Settings::Text field) {
-        if (field == Settings::Text::Ptf)
-            shown << settings.getptf();
-    });
-    ASSERT_TRUE(ripToTheEnd());
-    // "abcdef" is shown whole, "12345" changes nothing, the progress line is cut to its end.
-    ASSERT_GE(shown.size(), 3);
-    EXPECT_EQ(shown[0], s("Est. Time Remaining: abcdef"));
-    EXPECT_EQ(shown[1], s("Est. Time Remaining: 0:00 \n"));
-    EXPECT_EQ(shown.last(), s(""));
 }
 
 TEST_F(LAMEProcessTest, NothingToRipStartsNothing)
@@ -289,4 +197,72 @@ TEST_F(LAMEProcessTest, SameNamesKeepEveryFileAndTheEditorIsOptional)
               QStringList({s("same 2.mp3"), s("same 3.mp3"), s("same.mp3")}));
     EXPECT_EQ(entries(out() + s("/Artist - Title 1")).size(), 3);
     EXPECT_EQ(log.lines().filter(s("no track information editor")).size(), 1);
+}
+
+// Two encoders: tracks start in order as one frees up, the line names those in progress and
+// shows the longest estimate, the bar counts finished tracks, the sound plays once at the end.
+TEST_F(LAMEProcessTest, SeveralEncodersRunTracksInOrder)
+{
+    useFakeEncoder();
+    settings.setEncoderJobs(2);
+    settings.setChosenCDName(makeCd({s("1 Wait9.aiff"), s("2 Wait5.aiff"), s("3 Good.aiff")}));
+    settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
+    settings.setCheckState(Settings::Option::CreateReleaseFiles, Settings::On);
+    settings.setText(Settings::Text::NameStyle, s("%t.mp3")); // track order is not name order
+    QStringList lines;
+    QStringList estimates;
+    QObject::connect(&settings, &Settings::textChanged, [&](Settings::Text field) {
+        if (field == Settings::Text::Ptl || field == Settings::Text::Ptf)
+            (field == Settings::Text::Ptl ? lines : estimates) << settings.text(field);
+    });
+    QList<int> finished;
+    QObject::connect(&session, &LAMEProcess::progressChanged, [&](int done, int) { finished << done; });
+    ASSERT_TRUE(ripToTheEnd());
+    EXPECT_EQ(lines, QStringList({s("Processing: 1 Wait9     (1 of 3)"),
+                                  s("Processing: 2 Wait5     (2 of 3); 1 Wait9     (1 of 3)"),
+                                  s("Processing: 3 Good     (3 of 3); 2 Wait5     (2 of 3)"),
+                                  s("Processing: 2 Wait5     (2 of 3)"), s("")}));
+    // Every run ends with "0:00": 0:05 outlasts the first run's end, the last run's end shows.
+    EXPECT_EQ(estimates, QStringList({s("Est. Time Remaining: 0:09 \n"), s("Est. Time Remaining: 0:05 \n"),
+                                      s("Est. Time Remaining: 0:00 \n"), s("")}));
+    EXPECT_EQ(finished, QList<int>({0, 1, 2, 3}));
+    EXPECT_EQ(sound.plays, 1);
+    QFile m3u(out() + s("/Artist - Title/00-Artist-Title.m3u"));
+    ASSERT_TRUE(m3u.open(QIODevice::ReadOnly));
+    EXPECT_EQ(m3u.readAll(), QByteArray(" Wait9.mp3\n Wait5.mp3\n Good.mp3\n"));
+}
+
+// Skip ends the oldest run and the next track takes its place; closing the window stops them
+// all, and the stopped session still writes its release files and restores the output path.
+TEST_F(LAMEProcessTest, SkipEndsTheOldestRunAndStopEndsThemAll)
+{
+    useFakeEncoder();
+    settings.setEncoderJobs(2);
+    settings.setChosenCDName(makeCd({s("1 Wait0.aiff"), s("2 Wait0.aiff"), s("3 Wait0.aiff")}));
+    settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
+    settings.setCheckState(Settings::Option::CreateReleaseFiles, Settings::On);
+    settings.setCheckState(Settings::Option::CreateSeparateArtistAlbumDirs, Settings::On);
+    QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
+    session.runEncoder();
+    EXPECT_EQ(settings.getptl(), s("Processing: 2 Wait0     (2 of 3); 1 Wait0     (1 of 3)"));
+    EXPECT_FALSE(session.isStartEnabled() || settings.isNameStyleTextFieldEnabled());
+    session.skipTrack();
+    EXPECT_EQ(settings.getptl(), s("Processing: 3 Wait0     (3 of 3); 2 Wait0     (2 of 3)"));
+    EXPECT_TRUE(session.windowShouldClose());
+    ASSERT_EQ(ended.count(), 1);
+    EXPECT_TRUE(ended.at(0).at(0).toStringList().isEmpty());
+    EXPECT_EQ(sound.plays, 0);
+    EXPECT_EQ(entries(out() + s("/Artist/Title")),
+              QStringList({s("00-Artist-Title.m3u"), s("00-Artist-Title.sfv")}));
+    EXPECT_EQ(settings.getChosenOutputDirectory(), out() + s("/cd"));
+    EXPECT_TRUE(settings.chosenTracks().isEmpty());
+    expectIdle();
+    session.stop(); // harmless while idle
+    EXPECT_EQ(ended.count(), 1);
+    // A disc's folder or a gvfs CD mount is read by one encoder at a time.
+    EXPECT_TRUE(LAMEProcess::isCDSource(s("/run/user/1000/gvfs/cdda:host=sr0")));
+    settings.setChosenCDName(makeCd({s(".TOC.plist"), s("1 Wait0.aiff"), s("2 Wait0.aiff")}));
+    session.runEncoder();
+    EXPECT_EQ(settings.getptl(), s("Processing: 1 Wait0     (1 of 2)"));
+    session.stop();
 }

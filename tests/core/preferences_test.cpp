@@ -36,66 +36,55 @@ QString writePlist(const QString& path, const QByteArray& body)
 TEST(PreferencesTest, FirstStartTakesTheDefaultsAndSavingWritesAllKeys)
 {
     TestEnvironment env;
-    const QString path = env.home() + QStringLiteral("/.config/org.vesk.Vesk.plist");
+    const QString path = env.home() + u"/.config/org.vesk.Vesk.plist"_qs;
     EXPECT_EQ(Preferences::preferencesPath(), path);
     qunsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(Preferences::preferencesPath(), path);
 
     Settings settings;
     ASSERT_TRUE(Preferences::loadPreferences(settings));
-    EXPECT_EQ(settings.getChosenFreedbServer(), QStringLiteral("gnudb.gnudb.org"));
-    EXPECT_EQ(settings.getMP3NameStyle(), QStringLiteral("%d - %t.mp3"));
-    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + QStringLiteral("/Music/Audio CD"));
-    EXPECT_EQ(settings.basicConfigOption(), QStringLiteral("--nohist --preset standard"));
-    EXPECT_TRUE(settings.shouldAddID3Tags());
+    EXPECT_EQ(settings.getMP3NameStyle(), u"%d - %t.mp3"_qs);
+    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/Music/Audio CD"_qs);
 
     ASSERT_TRUE(Preferences::savePreferences(settings));
     const auto saved = Preferences::readDictionary(path);
     ASSERT_TRUE(saved);
-    EXPECT_EQ(
-        saved->keys().join(QLatin1Char(' ')),
-        QStringLiteral("AddID3Tags AudioCDLocation BasicConfigOption ConfigOptionSelected "
-                       "ConvertSpacesToUnderscores CreateReleaseFiles CreateSeparateArtistAlbumDirs "
-                       "EditTrackInformation EncoderJobs ExpertConfigOption ExpertConfigOptionSelected FreedbEmail "
-                       "FreedbServer MP3NameStyle MakeAltPresetFaster MusicBrainzURL OutputDirectory "
-                       "SoundAlertWhenFinished UseMusicBrainz ZFlag"));
-    EXPECT_TRUE(settings.shouldUseMusicBrainz());
-    EXPECT_EQ(settings.getMusicBrainzURL(), QStringLiteral("https://musicbrainz.org"));
-    EXPECT_EQ(saved->value(QStringLiteral("OutputDirectory")).toString(),
-              env.home() + QStringLiteral("/Music"));
+    QStringList keys = Preferences::keys();
+    keys.sort();
+    EXPECT_EQ(saved->keys(), keys);
+    EXPECT_EQ(saved->value(u"OutputDirectory"_qs).toString(), env.home() + u"/Music"_qs);
 }
 
 TEST(PreferencesTest, EveryKeyRoundTripsIdentically)
 {
     TestEnvironment env;
     Settings first;
-    first.setChosenCDName(QStringLiteral("/media/me/My Disc"));
-    first.setOutputDirectory(QStringLiteral("/data/Music/My Disc"));
-    first.setText(Settings::Text::NameStyle, QStringLiteral("%a – %t (ü).mp3"));
+    first.setChosenCDName(u"/media/me/My Disc"_qs);
+    first.setOutputDirectory(u"/data/Music/My Disc"_qs);
+    first.setText(Settings::Text::NameStyle, u"%a – %t (ü).mp3"_qs);
     first.switchBasicConfig(2);
-    first.addExpertItems({QStringLiteral("-V 0"), QStringLiteral("--abr 200")});
+    first.addExpertItems({u"-V 0"_qs, u"--abr 200"_qs});
     first.selectExpertItem(1);
-    first.setText(Settings::Text::FreedbServer, QStringLiteral("127.0.0.2"));
-    first.setText(Settings::Text::FreedbEmail, QStringLiteral("alice@example.org"));
-    first.setText(Settings::Text::MusicBrainzURL, QStringLiteral("http://127.0.0.3:8080"));
+    first.setText(Settings::Text::FreedbServer, u"127.0.0.2"_qs);
+    first.setText(Settings::Text::FreedbEmail, u"alice@example.org"_qs);
+    first.setText(Settings::Text::MusicBrainzURL, u"http://127.0.0.3:8080"_qs);
     first.setEncoderJobs(first.encoderJobs() % Settings::maxEncoderJobs + 1);
     // The last option, MusicBrainz, starts on: turning it off must survive the round trip.
     for (int i = 0; i < 9; ++i)
         first.setCheckState(Settings::Option(i), i % 2 ? Settings::On : Settings::Off);
-    const QString path = env.home() + QStringLiteral("/one.plist");
+    const QString path = env.home() + u"/one.plist"_qs;
     ASSERT_TRUE(Preferences::savePreferences(first, path));
     const QVariantMap written = *Preferences::readDictionary(path);
-    EXPECT_EQ(written.value(QStringLiteral("OutputDirectory")).toString(), QStringLiteral("/data/Music"));
-    EXPECT_EQ(written.value(QStringLiteral("ExpertConfigOption")).toString(),
-              QStringLiteral("-V 0, --abr 200"));
+    EXPECT_EQ(written.value(u"OutputDirectory"_qs).toString(), u"/data/Music"_qs);
+    EXPECT_EQ(written.value(u"ExpertConfigOption"_qs).toString(), u"-V 0, --abr 200"_qs);
 
     Settings second;
     ASSERT_TRUE(Preferences::loadPreferences(second, path));
-    EXPECT_EQ(second.getChosenOutputDirectory(), QStringLiteral("/data/Music/Audio CD"));
-    EXPECT_EQ(second.getExpertConfigOption(), (QStringList{QStringLiteral("--abr"), QStringLiteral("200")}));
+    EXPECT_EQ(second.getChosenOutputDirectory(), u"/data/Music/Audio CD"_qs);
+    EXPECT_EQ(second.getExpertConfigOption(), (QStringList{u"--abr"_qs, u"200"_qs}));
     EXPECT_FALSE(second.shouldUseMusicBrainz());
     EXPECT_EQ(second.encoderJobs(), first.encoderJobs());
-    const QString again = env.home() + QStringLiteral("/two.plist");
+    const QString again = env.home() + u"/two.plist"_qs;
     ASSERT_TRUE(Preferences::savePreferences(second, again));
     EXPECT_EQ(readText(again), readText(path));
 }
@@ -103,43 +92,77 @@ TEST(PreferencesTest, EveryKeyRoundTripsIdentically)
 TEST(PreferencesTest, ExpertLinesSplitAtCommaSpaceAndKeepTheBlankItem)
 {
     TestEnvironment env;
-    const QString path = writePlist(env.home() + QStringLiteral("/p.plist"),
+    const QString path = writePlist(env.home() + u"/p.plist"_qs,
                                     "<key>ExpertConfigOption</key><string>a, b, </string>\n"
                                     "<key>ExpertConfigOptionSelected</key><integer>7</integer>\n");
     Settings settings;
     Preferences::loadPreferences(settings, path);
-    EXPECT_EQ(settings.expertItems(), (QStringList{QStringLiteral("a"), QStringLiteral("b"), QString()}));
+    EXPECT_EQ(settings.expertItems(), (QStringList{u"a"_qs, u"b"_qs, QString()}));
     EXPECT_EQ(settings.expertSelectedIndex(), 0); // the out-of-range index is ignored
     settings.setText(Settings::Text::ExpertText, QString());
-    EXPECT_EQ(Preferences::dictionaryFromSettings(settings).value(QStringLiteral("ExpertConfigOption")),
-              QStringLiteral("a, b, "));
+    EXPECT_EQ(Preferences::dictionaryFromSettings(settings).value(u"ExpertConfigOption"_qs), u"a, b, "_qs);
 
     // A typed line joins the list when saving; one with ", " comes back as two lines.
-    settings.setText(Settings::Text::ExpertText, QStringLiteral("-V 3, -q 0"));
+    settings.setText(Settings::Text::ExpertText, u"-V 3, -q 0"_qs);
     Preferences::savePreferences(settings, path);
     Settings reloaded;
     Preferences::loadPreferences(reloaded, path);
-    EXPECT_EQ(reloaded.expertItems(), (QStringList{QStringLiteral("a"), QStringLiteral("b"),
-                                                   QStringLiteral("-V 3"), QStringLiteral("-q 0")}));
+    EXPECT_EQ(reloaded.expertItems(), (QStringList{u"a"_qs, u"b"_qs, u"-V 3"_qs, u"-q 0"_qs}));
 }
 
-TEST(PreferencesTest, LoadingOnlyTurnsCheckBoxesOnAndReadsNumbersFromText)
+// A hand-edited file: each value of the wrong type or out of range gives that key's default and
+// one log line; numbers may come as text; loading only turns check boxes on; paths are made
+// absolute under the home folder.
+TEST(PreferencesTest, WrongTypesAndRangesFallBackToTheDefaultAndPathsBecomeAbsolute)
 {
     TestEnvironment env;
-    const QString path = writePlist(env.home() + QStringLiteral("/p.plist"),
-                                    "<key>AddID3Tags</key><integer>0</integer>\n"
-                                    "<key>CreateReleaseFiles</key><string>1</string>\n"
+    const QString path = writePlist(env.home() + u"/p.plist"_qs,
+                                    "<key>OutputDirectory</key><integer>5</integer>\n"
+                                    "<key>MP3NameStyle</key><integer>3</integer>\n"
+                                    "<key>FreedbServer</key><true/>\n"
+                                    "<key>BasicConfigOption</key><string>--nohist --preset extreme</string>\n"
+                                    "<key>ConfigOptionSelected</key><integer>99</integer>\n"
+                                    "<key>ExpertConfigOptionSelected</key><string>none</string>\n"
+                                    "<key>AddID3Tags</key><string>yes</string>\n"
+                                    "<key>ZFlag</key><integer>2</integer>\n"
+                                    "<key>CreateReleaseFiles</key><true/>\n"
+                                    "<key>EditTrackInformation</key><string>1</string>\n"
+                                    "<key>SoundAlertWhenFinished</key><integer>0</integer>\n"
                                     "<key>SomethingNew</key><array><string>x</string></array>\n"
-                                    "<key>ConfigOptionSelected</key><string>3</string>\n");
+                                    "<key>EncoderJobs</key><real>2.5</real>\n"
+                                    "<key>AudioCDLocation</key><string>~/cd</string>\n");
+    LogCapture log;
     Settings settings;
-    settings.setCheckState(Settings::Option::AddID3Tags, Settings::On);
+    settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
     ASSERT_TRUE(Preferences::loadPreferences(settings, path));
+    EXPECT_TRUE(settings.shouldEditTrackInformation() && settings.shouldSoundAlertWhenFinished());
+    EXPECT_FALSE(Preferences::setValue(settings, u"ConfigOptionSelected"_qs, u"99"_qs));
+    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/Music/Audio CD"_qs);
+    EXPECT_EQ(settings.getMP3NameStyle(), u"%d - %t.mp3"_qs);
+    EXPECT_EQ(settings.getChosenFreedbServer(), u"gnudb.gnudb.org"_qs);
+    EXPECT_EQ(settings.selectedBasicRow(), 1); // the row of BasicConfigOption
     EXPECT_TRUE(settings.shouldAddID3Tags());
+    EXPECT_FALSE(settings.isOn(Settings::Option::ZFlag));
     EXPECT_TRUE(settings.shouldCreateReleaseFiles());
-    EXPECT_EQ(settings.selectedBasicRow(), 3);
-    EXPECT_FALSE(
-        Preferences::setValue(settings, QStringLiteral("ConfigOptionSelected"), QStringLiteral("99")));
-    EXPECT_EQ(settings.selectedBasicRow(), 3);
+    EXPECT_EQ(settings.encoderJobs(), Settings::defaultEncoderJobs());
+    EXPECT_EQ(settings.getChosenCDName(), env.home() + u"/cd"_qs);
+    const QStringList bad{u"OutputDirectory"_qs,
+                          u"MP3NameStyle"_qs,
+                          u"FreedbServer"_qs,
+                          u"ConfigOptionSelected"_qs,
+                          u"ExpertConfigOptionSelected"_qs,
+                          u"AddID3Tags"_qs,
+                          u"ZFlag"_qs,
+                          u"EncoderJobs"_qs};
+    EXPECT_EQ(log.lines().size(), bad.size()) << log.lines().join(u'\n').toStdString();
+    for (const QString& key : bad)
+        EXPECT_TRUE(log.contains(u"Preferences: "_qs + key)) << key.toStdString();
+
+    // Typed in the window: "~" and relative paths are taken under the home folder.
+    settings.setOutputDirectory(u"rips/Audio CD"_qs);
+    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/rips/Audio CD"_qs);
+    settings.setOutputDirectory(u"~/Music/../rips/Audio CD"_qs);
+    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/rips/Audio CD"_qs);
 }
 
 TEST(PreferencesTest, DamagedFileGivesTheDefaultsAndALogLine)
@@ -151,8 +174,8 @@ TEST(PreferencesTest, DamagedFileGivesTheDefaultsAndALogLine)
         LogCapture log;
         Settings settings;
         EXPECT_TRUE(Preferences::loadPreferences(settings));
-        EXPECT_TRUE(log.contains(QStringLiteral("Could not read the preferences file")));
-        EXPECT_EQ(settings.getMP3NameStyle(), QStringLiteral("%d - %t.mp3"));
+        EXPECT_TRUE(log.contains(u"Could not read the preferences file"_qs));
+        EXPECT_EQ(settings.getMP3NameStyle(), u"%d - %t.mp3"_qs);
     }
 }
 
@@ -166,7 +189,7 @@ TEST(PreferencesTest, FailedWriteLeavesThePreviousFileWhole)
     // A file size limit makes the next, much longer write fail part way, as a full disk would.
     QStringList lines;
     for (int i = 0; i < 400; ++i)
-        lines << QStringLiteral("--line %1 with some words").arg(i);
+        lines << u"--line %1 with some words"_qs.arg(i);
     settings.addExpertItems(lines);
     struct rlimit old {};
     getrlimit(RLIMIT_FSIZE, &old);
@@ -180,7 +203,7 @@ TEST(PreferencesTest, FailedWriteLeavesThePreviousFileWhole)
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(written);
-    EXPECT_TRUE(log.contains(QStringLiteral("Could not write the preferences file")));
+    EXPECT_TRUE(log.contains(u"Could not write the preferences file"_qs));
     EXPECT_EQ(readText(Preferences::preferencesPath()), before);
-    EXPECT_EQ(QDir(env.home() + QStringLiteral("/.config")).entryList(QDir::Files).size(), 1);
+    EXPECT_EQ(QDir(env.home() + u"/.config"_qs).entryList(QDir::Files).size(), 1);
 }

@@ -10,13 +10,8 @@
 #include <zlib.h>
 
 namespace {
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
-const QString m3uName = QStringLiteral("00-The Band-First.m3u");
-const QString sfvName = QStringLiteral("00-The Band-First.sfv");
+const QString m3uName = u"00-The Band-First.m3u"_qs;
+const QString sfvName = u"00-The Band-First.sfv"_qs;
 const QByteArray sfvHeader = "; sfv'd by Vesk\r\n;\r\n";
 
 QByteArray zlibHex(const QByteArray& bytes)
@@ -32,8 +27,7 @@ protected:
     void put(const QString& name, const QByteArray& bytes)
     {
         QFile file(at(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        ASSERT_EQ(file.write(bytes), bytes.size());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
     QByteArray contents(const QString& name) const
     {
@@ -42,9 +36,9 @@ protected:
     }
     qsizetype entryCount() const
     {
-        return QDir(m_dir.path(), {}, QDir::NoSort,
-                    QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
-            .count();
+        return QDir(m_dir.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+            .size();
     }
 
     QTemporaryDir m_dir;
@@ -60,13 +54,13 @@ TEST_F(VeskFileGeneratorTest, ReleaseFilesListTheFolderAndCksfvAcceptsThem)
     for (int i = 0; !zlibHex(small = "x" + QByteArray::number(i)).startsWith('0'); ++i) {
     }
     const QByteArray big = QByteArray(3 << 20, 's') + "longer than one read block";
-    put(s("1 - Intro.mp3"), "intro audio");
-    put(s("2 - Song.mp3"), big);
-    put(s("10 - Ten.mp3"), small);
-    put(s("empty.mp3"), {});
-    put(s("list.m3u"), "l");
-    put(s("notes.M3U"), "n");
-    put(s(".DS_Store"), "finder");
+    put(u"1 - Intro.mp3"_qs, "intro audio");
+    put(u"2 - Song.mp3"_qs, big);
+    put(u"10 - Ten.mp3"_qs, small);
+    put(u"empty.mp3"_qs, {});
+    put(u"list.m3u"_qs, "l");
+    put(u"notes.M3U"_qs, "n");
+    put(u".DS_Store"_qs, "finder");
     put(m3uName, "stale playlist\n");
     put(sfvName, "; stale\r\nstale.mp3 12345678\r\n");
     m_generator.makeM3UFile(m_dir.path(), m3uName, false);
@@ -77,36 +71,36 @@ TEST_F(VeskFileGeneratorTest, ReleaseFilesListTheFolderAndCksfvAcceptsThem)
     EXPECT_EQ(contents(sfvName), sfvHeader + "1 - Intro.mp3 " + zlibHex("intro audio") + "\r\n2 - Song.mp3 " +
                                      zlibHex(big) + "\r\n10 - Ten.mp3 " + zlibHex(small) +
                                      "\r\nempty.mp3 00000000\r\nnotes.M3U " + zlibHex("n") + "\r\n");
-    EXPECT_EQ(QProcess::execute(s("cksfv"), {s("-q"), s("-g"), at(sfvName)}), 0); // an independent checker
+    EXPECT_EQ(QProcess::execute(u"cksfv"_qs, {u"-q"_qs, u"-g"_qs, at(sfvName)}), 0); // an independent checker
     EXPECT_EQ(entryCount(), 9); // no temporary file left behind
 }
 
 TEST_F(VeskFileGeneratorTest, SpacesRuleOddEntriesAndFailuresToWrite)
 {
-    put(s("1 - Intro.mp3"), "intro audio");
+    put(u"1 - Intro.mp3"_qs, "intro audio");
     // Entries that are not readable regular files count as empty; a pipe must not stall the writer.
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("scans")));
-    ASSERT_EQ(mkfifo(QFile::encodeName(at(s("pipe"))).constData(), 0600), 0);
-    ASSERT_TRUE(QFile::link(at(s("gone")), at(s("dangling"))));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(u"scans"_qs));
+    ASSERT_EQ(mkfifo(QFile::encodeName(at(u"pipe"_qs)).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(at(u"gone"_qs), at(u"dangling"_qs)));
     LogCapture log;
     m_generator.makeM3UFile(m_dir.path(), m3uName, true);
     m_generator.makeSFVFile(m_dir.path(), sfvName, true);
-    EXPECT_TRUE(log.contains(QStringLiteral("dangling")));
+    EXPECT_TRUE(log.contains(u"dangling"_qs));
     // Underscores in the release files' names only, not in the entries they list.
-    EXPECT_EQ(contents(s("00-The_Band-First.m3u")), "1 - Intro.mp3\ndangling\npipe\nscans\n");
-    EXPECT_EQ(contents(s("00-The_Band-First.sfv")),
+    EXPECT_EQ(contents(u"00-The_Band-First.m3u"_qs), "1 - Intro.mp3\ndangling\npipe\nscans\n");
+    EXPECT_EQ(contents(u"00-The_Band-First.sfv"_qs),
               sfvHeader + "1 - Intro.mp3 " + zlibHex("intro audio") +
                   "\r\ndangling 00000000\r\npipe 00000000\r\nscans 00000000\r\n");
 
     // A slash from an artist such as "AC/DC" must not lead the file out of the folder.
-    m_generator.makeSFVFile(m_dir.path(), QStringLiteral("00-AC/DC-Live.sfv"), false);
-    EXPECT_TRUE(QFile::exists(at(s("00-AC-DC-Live.sfv"))));
+    m_generator.makeSFVFile(m_dir.path(), u"00-AC/DC-Live.sfv"_qs, false);
+    EXPECT_TRUE(QFile::exists(at(u"00-AC-DC-Live.sfv"_qs)));
 
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(sfvName)); // the name is taken by a folder
     LogCapture failures;
     m_generator.makeSFVFile(m_dir.path(), sfvName, false);
-    m_generator.makeM3UFile(at(s("no such folder")), m3uName, false);
-    EXPECT_EQ(failures.lines().filter(QStringLiteral("Could not write")).size(), 2);
+    m_generator.makeM3UFile(at(u"no such folder"_qs), m3uName, false);
+    EXPECT_EQ(failures.lines().filter(u"Could not write"_qs).size(), 2);
     EXPECT_TRUE(QFileInfo(at(sfvName)).isDir());
     EXPECT_EQ(entryCount(), 8);
 }

@@ -1,30 +1,38 @@
 #include "app/preferences.h"
+#include "rip/encoderrun.h"
 #include "support/fakeencoder.h"
+#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <id3v2tag.h>
 #include <mpegfile.h>
 
 namespace {
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
 struct RipRun {
     int exitCode = -1;
     QString out;
     QString err;
 };
 
-RipRun veskRip(const QStringList& arguments)
+// Runs vesk-rip to its end; prepare may set up the process and act once it runs. Every run names
+// its lookup (none) so that no test reaches a server on the internet.
+RipRun veskRip(const QStringList& arguments, const std::function<void(QProcess&)>& prepare = {})
 {
     QProcess process;
-    process.start(s(VESK_TEST_BINARY_DIR "/vesk-rip"), arguments);
+    process.setProgram(u"" VESK_TEST_BINARY_DIR "/vesk-rip"_qs);
+    process.setArguments(QStringList{u"--server="_qs, u"--no-musicbrainz"_qs} + arguments);
+    if (prepare)
+        prepare(process);
+    if (process.state() == QProcess::NotRunning)
+        process.start();
     RipRun run;
     if (process.waitForFinished(180000) && process.exitStatus() == QProcess::NormalExit)
         run = {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
@@ -32,11 +40,35 @@ RipRun veskRip(const QStringList& arguments)
     return run;
 }
 
+bool waitUntil(const std::function<bool()>& condition, int milliseconds = 120000)
+{
+    for (QDeadlineTimer deadline(milliseconds); !condition(); QThread::msleep(20))
+        if (deadline.hasExpired())
+            return false;
+    return true;
+}
+
 QStringList entries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+bool writeScript(const QString& path, const QString& text)
+{
+    QFile script(path);
+    return script.open(QIODevice::WriteOnly) && script.write(text.toLocal8Bit()) > 0 &&
+           script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A PATH holding only the given folder, for the sound players vesk-rip looks for.
+std::function<void(QProcess&)> pathOnly(const QString& folder)
+{
+    return [folder](QProcess& process) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"PATH"_qs, folder);
+        process.setProcessEnvironment(environment);
+    };
+}
 } // namespace
 
 class VeskRipTest : public ::testing::Test {
@@ -45,86 +77,151 @@ protected:
     {
         QDir().mkpath(cd);
         for (int i = 1; i <= 5; ++i)
-            ASSERT_TRUE(makeAiff(cd + QStringLiteral("/%1 Audio Track.aiff").arg(i), 0.5, 200 + 100 * i));
+            ASSERT_TRUE(makeAiff(cd + u"/%1 Audio Track.aiff"_qs.arg(i), 0.5, 200 + 100 * i));
     }
 
     TestEnvironment env;
     QTemporaryDir m_work;
-    const QString cd = m_work.filePath(s("cd"));
-    const QString out = m_work.filePath(s("out"));
+    const QString cd = m_work.filePath(u"cd"_qs);
+    const QString out = m_work.filePath(u"out"_qs);
 };
 
-TEST_F(VeskRipTest, RipsAFolderIntoTaggedMP3Files)
+// Tags for every track; --sound plays through a console player found on the PATH.
+TEST_F(VeskRipTest, RipsAFolderIntoTaggedMP3FilesAndPlaysTheSound)
 {
-    const RipRun run = veskRip({s("--output"), out, s("--id3-tags"), cd});
+    QTemporaryDir bin;
+    const QString played = bin.filePath(u"played"_qs);
+    ASSERT_TRUE(writeScript(bin.filePath(u"canberra-gtk-play"_qs),
+                            u"#!/bin/sh\necho \"$@\" > '%1'\n"_qs.arg(played)));
+    const RipRun run =
+        veskRip({u"--output"_qs, out, u"--id3-tags"_qs, u"--sound"_qs, cd}, pathOnly(bin.path()));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.out.contains(s("Processing: 3 Audio Track     (3 of 5)")));
-    const QString folder = out + s("/Artist - Title");
-    ASSERT_EQ(entries(out), QStringList{s("Artist - Title")});
+    EXPECT_TRUE(run.out.contains(u"Processing: 3 Audio Track     (3 of 5)"_qs));
+    const QString folder = out + u"/Artist - Title"_qs;
+    ASSERT_EQ(entries(out), QStringList{u"Artist - Title"_qs});
     ASSERT_EQ(entries(folder).size(), 5);
     for (int i = 1; i <= 5; ++i) {
-        const QString name = QStringLiteral("0%1 -  Audio Track.mp3").arg(i);
+        const QString name = u"0%1 -  Audio Track.mp3"_qs.arg(i);
         ASSERT_EQ(entries(folder).value(i - 1), name);
         TagLib::MPEG::File file(QFile::encodeName(folder + u'/' + name).constData());
         ASSERT_TRUE(file.isValid() && file.audioProperties() && file.ID3v2Tag());
         EXPECT_GT(file.audioProperties()->lengthInMilliseconds(), 400);
         const TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
-        EXPECT_EQ(tag->title().to8Bit(true), QStringLiteral("%1 Audio Track").arg(i).toStdString());
+        EXPECT_EQ(tag->title().to8Bit(true), u"%1 Audio Track"_qs.arg(i).toStdString());
         EXPECT_EQ(tag->track(), unsigned(i));
-        EXPECT_EQ(tag->artist().to8Bit(true), "Artist Name");
-        EXPECT_EQ(tag->album().to8Bit(true), "Title");
+        EXPECT_EQ(tag->artist().to8Bit(true) + tag->album().to8Bit(true) + tag->genre().to8Bit(true),
+                  "Artist NameTitleRock");
         EXPECT_EQ(tag->year(), 1900u);
-        EXPECT_EQ(tag->genre().to8Bit(true), "Rock");
         EXPECT_EQ(tag->comment().to8Bit(true), "Ripped by Vesk");
     }
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo(played).size() > 0; }));
+    QFile arguments(played);
+    EXPECT_TRUE(arguments.open(QIODevice::ReadOnly) && arguments.readAll().contains("--id=complete"));
 }
 
-// vesk-rip starts from a preferences file (the user's own by default); the command line overrides.
-TEST_F(VeskRipTest, PreferencesOverridesAndArtistAlbumFoldersNumberedWhenTaken)
+// vesk-rip starts from a preferences file (the user's own by default); the command line
+// overrides. A wrong-typed output folder in it, or a "~", never gives a folder relative to
+// wherever vesk-rip runs.
+TEST_F(VeskRipTest, PreferencesOverridesAndFoldersNumberedWhenTakenOrUnderHome)
 {
-    const QVariantMap preferences{{s("OutputDirectory"), out},
-                                  {s("CreateReleaseFiles"), 1},
-                                  {s("BasicConfigOption"), s("--nohist --preset medium")}};
-    const QStringList track{s("--artist-album-dirs"), s("--name-style"),
-                            s("%a-%l-%d.mp3"),        s("--track"),
-                            s("2 Audio Track.aiff"),  cd};
-    const QString named = m_work.filePath(s("rip.plist"));
+    const QVariantMap preferences{{u"OutputDirectory"_qs, out},
+                                  {u"CreateReleaseFiles"_qs, 1},
+                                  {u"BasicConfigOption"_qs, u"--nohist --preset medium"_qs}};
+    const QStringList track{u"--artist-album-dirs"_qs, u"--name-style"_qs,
+                            u"%a-%l-%d.mp3"_qs,        u"--track"_qs,
+                            u"2 Audio Track.aiff"_qs,  cd};
+    const QString named = m_work.filePath(u"rip.plist"_qs);
     ASSERT_TRUE(Preferences::writeDictionary(preferences, named));
-    const RipRun first = veskRip(QStringList{s("--preferences"), named} + track);
+    const RipRun first = veskRip(QStringList{u"--preferences"_qs, named} + track);
     ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
     EXPECT_EQ(
-        entries(out + s("/Artist/Title")),
-        QStringList({s("00-Artist-Title.m3u"), s("00-Artist-Title.sfv"), s("Artist Name-Title-02.mp3")}));
+        entries(out + u"/Artist/Title"_qs),
+        QStringList({u"00-Artist-Title.m3u"_qs, u"00-Artist-Title.sfv"_qs, u"Artist Name-Title-02.mp3"_qs}));
 
     ASSERT_TRUE(Preferences::writeDictionary(preferences, Preferences::preferencesPath()));
-    const RipRun second = veskRip(QStringList{s("--set"), s("CreateReleaseFiles=0")} + track);
+    const RipRun second = veskRip(QStringList{u"--set"_qs, u"CreateReleaseFiles=0"_qs} + track);
     ASSERT_EQ(second.exitCode, 0) << second.err.toStdString();
-    EXPECT_EQ(entries(out + s("/Artist")), QStringList({s("Title"), s("Title 1")}));
-    EXPECT_EQ(entries(out + s("/Artist/Title 1")), QStringList{s("Artist Name-Title-02.mp3")});
+    EXPECT_EQ(entries(out + u"/Artist"_qs), QStringList({u"Title"_qs, u"Title 1"_qs}));
+    EXPECT_EQ(entries(out + u"/Artist/Title 1"_qs), QStringList{u"Artist Name-Title-02.mp3"_qs});
 
-    const RipRun missing = veskRip({s("--preferences"), m_work.filePath(s("none.plist")), cd});
+    const auto inWork = [&](QProcess& process) { process.setWorkingDirectory(m_work.path()); };
+    ASSERT_TRUE(Preferences::writeDictionary({{u"OutputDirectory"_qs, 5}}, Preferences::preferencesPath()));
+    const RipRun typed = veskRip({u"--track"_qs, u"1 Audio Track.aiff"_qs, cd}, inWork);
+    ASSERT_EQ(typed.exitCode, 0) << typed.err.toStdString();
+    EXPECT_TRUE(typed.err.contains(u"OutputDirectory"_qs)) << typed.err.toStdString();
+    EXPECT_EQ(entries(QDir::homePath() + u"/Music/Artist - Title"_qs).size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(m_work.filePath(u"5"_qs)));
+    ASSERT_EQ(veskRip({u"--output=~/rips"_qs, u"--track"_qs, u"1 Audio Track.aiff"_qs, cd}, inWork).exitCode,
+              0);
+    EXPECT_EQ(entries(QDir::homePath() + u"/rips/Artist - Title"_qs).size(), 1);
+
+    const RipRun missing = veskRip({u"--preferences"_qs, m_work.filePath(u"none.plist"_qs), cd});
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_TRUE(missing.err.contains(s("Cannot read the preferences file")));
+    EXPECT_TRUE(missing.err.contains(u"Cannot read the preferences file"_qs));
 }
 
 TEST_F(VeskRipTest, FailuresAndBadCommandLinesExitNonZero)
 {
     QTemporaryDir resources;
     ASSERT_TRUE(writeFakeEncoder(resources.path()));
-    QFile::rename(cd + s("/4 Audio Track.aiff"), cd + s("/4 Fail Track.aiff"));
-    const RipRun failed = veskRip({s("--resources"), resources.path(), s("--output"), out, cd});
+    QFile::rename(cd + u"/4 Audio Track.aiff"_qs, cd + u"/4 Fail Track.aiff"_qs);
+    // Without a sound player a log line says why nothing is heard.
+    const RipRun failed =
+        veskRip({u"--resources"_qs, resources.path(), u"--sound"_qs, u"--output"_qs, out, cd}, pathOnly(out));
     EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_TRUE(failed.err.contains(s("A track could not be encoded!")));
+    EXPECT_TRUE(failed.err.contains(u"A track could not be encoded!"_qs));
+    EXPECT_TRUE(failed.err.contains(u"no sound played"_qs)) << failed.err.toStdString();
 
     QTemporaryDir empty;
-    const RipRun missing = veskRip({s("--resources"), empty.path(), s("--output"), out, cd});
+    const RipRun missing = veskRip({u"--resources"_qs, empty.path(), u"--output"_qs, out, cd});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_TRUE(missing.err.contains(s("The MP3 encoder is missing!")));
-    EXPECT_FALSE(missing.out.contains(s("Processing")));
+    EXPECT_TRUE(missing.err.contains(u"The MP3 encoder is missing!"_qs));
+    EXPECT_FALSE(missing.out.contains(u"Processing"_qs));
 
-    for (const QStringList& bad : {QStringList{s("--preset"), s("nonsense"), cd},
-                                   {out + s("/no such folder")},
-                                   {s("--set"), s("NoSuchKey=1"), cd},
-                                   {s("--set"), s("AddID3Tags=perhaps"), cd}})
+    for (const QStringList& bad : {QStringList{u"--preset"_qs, u"nonsense"_qs, cd},
+                                   {out + u"/no such folder"_qs},
+                                   {u"--set"_qs, u"NoSuchKey=1"_qs, cd},
+                                   {u"--set"_qs, u"AddID3Tags=perhaps"_qs, cd}})
         EXPECT_EQ(veskRip(bad).exitCode, 2) << bad.join(u' ').toStdString();
+}
+
+// A signal stops the rip as the window's Stop does: the encoder ends at once, the release files
+// cover what is done, one line says so and the status tells the shell which signal it was.
+TEST_F(VeskRipTest, SignalsStopTheRipLikeTheStopButton)
+{
+    for (const int signalNumber : {SIGTERM, SIGINT}) {
+        // The real encoder, except that track 2 writes the start of its file and hangs.
+        QTemporaryDir resources;
+        const QString pidFile = resources.filePath(u"pid"_qs);
+        ASSERT_TRUE(writeScript(resources.filePath(EncoderRun::encoderResourceName()),
+                                u"#!/bin/sh\ncase \"$*\" in *'2 Audio Track'*) for a; do last=$a; done; echo "
+                                u"partial > \"$last\"; "
+                                "echo $$ > '%1'; exec sleep 600;; "
+                                "esac\nexec '%2' \"$@\"\n"_qs.arg(pidFile, EncoderRun::encoderPath())));
+        const QString output = m_work.filePath(QString::number(signalNumber));
+        pid_t encoder = 0;
+        const RipRun run =
+            // One encoder at a time: track 1 is done when track 2 starts.
+            veskRip({u"--resources"_qs, resources.path(), u"--jobs"_qs, u"1"_qs, u"--release-files"_qs,
+                     u"-o"_qs, output, cd},
+                    [&](QProcess& process) {
+                        process.start();
+                        QFile pid(pidFile);
+                        EXPECT_TRUE(waitUntil(
+                            [&] { return QFileInfo(pidFile).size() > 0 && pid.open(QIODevice::ReadOnly); }));
+                        encoder = pid_t(pid.readAll().trimmed().toLongLong());
+                        ::kill(pid_t(process.processId()), signalNumber);
+                    });
+        EXPECT_EQ(run.exitCode, 128 + signalNumber) << run.err.toStdString();
+        EXPECT_EQ(run.err.count(u"the rip was stopped"_qs), 1) << run.err.toStdString();
+        EXPECT_TRUE(encoder > 0 && waitUntil([&] { return ::kill(encoder, 0) != 0; }, 10000))
+            << "encoder left";
+        QFile sfv(output + u"/Artist - Title/00-Artist-Title.sfv"_qs);
+        ASSERT_TRUE(sfv.open(QIODevice::ReadOnly));
+        const QByteArray listed = sfv.readAll();
+        EXPECT_TRUE(listed.contains("01 -  Audio Track.mp3"));
+        // The stopped track's partial file stays, but no list presents it as a finished track.
+        EXPECT_TRUE(QFileInfo::exists(output + u"/Artist - Title/02 -  Audio Track.mp3"_qs));
+        EXPECT_FALSE(listed.contains("02 -  Audio Track.mp3")) << listed.toStdString();
+    }
 }

@@ -1,5 +1,5 @@
 // vesk-rip with --server: the titles come from a CDDB server on loopback (port 8880 on an
-// address of its own), several matches without a terminal take the first.
+// address of its own), in any script, and the server's refusal is reported in its own words.
 #include "cddbserver.h"
 #include "lookup/disctoc.h"
 #include "support/testenvironment.h"
@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <id3v2tag.h>
+#include <mpegfile.h>
 
 namespace {
 bool writeFile(const QString& path, const QByteArray& bytes)
@@ -18,9 +20,16 @@ bool writeFile(const QString& path, const QByteArray& bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
+
+// An address of our own, so that port 8880 is free whatever else runs.
+QString ownAddress(int variant)
+{
+    const qint64 pid = QCoreApplication::applicationPid();
+    return QStringLiteral("127.%1.%2.%3").arg(variant + 1).arg((pid >> 8) % 250 + 3).arg(pid % 250 + 3);
+}
 } // namespace
 
-TEST(VeskRipLookup, TitlesComeFromTheServerAndTheFirstOfSeveralMatchesIsTaken)
+TEST(VeskRipLookup, TitlesInEveryScriptTheFirstOfSeveralMatchesAndARefusedHello)
 {
     TestEnvironment env;
     QTemporaryDir work;
@@ -39,34 +48,52 @@ TEST(VeskRipLookup, TitlesComeFromTheServerAndTheFirstOfSeveralMatchesIsTaken)
         QStringLiteral("%1")
             .arg(DiscTOC::fromOffsets({150, 225}, 300).cddbDiscId(), 8, 16, QLatin1Char('0'))
             .toLatin1();
-    const QByteArray entry =
-        "DISCID=" + id + "\nDTITLE=Loop Band / Loop Album\nTTITLE0=Hello: World\nTTITLE1=Goodbye\n";
+    const QByteArray entry = "DISCID=" + id +
+                             "\nDTITLE=DC/AC / Reverse Current\nTTITLE0=\xe6\x9d\xb1\xe4\xba\xac: "
+                             "\xd0\x9c\xd0\xbe\xd1\x81\xd0\xba\xd0\xb2\xd0\xb0\nTTITLE1=Caf\xc3\xa9\n";
     ASSERT_TRUE(writeFile(work.filePath(QStringLiteral("cddb/misc/") + id), entry));
-
-    // An address of our own so that port 8880 is free whatever else runs.
     CddbServer server(work.filePath(QStringLiteral("cddb")));
-    const qint64 pid = QCoreApplication::applicationPid();
-    const QString address = QStringLiteral("127.0.%1.%2").arg((pid >> 8) % 250 + 3).arg(pid % 250 + 3);
-    ASSERT_TRUE(server.listen(address, 8880)) << server.errorString().toStdString();
+    ASSERT_TRUE(server.listen(ownAddress(0), 8880)) << server.errorString().toStdString();
+    CddbServer refusing(work.filePath(QStringLiteral("cddb")));
+    refusing.answer(QStringLiteral("cddb hello"), "500 Unknown developer email for vesk v0.6.7");
+    ASSERT_TRUE(refusing.listen(ownAddress(1), 8880)) << refusing.errorString().toStdString();
 
-    const auto rip = [&](const QString& out) {
+    QString errors;
+    const auto rip = [&](const QString& address, const QString& out, const QStringList& more = {}) {
         QProcess process;
         process.setStandardInputFile(QProcess::nullDevice());
         process.start(QStringLiteral(VESK_TEST_BINARY_DIR "/vesk-rip"),
-                      {QStringLiteral("--server"), address, QStringLiteral("--output"), out, cd});
+                      QStringList{QStringLiteral("--server"), address, QStringLiteral("--id3-tags"),
+                                  QStringLiteral("--output"), out, cd} +
+                          more);
         EXPECT_TRUE(process.waitForFinished(180000));
-        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        errors = QString::fromUtf8(process.readAllStandardError());
+        EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
         return QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     };
-    const QString albumFolder = QStringLiteral("Loop Band - Loop Album");
-    ASSERT_EQ(rip(work.filePath(QStringLiteral("one"))), QStringList{albumFolder});
-    EXPECT_EQ(QDir(work.filePath(QStringLiteral("one/")) + albumFolder).entryList(QDir::Files, QDir::Name),
-              QStringList({QStringLiteral("01 - Hello- World.mp3"), QStringLiteral("02 - Goodbye.mp3")}));
+    const QString albumFolder = QStringLiteral("DC-AC - Reverse Current");
+    const QString one = work.filePath(QStringLiteral("one/")) + albumFolder;
+    ASSERT_EQ(rip(ownAddress(0), work.filePath(QStringLiteral("one")),
+                  {QStringLiteral("--email"), QStringLiteral("alice@example.org")}),
+              QStringList{albumFolder});
+    const QStringList files{u"01 - 東京- Москва.mp3"_qs, u"02 - Café.mp3"_qs};
+    ASSERT_EQ(QDir(one).entryList(QDir::Files, QDir::Name), files);
+    TagLib::MPEG::File tagged(QFile::encodeName(one + u'/' + files[0]).constData());
+    ASSERT_TRUE(tagged.ID3v2Tag());
+    EXPECT_EQ(QString::fromStdString(tagged.ID3v2Tag()->title().to8Bit(true)), u"東京- Москва"_qs);
+    EXPECT_EQ(QString::fromStdString(tagged.ID3v2Tag()->artist().to8Bit(true)), u"DC-AC"_qs);
+    EXPECT_EQ(server.receivedLines().value(0), QByteArray("cddb hello alice example.org vesk v0.6.7\n"));
 
+    // Two matches and nobody at the terminal: the first listed (misc before rock) is taken.
     ASSERT_TRUE(writeFile(work.filePath(QStringLiteral("cddb/rock/") + id),
-                          QByteArray(entry).replace("Loop Album", "Other Album")));
-    const QStringList two = rip(work.filePath(QStringLiteral("two")));
-    ASSERT_EQ(two.size(), 1);
-    EXPECT_TRUE(two[0] == albumFolder || two[0] == QStringLiteral("Loop Band - Other Album"));
+                          QByteArray(entry).replace("Reverse Current", "Other Album")));
+    EXPECT_EQ(rip(ownAddress(0), work.filePath(QStringLiteral("two"))), QStringList{albumFolder});
     EXPECT_EQ(server.connectionCount(), 2);
+
+    // The server's own words reach the user, and the rip goes on with the file names.
+    EXPECT_EQ(rip(ownAddress(1), work.filePath(QStringLiteral("three"))),
+              QStringList{QStringLiteral("Artist - Title")});
+    EXPECT_TRUE(
+        errors.contains(QStringLiteral("The server said: 500 Unknown developer email for vesk v0.6.7")))
+        << errors.toStdString();
 }

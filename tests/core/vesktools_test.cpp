@@ -54,6 +54,10 @@ TEST(VeskTools, UniqueFoldersStayInsideAndNeverReuseATakenName)
     EXPECT_EQ(folder("Artist - Album", true), base + s("Artist_-_Album_1"));
     EXPECT_EQ(folder("."), base + s("_"));
     EXPECT_EQ(folder("AC/DC - Live"), base + s("AC-DC - Live"));
+    // A name longer than a folder name may be is cut between letters, its number kept.
+    const QString e(150, QChar(0xe9));
+    EXPECT_EQ(VeskTools::createUniqueFolderAtPath(out, e, false), base + e.left(127));
+    EXPECT_EQ(VeskTools::createUniqueFolderAtPath(out, e, false), base + e.left(126) + s(" 1"));
     LogCapture log;
     EXPECT_TRUE(folder(nullptr).isNull());
     EXPECT_TRUE(log.contains(s("Name cannot be null!")));
@@ -64,5 +68,5 @@ TEST(VeskTools, UniqueFoldersStayInsideAndNeverReuseATakenName)
               base + s("Artist/Album 1"));
     EXPECT_EQ(VeskTools::createUniqueNestedFolderAtPath(out, s(".."), s(".."), false), base + s("__/__"));
     EXPECT_EQ(VeskTools::createUniqueNestedFolderAtPath(out, {}, {}, false), base + s("Untitled/Untitled"));
-    EXPECT_EQ(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 11);
+    EXPECT_EQ(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 13);
 }

@@ -1,10 +1,10 @@
 #include "app/gui/appcontroller.h"
-#include "app/gui/desktopsoundplayer.h"
 #include "app/gui/expertcombobox.h"
 #include "app/gui/mainwindow.h"
 #include "app/preferences.h"
-#include "settings/settings.h"
 #include "common/resources.h"
+#include "settings/settings.h"
+#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
 #include <QAbstractItemView>
@@ -62,43 +62,47 @@ TEST(AppControllerTest, ControlsAndSettingsAreBoundBothWaysAndMixedCountsAsOff)
     TestEnvironment env;
     Settings settings;
     AppController controller(settings);
-    const std::pair<const char*, Settings::Text> fields[] = {
-        {"chosenCD", Settings::Text::ChosenCD},
-        {"chosenOutputDirectory", Settings::Text::ChosenOutputDirectory},
-        {"nameStyleTextField", Settings::Text::NameStyle},
-        {"freedbServerField", Settings::Text::FreedbServer},
-    };
-    settings.setChosenTracks({QStringLiteral("9 Picked.wav")});
-    for (const auto& [name, field] : fields) {
+    using T = Settings::Text;
+    settings.setChosenTracks({u"9 Picked.wav"_qs});
+    for (const auto& [name, field] : {std::pair{"chosenCD", T::ChosenCD},
+                                      {"nameStyleTextField", T::NameStyle},
+                                      {"chosenOutputDirectory", T::ChosenOutputDirectory},
+                                      {"freedbServerField", T::FreedbServer},
+                                      {"freedbEmailField", T::FreedbEmail}}) {
         QLineEdit* edit = child<QLineEdit>(controller, name);
         typeLine(edit, QLatin1String(name));
         EXPECT_EQ(settings.text(field), QLatin1String(name));
-        settings.setText(field, QStringLiteral("from the session"));
-        EXPECT_EQ(edit->text(), QStringLiteral("from the session"));
+        settings.setText(field, u"from the session"_qs);
+        EXPECT_EQ(edit->text(), u"from the session"_qs);
+    }
+    // Titles are shown as they are, never as markup.
+    settings.setptl(u"Processing: <b>Live</b> 100%2     (1 of 2)"_qs);
+    settings.setptf(u"<i>0:03</i>"_qs);
+    for (const char* name : {"ptl", "ptf"}) {
+        EXPECT_EQ(child<QLabel>(controller, name)->textFormat(), Qt::PlainText);
+        EXPECT_TRUE(child<QLabel>(controller, name)->text().contains(QLatin1String("</")));
     }
     // Typing another source drops the tracks picked in the old one.
     EXPECT_TRUE(settings.chosenTracks().isEmpty());
-    settings.setptl(QStringLiteral("Processing: One     (1 of 2)"));
-    EXPECT_EQ(child<QLabel>(controller, "ptl")->text(), settings.getptl());
 
-    const std::pair<const char*, bool (Settings::*)() const> boxes[] = {
-        {"spacesToUnderscores", &Settings::shouldConvertSpacesToUnderscores},
-        {"addID3Tags", &Settings::shouldAddID3Tags},
-        {"makeAltPresetFaster", &Settings::shouldMakeAltPresetFaster},
-        {"soundAlertWhenFinished", &Settings::shouldSoundAlertWhenFinished},
-        {"editTrackInformation", &Settings::shouldEditTrackInformation},
-        {"createSeparateArtistAlbumDirs", &Settings::shouldCreateSeparateArtistAlbumDirs},
-        {"createReleaseFiles", &Settings::shouldCreateReleaseFiles},
-    };
-    for (const auto& [name, accessor] : boxes) {
+    using O = Settings::Option;
+    for (const auto& [name, option] : {std::pair{"spacesToUnderscores", O::SpacesToUnderscores},
+                                       {"addID3Tags", O::AddID3Tags},
+                                       {"makeAltPresetFaster", O::MakeAltPresetFaster},
+                                       {"zFlag", O::ZFlag},
+                                       {"soundAlertWhenFinished", O::SoundAlertWhenFinished},
+                                       {"editTrackInformation", O::EditTrackInformation},
+                                       {"createSeparateArtistAlbumDirs", O::CreateSeparateArtistAlbumDirs},
+                                       {"createReleaseFiles", O::CreateReleaseFiles},
+                                       {"useMusicBrainz", O::UseMusicBrainz}}) {
         QCheckBox* box = child<QCheckBox>(controller, name);
-        const bool before = (settings.*accessor)();
+        const bool before = settings.isOn(option);
         EXPECT_EQ(box->isChecked(), before) << name;
         QTest::mouseClick(box, Qt::LeftButton);
-        EXPECT_EQ((settings.*accessor)(), !before) << name;
+        EXPECT_EQ(settings.isOn(option), !before) << name;
+        settings.setCheckState(option, before ? Settings::On : Settings::Off);
+        EXPECT_EQ(box->isChecked(), before) << name;
     }
-    settings.setCheckState(Settings::Option::ZFlag, Settings::On);
-    EXPECT_TRUE(child<QCheckBox>(controller, "zFlag")->isChecked());
 
     QTest::mouseClick(child<QRadioButton>(controller, "basicPreset1"), Qt::LeftButton);
     EXPECT_EQ(settings.basicConfigOption(), Settings::basicPresetTitles().at(1));
@@ -108,25 +112,18 @@ TEST(AppControllerTest, ControlsAndSettingsAreBoundBothWaysAndMixedCountsAsOff)
     EXPECT_FALSE(child<ExpertComboBox>(controller, "expertConfigOption")->isEnabled());
 
     // A mixed check box counts as off, and is saved as off.
-    settings.setCheckState(Settings::Option::AddID3Tags, Settings::On);
-    QCheckBox* box = child<QCheckBox>(controller, "addID3Tags");
+    QCheckBox* box = child<QCheckBox>(controller, "createReleaseFiles");
     box->setTristate(true);
     box->setCheckState(Qt::PartiallyChecked);
-    EXPECT_EQ(settings.checkState(Settings::Option::AddID3Tags), Settings::Mixed);
-    EXPECT_FALSE(settings.shouldAddID3Tags());
-
-    settings.setCheckState(Settings::Option::CreateReleaseFiles, Settings::Mixed);
-    EXPECT_EQ(child<QCheckBox>(controller, "createReleaseFiles")->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(settings.checkState(O::CreateReleaseFiles), Settings::Mixed);
     EXPECT_FALSE(settings.shouldCreateReleaseFiles());
-    EXPECT_EQ(
-        Preferences::dictionaryFromSettings(settings).value(QStringLiteral("CreateReleaseFiles")).toInt(), 0);
+    EXPECT_EQ(Preferences::dictionaryFromSettings(settings).value(u"CreateReleaseFiles"_qs).toInt(), 0);
 }
 
 TEST(AppControllerTest, ExpertListUpkeepFollowsTheRealComboBox)
 {
     TestEnvironment env;
-    Preferences::writeDictionary({{QStringLiteral("ExpertConfigOption"), QString()}},
-                                 Preferences::preferencesPath());
+    Preferences::writeDictionary({{u"ExpertConfigOption"_qs, QString()}}, Preferences::preferencesPath());
     Settings settings;
     AppController controller(settings);
     controller.show();
@@ -143,117 +140,70 @@ TEST(AppControllerTest, ExpertListUpkeepFollowsTheRealComboBox)
     }
 
     // A typed line replaces the blank line and is remembered once.
-    typeLine(combo->lineEdit(), QStringLiteral("-V 2"));
-    EXPECT_EQ(shownItems(combo), QStringList{QStringLiteral("-V 2")});
+    typeLine(combo->lineEdit(), u"-V 2"_qs);
     QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
-    typeLine(combo->lineEdit(), QStringLiteral("-V 0 -q 0"));
-    EXPECT_EQ(shownItems(combo), (QStringList{QStringLiteral("-V 2"), QStringLiteral("-V 0 -q 0")}));
+    typeLine(combo->lineEdit(), u"-V 0 -q 0"_qs);
+    EXPECT_EQ(shownItems(combo), (QStringList{u"-V 2"_qs, u"-V 0 -q 0"_qs}));
     EXPECT_EQ(settings.expertItems(), shownItems(combo));
-    EXPECT_EQ(settings.getExpertConfigOption(), (QStringList{QStringLiteral("-V"), QStringLiteral("0"),
-                                                             QStringLiteral("-q"), QStringLiteral("0")}));
+    EXPECT_EQ(settings.getExpertConfigOption(), (QStringList{u"-V"_qs, u"0"_qs, u"-q"_qs, u"0"_qs}));
 
     // Choosing a remembered line with the keyboard, clearing it and leaving the field forgets it.
     combo->showPopup();
-    EXPECT_EQ(shownItems(combo).last(), QString());
     QTest::keyClick(combo->view(), Qt::Key_Up);
     QTest::keyClick(combo->view(), Qt::Key_Return);
-    EXPECT_EQ(combo->currentText(), QStringLiteral("-V 2"));
+    EXPECT_EQ(combo->currentText(), u"-V 2"_qs);
     EXPECT_EQ(settings.expertSelectedIndex(), 0);
     typeLine(combo->lineEdit(), QString());
-    EXPECT_EQ(shownItems(combo), (QStringList{QStringLiteral("-V 0 -q 0"), QString()}));
+    EXPECT_EQ(shownItems(combo), (QStringList{u"-V 0 -q 0"_qs, QString()}));
     EXPECT_EQ(settings.expertItems(), shownItems(combo));
 }
 
-TEST(AppControllerTest, FirstStartShowsTheDefaultsAndQuittingSavesAllKeys)
-{
-    TestEnvironment env;
-    const QString path = Preferences::preferencesPath();
-    Settings settings;
-    AppController controller(settings);
-    controller.show();
-    EXPECT_EQ(child<QLineEdit>(controller, "freedbServerField")->text(), QStringLiteral("gnudb.gnudb.org"));
-    EXPECT_TRUE(child<QRadioButton>(controller, "basicPreset0")->isChecked());
-    EXPECT_EQ(child<ExpertComboBox>(controller, "expertConfigOption")->currentText(),
-              QStringLiteral("--nohist -V 2 -q 2"));
-    EXPECT_FALSE(QFileInfo::exists(path));
-    typeLine(child<QLineEdit>(controller, "chosenOutputDirectory"), QStringLiteral("/data/Music/My Disc"));
-    controller.window().close();
-    const auto saved = Preferences::readDictionary(path);
-    ASSERT_TRUE(saved);
-    EXPECT_EQ(saved->size(), Preferences::keys().size());
-    EXPECT_EQ(saved->value(QStringLiteral("OutputDirectory")).toString(), QStringLiteral("/data/Music"));
-}
-
-TEST(AppControllerTest, AlertsAndTheSessionEndReachTheUserWithoutBlocking)
+// Alerts, dropped files and help: what reaches the user, literally and without blocking.
+TEST(AppControllerTest, AlertsDropsAndHelp)
 {
     TestEnvironment env;
     Settings settings;
     AppController controller(settings);
     controller.show();
-    settings.runAlertWithTitle(QStringLiteral("Disc 100% <b>read</b>"), QStringLiteral("%@ <i>as is</i>"));
+    settings.runAlertWithTitle(u"Disc 100% <b>read</b>"_qs, u"%@ <i>as is</i>"_qs);
     QMessageBox* box = controller.window().findChild<QMessageBox*>();
     ASSERT_NE(box, nullptr);
-    EXPECT_TRUE(box->isVisible());
-    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
-    EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+    EXPECT_TRUE(box->isVisible() && box->windowModality() == Qt::WindowModal);
     QStringList shown;
     for (QLabel* label : box->findChildren<QLabel*>())
-        if (!label->text().isEmpty()) {
-            EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        if (label->textFormat() == Qt::PlainText)
             shown << label->text();
-        }
-    EXPECT_TRUE(shown.contains(QStringLiteral("Disc 100% <b>read</b>")));
-    EXPECT_TRUE(shown.contains(QStringLiteral("%@ <i>as is</i>")));
+    EXPECT_TRUE(shown.contains(u"Disc 100% <b>read</b>"_qs) && shown.contains(u"%@ <i>as is</i>"_qs))
+        << shown.join(u'|').toStdString();
     box->button(QMessageBox::Ok)->click();
+    controller.showSessionEnded({u"Three"_qs});
+    EXPECT_TRUE(controller.window().statusBar()->currentMessage().contains(u"Three"_qs));
 
-    controller.showSessionEnded({QStringLiteral("Three")});
-    EXPECT_TRUE(controller.window().statusBar()->currentMessage().contains(QStringLiteral("Three")));
-    DesktopSoundPlayer player; // falls back to the beep without a sound server; must not block or crash
-    player.playFinishedSound();
-    player.playFinishedSound();
-}
-
-TEST(AppControllerTest, DroppedFilesAreLoggedAndChangeNothing)
-{
-    TestEnvironment env;
-    Settings settings;
-    AppController controller(settings);
-    QWidget* target = controller.window().centralWidget();
-    const QString source = settings.getChosenCDName();
+    // Dropped files are logged and change nothing.
     QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(QStringLiteral("/music/1 One.aiff")),
-                   QUrl::fromLocalFile(QStringLiteral("/music/2 Two.aiff"))});
+    files.setUrls(
+        {QUrl::fromLocalFile(u"/music/1 One.aiff"_qs), QUrl::fromLocalFile(u"/music/2 Two.aiff"_qs)});
     const Qt::DropActions actions = Qt::CopyAction | Qt::LinkAction;
     QDragEnterEvent enter(QPoint(5, 5), actions | Qt::MoveAction, &files, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    EXPECT_EQ(enter.dropAction(), Qt::LinkAction);
-
+    QApplication::sendEvent(controller.window().centralWidget(), &enter);
+    EXPECT_TRUE(enter.isAccepted() && enter.dropAction() == Qt::LinkAction);
     LogCapture log;
     QDropEvent drop(QPointF(5, 5), actions, &files, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-    EXPECT_EQ(log.lines(), QStringList{QStringLiteral("shizzat: /music/1 One.aiff, /music/2 Two.aiff")});
-    EXPECT_EQ(settings.getChosenCDName(), source);
-    EXPECT_TRUE(settings.chosenTracks().isEmpty());
-}
+    QApplication::sendEvent(controller.window().centralWidget(), &drop);
+    EXPECT_EQ(log.lines(), QStringList{u"shizzat: /music/1 One.aiff, /music/2 Two.aiff"_qs});
+    EXPECT_TRUE(settings.getChosenCDName().isEmpty() && settings.chosenTracks().isEmpty());
 
-TEST(AppControllerTest, HelpOpensTheBundledPageOrNothing)
-{
-    TestEnvironment env;
-    Settings settings;
-    AppController controller(settings);
     UrlCatcher catcher;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    QDesktopServices::setUrlHandler(u"file"_qs, &catcher, "open");
     EXPECT_TRUE(controller.showHelp());
     ASSERT_EQ(catcher.urls.size(), 1);
-    EXPECT_TRUE(catcher.urls.first().toLocalFile().endsWith(QStringLiteral("/Vesk.help/VeskHelp.html")));
+    EXPECT_TRUE(catcher.urls.first().toLocalFile().endsWith(u"/Vesk.help/VeskHelp.html"_qs));
     EXPECT_GT(QFileInfo(catcher.urls.first().toLocalFile()).size(), 1000);
-
     QTemporaryDir empty;
     Resources::setResourceDirectory(empty.path());
     EXPECT_FALSE(controller.showHelp());
     EXPECT_EQ(catcher.urls.size(), 1);
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QDesktopServices::unsetUrlHandler(u"file"_qs);
 }
 
 #include "appcontroller_test.moc"

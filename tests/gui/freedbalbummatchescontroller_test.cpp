@@ -46,6 +46,8 @@ TEST(FreedbAlbumMatchesController, FirstRowIsPreselectedAnotherMayBeChosenOrNone
               0);
     EXPECT_EQ(choose(chooser, kMatches, [&] { chooser.noneButton()->click(); }), -1);
     EXPECT_EQ(choose(chooser, kMatches, [&] { chooser.reject(); }), -1);
+    // The lookup ended meanwhile (Stop, quitting): the matches are declined.
+    EXPECT_EQ(choose(chooser, kMatches, [&] { chooser.cancelChoice(); }), -1);
     // No lines: nothing can be confirmed, only declined.
     EXPECT_EQ(choose(chooser, {},
                      [&] {

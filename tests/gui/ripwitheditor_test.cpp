@@ -1,12 +1,17 @@
-#include "settings/settings.h"
+#include "app/gui/appcontroller.h"
+#include "app/gui/mainwindow.h"
+#include "app/preferences.h"
 #include "editor/gui/trackinfo.h"
 #include "editor/gui/trackwindowcontroller.h"
 #include "rip/lameprocess.h"
+#include "settings/settings.h"
+#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -17,8 +22,9 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 
-// A one-track rip with the editor on: cancelling makes nothing, an edited title reaches file and tag.
-TEST(RipWithEditorTest, CancelMakesNothingAndAnEditedTitleReachesTheFileNameAndTheTag)
+// A one-track rip with the editor on: cancelling, or quitting while the editor is open, makes
+// nothing (and quitting saves the preferences); an edited title reaches file and tag.
+TEST(RipWithEditorTest, CancelOrQuitMakesNothingAndAnEditedTitleReachesTheFileNameAndTheTag)
 {
     TestEnvironment env;
     const QString cd = env.home() + u"/cd"_qs;
@@ -26,14 +32,15 @@ TEST(RipWithEditorTest, CancelMakesNothingAndAnEditedTitleReachesTheFileNameAndT
     ASSERT_TRUE(QDir().mkpath(cd) && QDir().mkpath(out));
     ASSERT_TRUE(makeAiff(cd + u"/1 Audio Track.aiff"_qs, 1.0));
     Settings settings;
+    AppController controller(settings);
     settings.setVolumeRoots({});
     settings.setChosenCDName(cd);
     settings.setOutputDirectory(out + u"/cd"_qs);
     settings.setText(Settings::Text::NameStyle, u"%d - %t.mp3"_qs);
     settings.setCheckState(Settings::Option::AddID3Tags, Settings::On);
     settings.setCheckState(Settings::Option::EditTrackInformation, Settings::On);
-    QWidget mainWindow;
-    TrackInfo editor(&mainWindow);
+    settings.setCheckState(Settings::Option::CreateReleaseFiles, Settings::Off);
+    TrackInfo editor(&controller.window());
     TrackWindowController* window = editor.trackWindowController();
     LAMEProcess session(settings);
     session.setTrackEditor(&editor);
@@ -42,12 +49,16 @@ TEST(RipWithEditorTest, CancelMakesNothingAndAnEditedTitleReachesTheFileNameAndT
     // Starts a rip with whileShown run inside the editor; true when the session ended.
     auto rip = [&](const std::function<void()>& whileShown) {
         QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
-        QTimer::singleShot(0, &editor, [&] {
-            whileShown();
-            if (window->isVisible())
-                window->reject();
+        QTimer::singleShot(0, &editor, whileShown);
+        // Not closed by whileShown: fail rather than hang.
+        QTimer guard;
+        guard.callOnTimeout(window, [&] {
+            ADD_FAILURE() << "the editor stayed open";
+            window->reject();
         });
+        guard.start(60000);
         session.runEncoder();
+        guard.stop();
         return !session.isRunning() || QTest::qWaitFor([&] { return ended.count() > 0; }, 120000);
     };
 
@@ -74,4 +85,12 @@ TEST(RipWithEditorTest, CancelMakesNothingAndAnEditedTitleReachesTheFileNameAndT
     EXPECT_EQ(tag->artist().to8Bit(true), "The Band");
     EXPECT_EQ(tag->album().to8Bit(true), "First-Album");
     EXPECT_EQ(tag->genre().to8Bit(true), "Jazz");
+
+    // Closing the main window (Quit, a signal) declines the open editor.
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    ASSERT_FALSE(QFileInfo::exists(Preferences::preferencesPath()));
+    ASSERT_TRUE(rip([&] { controller.window().close(); }));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(QDir(out).isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(Preferences::preferencesPath()));
 }

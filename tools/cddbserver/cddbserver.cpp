@@ -165,7 +165,7 @@ bool CddbServer::send(int fd, const QByteArray& bytes)
 void CddbServer::serve(int fd)
 {
     const CddbDatabase database(m_root);
-    CddbSession session(database, m_serverName, m_bannerCode);
+    CddbSession session(database, m_serverName, m_bannerCode, m_highestLevel);
     bool silent = false;
 
     auto respond = [&](const Rule* rule, const QByteArray& ownReply, bool close) {

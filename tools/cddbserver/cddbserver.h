@@ -27,6 +27,8 @@ public:
     void setServerName(const QString& name) { m_serverName = name; }
     // 201 for a server that takes no submissions, 200 for one that does.
     void setBannerCode(int code) { m_bannerCode = code; }
+    // The highest protocol level spoken, 1 to 6: a level-5 server refuses "proto 6" with 501.
+    void setHighestLevel(int level) { m_highestLevel = level; }
 
     // Sends reply instead of the command's own; a reply without a line end gets CR LF.
     void answer(const QString& command, const QByteArray& reply);
@@ -73,6 +75,7 @@ private:
     QString m_root;
     QString m_serverName = QStringLiteral("localhost");
     int m_bannerCode = 201;
+    int m_highestLevel = 6;
     std::vector<Rule> m_rules;
     int m_chunkBytes = 0;
     int m_pause = 0;

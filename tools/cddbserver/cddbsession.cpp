@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr int highestLevel = 6;
-
 QByteArray line(const QByteArray& text)
 {
     return text + "\r\n";
@@ -45,8 +43,9 @@ QString normalId(const QString& text)
 
 } // namespace
 
-CddbSession::CddbSession(const CddbDatabase& database, QString serverName, int bannerCode)
-    : m_database(database), m_serverName(std::move(serverName)), m_bannerCode(bannerCode)
+CddbSession::CddbSession(const CddbDatabase& database, QString serverName, int bannerCode, int highestLevel)
+    : m_database(database), m_serverName(std::move(serverName)), m_bannerCode(bannerCode),
+      m_highestLevel(highestLevel)
 {
 }
 
@@ -79,10 +78,10 @@ CddbSession::Reply CddbSession::handle(const QString& text)
     if (command == QLatin1String("proto")) {
         if (words.size() == 1)
             return reply("200 CDDB protocol level: current " + QByteArray::number(m_level) + ", supported " +
-                         QByteArray::number(highestLevel));
+                         QByteArray::number(m_highestLevel));
         bool ok = false;
         const int level = words[1].toInt(&ok);
-        if (words.size() > 2 || !ok || level < 1 || level > highestLevel)
+        if (words.size() > 2 || !ok || level < 1 || level > m_highestLevel)
             return reply("501 Illegal protocol level.");
         if (level == m_level)
             return reply("502 Protocol level already " + QByteArray::number(level) + ".");

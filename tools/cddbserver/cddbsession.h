@@ -15,7 +15,9 @@ public:
         bool close = false; // the server ends the connection after this reply
     };
 
-    CddbSession(const CddbDatabase& database, QString serverName, int bannerCode = 201);
+    // highestLevel: the highest protocol level the server speaks (6 for freedb's own, 5 for the
+    // many that stopped there).
+    CddbSession(const CddbDatabase& database, QString serverName, int bannerCode = 201, int highestLevel = 6);
 
     QByteArray banner() const;
     // One command line without its line end.
@@ -33,6 +35,7 @@ private:
     const CddbDatabase& m_database;
     QString m_serverName;
     int m_bannerCode;
+    int m_highestLevel;
     int m_level = 1;
     bool m_shookHands = false;
     QString m_lastRead;

@@ -59,7 +59,10 @@ int main(int argc, char** argv)
     const QCommandLineOption split(QStringLiteral("split"),
                                    QStringLiteral("Send replies in pieces of n bytes, ms apart."),
                                    QStringLiteral("n[:ms]"));
-    parser.addOptions({address, port, portFile, name, banner, answer, silent, close, split});
+    const QCommandLineOption level(QStringLiteral("max-level"),
+                                   QStringLiteral("Highest protocol level spoken, 1 to 6 (6)."),
+                                   QStringLiteral("level"), QStringLiteral("6"));
+    parser.addOptions({address, port, portFile, name, banner, answer, silent, close, split, level});
     parser.process(app);
 
     const QStringList roots = parser.positionalArguments();
@@ -75,6 +78,12 @@ int main(int argc, char** argv)
         return 2;
     }
     server.setBannerCode(bannerCode);
+    const int highestLevel = parser.value(level).toInt();
+    if (highestLevel < 1 || highestLevel > 6) {
+        std::fprintf(stderr, "vesk-cddb-server: the highest level is 1 to 6\n");
+        return 2;
+    }
+    server.setHighestLevel(highestLevel);
     for (const QString& spec : parser.values(answer)) {
         QString command;
         const QByteArray reply = commandAndRest(spec, &command);

@@ -1,15 +1,19 @@
 #include "consolefrontend.h"
 
-#include "settings/settings.h"
+#include "common/printabletext.h"
+#include "common/unixsignalquitter.h"
 #include "rip/lameprocess.h"
+#include "settings/settings.h"
 
 #include <QCoreApplication>
 #include <cstdio>
 
 namespace {
+// Titles and alerts may carry what a server sent: control characters other than line ends and
+// tabs are shown escaped, so that none of them reaches the terminal raw.
 void printLine(FILE* stream, const QString& line)
 {
-    const QByteArray bytes = line.toLocal8Bit();
+    const QByteArray bytes = withControlsEscaped(line, true).toLocal8Bit();
     std::fprintf(stream, "%s\n", bytes.constData());
     std::fflush(stream);
 }
@@ -24,6 +28,12 @@ ConsoleFrontEnd::ConsoleFrontEnd(Settings& settings, LAMEProcess& session, QObje
         m_ended = true;
         m_exitCode = failed.isEmpty() ? 0 : 1;
         // Leave the loop once the session's own handlers have returned.
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                  Qt::QueuedConnection);
+    });
+    connect(&m_session, &LAMEProcess::sessionAbandoned, this, [this] {
+        m_ended = true;
+        m_exitCode = 1;
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
                                   Qt::QueuedConnection);
     });
@@ -54,4 +64,20 @@ bool ConsoleFrontEnd::start()
     // A session that did not start (no source, no encoder, nothing to rip) has ended already
     // without a run; one whose runs all failed at once has ended through sessionEnded.
     return m_ended || m_session.isRunning();
+}
+
+void ConsoleFrontEnd::stopBySignal(int signalNumber)
+{
+    if (m_stoppingSignal != 0)
+        return;
+    m_stoppingSignal = signalNumber;
+    printLine(stderr, QStringLiteral("vesk-rip: the rip was stopped by %1.")
+                          .arg(UnixSignalQuitter::signalName(signalNumber)));
+    // A running session ends through sessionEnded, which leaves the event loop.
+    m_session.stop();
+    if (!m_ended) {
+        m_ended = true;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                  Qt::QueuedConnection);
+    }
 }

@@ -20,8 +20,11 @@ public:
     // Starts the session. Returns false when it did not start (the reason was shown); the event
     // loop then has nothing to wait for.
     bool start();
-    // 0 when every track was encoded, 1 otherwise.
-    int exitCode() const { return m_exitCode; }
+    // A signal asks to stop, as the window's Stop button does: the encoder ends at once, the
+    // release files are written for what is done and one line says so.
+    void stopBySignal(int signalNumber);
+    // 0 when every track was encoded, 128 + the signal when one stopped the rip, 1 otherwise.
+    int exitCode() const { return m_stoppingSignal != 0 ? 128 + m_stoppingSignal : m_exitCode; }
 
 private:
     void showText(int field);
@@ -29,5 +32,6 @@ private:
     Settings& m_settings;
     LAMEProcess& m_session;
     bool m_ended = false;
+    int m_stoppingSignal = 0;
     int m_exitCode = 1;
 };

@@ -1,11 +1,14 @@
 // vesk-rip: rips one folder of CD track files from the command line.
-#include "settings/settings.h"
 #include "common/resources.h"
+#include "common/unixsignalquitter.h"
 #include "consolefrontend.h"
+#include "consolesoundplayer.h"
 #include "lookup/consolealbumchooser.h"
+#include "lookup/disclookupchain.h"
 #include "lookup/freedbaccess.h"
 #include "rip/lameprocess.h"
 #include "ripoptions.h"
+#include "settings/settings.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -34,6 +37,8 @@ int main(int argc, char** argv)
         return 2;
     }
     LAMEProcess session(settings);
+    ConsoleSoundPlayer sound;
+    session.setSoundPlayer(&sound);
     // With --server the titles are looked up; several matches are offered on the terminal, the
     // list going to standard error so that standard output keeps the progress lines only.
     QFile input;
@@ -42,11 +47,16 @@ int main(int argc, char** argv)
     errors.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     ConsoleAlbumChooser chooser(input, errors, ConsoleAlbumChooser::standardInputIsTerminal());
     if (!settings.getChosenFreedbServer().isEmpty()) {
-        session.setDiscLookupFactory(FreedbAccess::factory());
+        // The sources of a disc's titles, tried in order until one knows the disc.
+        session.setDiscLookupFactory(DiscLookupChain::factory({
+            FreedbAccess::factory([&settings] { return settings.getFreedbEmail(); }),
+        }));
         session.setAlbumChooser(&chooser);
     }
     ConsoleFrontEnd frontEnd(settings, session);
     settings.setAlertPresenter(&frontEnd);
+    // Ctrl+C, a closed terminal or a service manager stop the rip as the window's Stop button does.
+    UnixSignalQuitter signalStopper([&frontEnd](int signalNumber) { frontEnd.stopBySignal(signalNumber); });
     if (!frontEnd.start())
         return 1;
     app.exec();

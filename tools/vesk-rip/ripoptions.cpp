@@ -2,6 +2,7 @@
 
 #include "app/preferences.h"
 #include "common/log.h"
+#include "common/userpath.h"
 #include "settings/settings.h"
 
 #include <QDir>
@@ -45,7 +46,8 @@ RipOptions::RipOptions()
       m_releaseFiles(QStringLiteral("release-files"),
                      QStringLiteral("Write an M3U playlist and an SFV checksum file into the album folder.")),
       m_sound(QStringLiteral("sound"),
-              QStringLiteral("Play the desktop's \"complete\" sound when the rip ends.")),
+              QStringLiteral(
+                  "Play the desktop's \"complete\" sound when the rip ends (canberra-gtk-play or paplay).")),
       m_editTrackInfo(QStringLiteral("edit-track-info"),
                       QStringLiteral("Edit the track information before ripping (vesk-rip has no editor: the "
                                      "album is ripped as it is).")),
@@ -139,7 +141,7 @@ bool RipOptions::parse(const QStringList& arguments)
         m_error = QStringLiteral("--preset and --expert exclude each other.");
         return false;
     }
-    m_source = positional.value(0);
+    m_source = UserPath::absolute(positional.value(0), QDir::currentPath());
     if (!m_source.isEmpty() && !QFileInfo(m_source).isDir()) {
         m_error = QStringLiteral("%1 is not a folder.").arg(m_source);
         return false;
@@ -150,7 +152,8 @@ bool RipOptions::parse(const QStringList& arguments)
 bool RipOptions::applyPreferences(Settings& settings)
 {
     const bool named = m_parser.isSet(m_preferences);
-    const QString path = named ? m_parser.value(m_preferences) : Preferences::preferencesPath();
+    const QString path = named ? UserPath::absolute(m_parser.value(m_preferences), QDir::currentPath())
+                               : Preferences::preferencesPath();
     if (!named && !QFileInfo::exists(path))
         return true;
     if (!Preferences::applyPreferencesFile(settings, path)) {
@@ -229,7 +232,7 @@ bool RipOptions::applyTo(Settings& settings)
     // Without --output the preferences' output folder is used, else the current folder.
     QString outputFolder = QDir::currentPath();
     if (m_parser.isSet(m_output))
-        outputFolder = m_parser.value(m_output);
+        outputFolder = UserPath::absolute(m_parser.value(m_output), QDir::currentPath());
     else if (m_preferencesApplied)
         outputFolder = QFileInfo(settings.getChosenOutputDirectory()).path();
     // The output path ends in one placeholder component, the source folder's name; the album

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -295,12 +296,12 @@ void AppController::setButtonStates(bool start, bool stop, bool skip)
     ui.actionSkip->setEnabled(skip);
 }
 
-void AppController::showTrackStarted(int number, int total)
+void AppController::showTracksFinished(int finished, int total)
 {
     QProgressBar* bar = m_window->ui().trackProgress;
     bar->setRange(0, qMax(1, total));
-    bar->setValue(qBound(0, number - 1, total));
-    bar->setFormat(tr("%1 of %2 tracks done").arg(number - 1).arg(total));
+    bar->setValue(qBound(0, finished, total));
+    bar->setFormat(tr("%1 of %2 tracks done").arg(finished).arg(total));
     bar->setTextVisible(true);
     m_window->statusBar()->clearMessage();
 }
@@ -341,6 +342,12 @@ void AppController::applicationShouldTerminate()
     m_terminated = true;
     if (m_isRipRunning && m_stopRip && m_isRipRunning())
         m_stopRip();
+    // A dialog still waiting for the user (the track editor, the match chooser, an alert) would
+    // keep the application alive without its window, and its answer could start a rip after the
+    // preferences were saved: each is declined, as its cancel button would.
+    for (QDialog* dialog : m_window->findChildren<QDialog*>())
+        if (dialog->isVisible())
+            dialog->reject();
     savePreferences();
 }
 

@@ -30,8 +30,8 @@ public:
     QAbstractButton* stopButton() const;
     QAbstractButton* skipButton() const;
     void setButtonStates(bool start, bool stop, bool skip);
-    // A track of the rip started: number (from 1) of total.
-    void showTrackStarted(int number, int total);
+    // How many of the rip's total tracks are done: encoded, failed or skipped.
+    void showTracksFinished(int finished, int total);
     // The rip ended; failedTracks names the tracks the encoder could not make.
     void showSessionEnded(const QStringList& failedTracks);
 

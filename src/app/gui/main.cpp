@@ -4,12 +4,13 @@
 #include "app/gui/desktopsoundplayer.h"
 #include "app/gui/mainwindow.h"
 #include "app/gui/ripsessionbinding.h"
-#include "app/gui/unixsignalquitter.h"
-#include "settings/settings.h"
+#include "common/unixsignalquitter.h"
 #include "editor/gui/trackinfo.h"
+#include "lookup/disclookupchain.h"
 #include "lookup/freedbaccess.h"
 #include "lookup/gui/freedbalbummatchescontroller.h"
 #include "rip/lameprocess.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 
@@ -26,7 +27,10 @@ int main(int argc, char** argv)
     DesktopSoundPlayer sound;
     LAMEProcess session(settings);
     session.setSoundPlayer(&sound);
-    session.setDiscLookupFactory(FreedbAccess::factory());
+    // The sources of a disc's titles, tried in order until one knows the disc.
+    session.setDiscLookupFactory(DiscLookupChain::factory({
+        FreedbAccess::factory([&settings] { return settings.getFreedbEmail(); }),
+    }));
     // The editor asks the encoder for its genre list as soon as it exists.
     TrackInfo trackInfo(&controller.window());
     session.setTrackEditor(&trackInfo);
@@ -35,7 +39,7 @@ int main(int argc, char** argv)
     RipSessionBinding binding(controller, session);
 
     // A logout or a terminal's Ctrl+C ends the application the same way as closing the window.
-    UnixSignalQuitter quitter([&controller] { controller.window().close(); });
+    UnixSignalQuitter quitter([&controller](int) { controller.window().close(); });
 
     controller.show();
     // Closing the main window ends the application; the controller stops a running rip and saves

@@ -18,8 +18,8 @@ RipSessionBinding::RipSessionBinding(AppController& controller, LAMEProcess& ses
     };
     showButtons();
     connect(&session, &LAMEProcess::buttonStatesChanged, this, showButtons);
-    connect(&session, &LAMEProcess::trackStarted, this,
-            [&controller](int number, int total) { controller.showTrackStarted(number, total); });
+    connect(&session, &LAMEProcess::progressChanged, this,
+            [&controller](int finished, int total) { controller.showTracksFinished(finished, total); });
     connect(&session, &LAMEProcess::sessionEnded, this,
             [&controller](const QStringList& failed) { controller.showSessionEnded(failed); });
     controller.setRipSessionHooks([&session] { return session.isRunning(); }, [&session] { session.stop(); });

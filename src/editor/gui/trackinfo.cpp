@@ -103,17 +103,22 @@ void TrackInfo::displayTrackInfo(const Album& album)
 void TrackInfo::selectGenre(const QString& genre)
 {
     QComboBox* popUp = m_trackWindowController->genrePopUp();
+    // The previous album's own genre is no choice for this one.
+    if (m_albumGenreItem >= 0 && m_albumGenreItem < popUp->count())
+        popUp->removeItem(m_albumGenreItem);
+    m_albumGenreItem = -1;
     for (int i = 0; i < popUp->count(); ++i) {
         if (popUp->itemText(i) == genre) {
             popUp->setCurrentIndex(i);
             return;
         }
     }
-    // Without the encoder's list the album's own genre stays choosable rather than being lost.
-    if (!m_genreListUsable && !genre.isEmpty()) {
-        popUp->addItem(genre);
-        popUp->setCurrentIndex(popUp->count() - 1);
-    }
+    // A genre the list lacks ("Jazz/Fusion", or none at all) is offered first and selected, so
+    // that OK keeps what the album says instead of tagging it with whatever item happens to be
+    // selected.
+    popUp->insertItem(0, genre);
+    m_albumGenreItem = 0;
+    popUp->setCurrentIndex(0);
 }
 
 Album TrackInfo::getEditedInformation() const
@@ -269,13 +274,16 @@ void TrackInfo::genreOutputEnded(bool succeeded, const QString& failure)
 
     if (!names.isEmpty() && m_trackWindowController) {
         QComboBox* popUp = m_trackWindowController->genrePopUp();
-        // Should the list arrive while the window is open, the user's choice stays when it can.
-        const QString shown = m_trackWindowController->isVisible() ? getGenre() : QString();
+        // Should the list arrive while the window is open, what it shows stays selected.
+        const bool open = m_trackWindowController->isVisible();
+        const QString shown = getGenre();
         popUp->clear();
         popUp->addItems(names);
-        const int kept = shown.isEmpty() ? -1 : static_cast<int>(names.indexOf(shown));
-        popUp->setCurrentIndex(kept >= 0 ? kept : 0);
-        m_genreListUsable = true;
+        m_albumGenreItem = -1;
+        if (open)
+            selectGenre(shown);
+        else
+            popUp->setCurrentIndex(0);
     }
     finishGenreList();
 }

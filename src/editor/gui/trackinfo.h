@@ -15,7 +15,6 @@
 class EncoderRun;
 class QAbstractButton;
 
-
 // The track information editor: shows an album in the track window, lets the user correct it and
 // builds a fresh album from what the window shows. It is also the track table's model, one row
 // per track with the columns "trackNum", "trackTitle" and "trackArtist". On creation it asks the
@@ -92,6 +91,6 @@ private:
     EncoderRun* m_chore = nullptr;
     bool m_userEditedInformation = false;
     bool m_genreListDone = false;
-    // True once the encoder's genre names fill the pop-up.
-    bool m_genreListUsable = false;
+    // The pop-up item added for an album genre the list lacks; -1 when there is none.
+    int m_albumGenreItem = -1;
 };

@@ -51,6 +51,12 @@ int FreedbAlbumMatchesController::displayMultipleAlbumMatches(const QStringList&
     return getChosenAlbumNumber();
 }
 
+void FreedbAlbumMatchesController::cancelChoice()
+{
+    if (isVisible())
+        declineAlbums();
+}
+
 void FreedbAlbumMatchesController::displayAlbumMatches(const QStringList& albums)
 {
     m_albums = albums;

@@ -17,6 +17,8 @@ public:
 
     // AlbumChooser: shows the lines and answers the chosen row, or -1 when all were declined.
     int displayMultipleAlbumMatches(const QStringList& matchLines) override;
+    // The lookup ended while the matches were shown: they are declined.
+    void cancelChoice() override;
 
     // Shows the lines and returns once the user has confirmed a row or declined them all.
     void displayAlbumMatches(const QStringList& albums);

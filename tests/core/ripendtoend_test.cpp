@@ -1,0 +1,128 @@
+// vesk-rip with the real encoder and titles from our CDDB server on loopback: what hostile entries
+// and a C locale do to the files and their tags.
+#include "cddbserver.h"
+#include "lookup/disctoc.h"
+#include "support/qstringprinter.h"
+#include "support/testenvironment.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <id3v2tag.h>
+#include <mpegfile.h>
+
+namespace {
+QString s(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(path.section(u'/', 0, -2));
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A disc of short tracks with its table of contents; returns its CDDB disc id.
+QByteArray makeDisc(const QString& cd, int tracks)
+{
+    QDir().mkpath(cd);
+    QList<qint64> offsets;
+    QByteArray toc = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Sessions</key><array><dict>"
+                     "<key>Leadout Block</key><integer>" +
+                     QByteArray::number(150 + 75 * tracks) + "</integer><key>Track Array</key><array>";
+    for (int i = 0; i < tracks; ++i) {
+        offsets << 150 + 75 * i;
+        toc += "<dict><key>Start Block</key><integer>" + QByteArray::number(offsets.last()) +
+               "</integer></dict>";
+        EXPECT_TRUE(makeAiff(cd + QStringLiteral("/%1 Audio Track.aiff").arg(i + 1), 0.3));
+    }
+    EXPECT_TRUE(writeFile(cd + s("/.TOC.plist"), toc + "</array></dict></array></dict></plist>"));
+    return QStringLiteral("%1")
+        .arg(DiscTOC::fromOffsets(offsets, 150 + 75 * tracks).cddbDiscId(), 8, 16, QLatin1Char('0'))
+        .toLatin1();
+}
+} // namespace
+
+// One encoder and two make the same files; the release files list them in track order.
+TEST(RipEndToEnd, HostileEntryUnderTheCLocaleKeepsEveryTitleAndEveryFileInside)
+{
+    TestEnvironment env;
+    QTemporaryDir work;
+    const QString cd = work.filePath(s("cd"));
+    const QString longTitle = QString(150, QChar(0xe9)); // 300 bytes of UTF-8
+    const QStringList titles{s("Naïve"),          s("Côte d'Azur"), s(".."),
+                             s("Live 100%2 mix"), longTitle,        s("Esc\x1b[2Jape")};
+    const QByteArray id = makeDisc(cd, int(titles.size()));
+    QByteArray entry = "DISCID=" + id + "\nDTITLE=.. / Ünder the Lïght\nDYEAR=2001\nDGENRE=1999\n";
+    for (int i = 0; i < titles.size(); ++i)
+        entry += "TTITLE" + QByteArray::number(i) + "=" + titles[i].toUtf8() + "\n";
+    ASSERT_TRUE(writeFile(work.filePath(s("cddb/misc/")) + QString::fromLatin1(id), entry));
+    CddbServer server(work.filePath(s("cddb")));
+    // An address of our own so that port 8880 is free whatever else runs.
+    const qint64 pid = QCoreApplication::applicationPid();
+    const QString address = QStringLiteral("127.0.%1.%2").arg((pid >> 8) % 250 + 3).arg(pid % 250 + 3);
+    ASSERT_TRUE(server.listen(address, 8880)) << server.errorString().toStdString();
+    const QStringList names{s("00-..-Ünder the Lïght.m3u"),
+                            s("00-..-Ünder the Lïght.sfv"),
+                            s("01 - Naïve.mp3"),
+                            s("02 - Côte d'Azur.mp3"),
+                            s("03 - ...mp3"),
+                            s("04 - Live 100%2 mix.mp3"),
+                            s("05 - ") + QString(123, QChar(0xe9)) + s(".mp3"),
+                            s("06 - Esc[2Jape.mp3")};
+
+    for (const QString& jobs : {s("1"), s("2")}) {
+        const QString out = work.filePath(s("out") + jobs);
+        QProcess rip;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(s("LC_ALL"), s("C"));
+        rip.setProcessEnvironment(environment);
+        rip.setStandardInputFile(QProcess::nullDevice());
+        rip.start(s(VESK_TEST_BINARY_DIR "/vesk-rip"),
+                  {s("--server"), address, s("--output"), out, s("--jobs"), jobs, s("--id3-tags"),
+                   s("--artist-album-dirs"), s("--release-files"), cd});
+        ASSERT_TRUE(rip.waitForFinished(180000));
+        const QString err = QString::fromUtf8(rip.readAllStandardError());
+        const QString said = QString::fromUtf8(rip.readAllStandardOutput());
+        ASSERT_EQ(rip.exitCode(), 0) << err.toStdString();
+        // Every track encoded despite the genre LAME refuses, which is left out and reported once.
+        EXPECT_EQ(err.count(s("knows no genre \"1999\"")), 1) << err.toStdString();
+        EXPECT_TRUE(said.contains(s("Processing: Live 100%2 mix     (4 of 6)"))) << said.toStdString();
+        EXPECT_FALSE(said.contains(s("dB"))) << said.toStdString();
+
+        // Nothing outside the output folder; in it, the artist folder "__" and nothing else.
+        ASSERT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                  QStringList{s("__")});
+        const QString folder = out + s("/__/Ünder the Lïght");
+        EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name),
+                  names);
+        QFile m3u(folder + u'/' + names[0]);
+        ASSERT_TRUE(m3u.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QString::fromUtf8(m3u.readAll()), names.mid(2).join(u'\n') + u'\n');
+        QProcess cksfv;
+        cksfv.setWorkingDirectory(folder);
+        cksfv.start(s("cksfv"), {s("-q"), s("-f"), names[1]});
+        ASSERT_TRUE(cksfv.waitForFinished(60000));
+        EXPECT_EQ(cksfv.exitCode(), 0) << cksfv.readAll().toStdString();
+
+        for (int i = 0; i < titles.size(); ++i) {
+            TagLib::MPEG::File file(QFile::encodeName(folder + u'/' + names[i + 2]).constData());
+            ASSERT_TRUE(file.isValid() && file.ID3v2Tag()) << i;
+            const TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
+            // The entry's control character is dropped when the entry is read.
+            EXPECT_EQ(QString::fromStdString(tag->title().to8Bit(true)),
+                      QString(titles[i]).remove(QChar(0x1b)));
+            EXPECT_EQ(QString::fromStdString(tag->album().to8Bit(true)), s("Ünder the Lïght"));
+            EXPECT_EQ(QString::fromStdString(tag->artist().to8Bit(true)), s(".."));
+            EXPECT_EQ(tag->genre().to8Bit(true), "");
+            EXPECT_EQ(tag->year(), 2001u);
+        }
+    }
+    EXPECT_EQ(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList({s("cd"), s("cddb"), s("out1"), s("out2")}));
+}

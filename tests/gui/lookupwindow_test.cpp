@@ -1,0 +1,80 @@
+// The window during a lookup from a server that says nothing: it goes on painting, its status
+// line says what happens, Stop ends the lookup with nothing made, and closing it does not wait.
+#include "app/gui/appcontroller.h"
+#include "app/gui/mainwindow.h"
+#include "app/gui/ripsessionbinding.h"
+#include "cddbserver.h"
+#include "lookup/freedbaccess.h"
+#include "rip/lameprocess.h"
+#include "settings/settings.h"
+#include "support/testenvironment.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
+};
+} // namespace
+
+TEST(LookupWindow, PaintsAndStopsDuringALookupFromASilentServer)
+{
+    TestEnvironment env;
+    const QString source = env.home() + QStringLiteral("/Audio CD");
+    QDir().mkpath(source);
+    QFile(source + QStringLiteral("/1 Audio Track.aiff")).open(QIODevice::WriteOnly);
+    QFile toc(source + QStringLiteral("/.TOC.plist"));
+    ASSERT_TRUE(toc.open(QIODevice::WriteOnly));
+    toc.write("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Sessions</key><array><dict>"
+              "<key>Leadout Block</key><integer>300</integer><key>Track Array</key><array><dict>"
+              "<key>Start Block</key><integer>150</integer></dict></array></dict></array></dict></plist>");
+    toc.close();
+    CddbServer server(env.home());
+    server.fallSilentAt(QStringLiteral("banner"));
+    ASSERT_TRUE(server.listen());
+
+    Settings settings;
+    AppController controller(settings);
+    settings.setChosenCDName(source);
+    settings.setOutputDirectory(env.home() + QStringLiteral("/out/Audio CD"));
+    settings.setText(Settings::Text::FreedbServer, server.address());
+    LAMEProcess session(settings);
+    session.setDiscLookupFactory(FreedbAccess::factory({}, server.port()));
+    RipSessionBinding binding(controller, session);
+    controller.show();
+    PaintCounter counter;
+    controller.window().installEventFilter(&counter);
+    auto* status = controller.window().findChild<QLabel*>(QStringLiteral("ptl"));
+    ASSERT_TRUE(status);
+
+    for (const bool quit : {false, true}) {
+        controller.startButton()->click();
+        EXPECT_TRUE(status->text().startsWith(QStringLiteral("Looking up the disc's titles")));
+        EXPECT_TRUE(controller.stopButton()->isEnabled() && !controller.startButton()->isEnabled());
+        const int before = counter.paints;
+        controller.window().update();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > before; }, 10000));
+        QElapsedTimer stopping;
+        stopping.start();
+        if (quit)
+            controller.window().close();
+        else
+            controller.stopButton()->click();
+        EXPECT_LT(stopping.elapsed(), 5000);
+        EXPECT_TRUE(status->text().isEmpty());
+        EXPECT_TRUE(controller.startButton()->isEnabled() && !controller.stopButton()->isEnabled());
+    }
+    EXPECT_FALSE(QFileInfo::exists(env.home() + QStringLiteral("/out")));
+}
