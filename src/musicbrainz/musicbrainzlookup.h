@@ -42,7 +42,7 @@ public:
     std::optional<Album> getAlbumInfo() const override { return m_albumInfo; }
     // May be called from any thread: a running lookup ends soon, without an alert or an album,
     // and a later one does not start.
-    void cancel();
+    void cancel() override;
 
     // "Vesk/<version> ( <contact> )", as the service requires of every client.
     static QString userAgent();
