@@ -137,6 +137,7 @@ void MusicBrainzLookup::converse()
     if (!m_disc)
         fail(QStringLiteral(
             "MusicBrainz: This disc's table of contents gives no MusicBrainz disc identifier."));
+    veskLog(QStringLiteral("Asking MusicBrainz (%1) for disc %2").arg(m_root, m_disc->id()));
     QNetworkAccessManager manager;
     Response response = fetch(manager, requestUrl());
     if (response.status == 503 && !response.cancelled) {
