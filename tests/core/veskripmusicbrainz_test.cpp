@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <id3v2tag.h>
@@ -75,9 +74,8 @@ TEST(VeskRipMusicBrainz, ADiscOnlyMusicBrainzKnowsIsNamedFromItsRelease)
     EXPECT_EQ(musicBrainz.requests()[0].target,
               "/ws/2/discid/fBjpGnkUEx.Q9RI738jCR7WxqxI-?toc=1+3+60000+150+20000+40000"
               "&inc=recordings+artist-credits&fmt=json");
-    EXPECT_TRUE(QRegularExpression(s("^Vesk/\\d+(\\.\\d+)+ \\( \\S+ \\)$"))
-                    .match(QString::fromLatin1(musicBrainz.requests()[0].userAgent))
-                    .hasMatch());
+    const QByteArray agent = musicBrainz.requests()[0].userAgent;
+    EXPECT_TRUE(agent.startsWith("Vesk/") && agent.contains(" ( ") && agent.endsWith(" )")) << agent.data();
 
     // Once the CDDB server knows the disc, MusicBrainz is not asked.
     const QString id =
