@@ -43,8 +43,12 @@ int reserveRequestSlot()
 MusicBrainzLookup::MusicBrainzLookup(LookupHost& host, const DiscTOC& toc, QString root)
     : m_host(host), m_disc(MusicBrainzDiscId::fromTOC(toc)), m_root(std::move(root))
 {
+    m_root = m_root.trimmed();
     while (m_root.endsWith(QLatin1Char('/')))
         m_root.chop(1);
+    // "musicbrainz.org" as typed in the window means the service's usual address.
+    if (!m_root.contains(QStringLiteral("://")))
+        m_root.prepend(QStringLiteral("https://"));
 }
 
 std::unique_ptr<MusicBrainzLookup> MusicBrainzLookup::create(LookupHost& host, const QString& root)
