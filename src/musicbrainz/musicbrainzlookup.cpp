@@ -62,7 +62,7 @@ std::unique_ptr<MusicBrainzLookup> MusicBrainzLookup::create(LookupHost& host, c
 DiscLookupFactory MusicBrainzLookup::factory(std::function<QString()> root, int timeout)
 {
     return [root = std::move(root), timeout](LookupHost& host) -> std::unique_ptr<DiscLookup> {
-        const QString address = root();
+        const QString address = root().trimmed();
         if (address.isEmpty())
             return nullptr;
         auto lookup = create(host, address);
