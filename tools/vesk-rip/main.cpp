@@ -6,6 +6,7 @@
 #include "lookup/consolealbumchooser.h"
 #include "lookup/disclookupchain.h"
 #include "lookup/freedbaccess.h"
+#include "musicbrainz/musicbrainzlookup.h"
 #include "rip/lameprocess.h"
 #include "ripoptions.h"
 #include "settings/settings.h"
@@ -47,9 +48,13 @@ int main(int argc, char** argv)
     errors.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     ConsoleAlbumChooser chooser(input, errors, ConsoleAlbumChooser::standardInputIsTerminal());
     if (!settings.getChosenFreedbServer().isEmpty()) {
-        // The sources of a disc's titles, tried in order until one knows the disc.
+        // The sources of a disc's titles, tried in order until one knows the disc: MusicBrainz
+        // only when the CDDB server gave no album.
         session.setDiscLookupFactory(DiscLookupChain::factory({
             FreedbAccess::factory([&settings] { return settings.getFreedbEmail(); }),
+            MusicBrainzLookup::factory([&settings] {
+                return settings.shouldUseMusicBrainz() ? settings.getMusicBrainzURL() : QString();
+            }),
         }));
         session.setAlbumChooser(&chooser);
     }

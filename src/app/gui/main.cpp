@@ -9,6 +9,7 @@
 #include "lookup/disclookupchain.h"
 #include "lookup/freedbaccess.h"
 #include "lookup/gui/freedbalbummatchescontroller.h"
+#include "musicbrainz/musicbrainzlookup.h"
 #include "rip/lameprocess.h"
 #include "settings/settings.h"
 
@@ -27,9 +28,13 @@ int main(int argc, char** argv)
     DesktopSoundPlayer sound;
     LAMEProcess session(settings);
     session.setSoundPlayer(&sound);
-    // The sources of a disc's titles, tried in order until one knows the disc.
+    // The sources of a disc's titles, tried in order until one knows the disc: MusicBrainz only
+    // when the CDDB server gave no album, and only when the user wants it asked.
     session.setDiscLookupFactory(DiscLookupChain::factory({
         FreedbAccess::factory([&settings] { return settings.getFreedbEmail(); }),
+        MusicBrainzLookup::factory([&settings] {
+            return settings.shouldUseMusicBrainz() ? settings.getMusicBrainzURL() : QString();
+        }),
     }));
     // The editor asks the encoder for its genre list as soon as it exists.
     TrackInfo trackInfo(&controller.window());

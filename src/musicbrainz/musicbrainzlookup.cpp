@@ -1,0 +1,240 @@
+#include "musicbrainz/musicbrainzlookup.h"
+
+#include "common/log.h"
+#include "common/veskexception.h"
+#include "disc/disctocreader.h"
+#include "lookup/lookuphost.h"
+#include "musicbrainz/musicbrainzreleasereader.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QUrlQuery>
+#include <chrono>
+
+namespace {
+const QString kErrorTitle = QStringLiteral("MusicBrainz Error");
+const QString kNotFound = QStringLiteral("MusicBrainz: I couldn't find this CD in the MusicBrainz database.");
+const QString kDeclined = QStringLiteral("MusicBrainz: None of the matching CDs was chosen.");
+const QString kCancelled = QStringLiteral("MusicBrainz: The lookup was cancelled.");
+
+[[noreturn]] void fail(const QString& text)
+{
+    throw VeskException(text, text);
+}
+
+// Every lookup of the process shares the service's allowance: each request takes the next free
+// second and waits for it.
+std::mutex g_pacingMutex;
+std::chrono::steady_clock::time_point g_nextRequest;
+
+int reserveRequestSlot()
+{
+    const std::lock_guard lock(g_pacingMutex);
+    const auto now = std::chrono::steady_clock::now();
+    const auto slot = std::max(now, g_nextRequest);
+    g_nextRequest = slot + std::chrono::milliseconds(MusicBrainzLookup::requestInterval);
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(slot - now).count());
+}
+} // namespace
+
+MusicBrainzLookup::MusicBrainzLookup(LookupHost& host, const DiscTOC& toc, QString root)
+    : m_host(host), m_disc(MusicBrainzDiscId::fromTOC(toc)), m_root(std::move(root))
+{
+    m_root = m_root.trimmed();
+    while (m_root.endsWith(QLatin1Char('/')))
+        m_root.chop(1);
+    // "musicbrainz.org" as typed in the window means the service's usual address.
+    if (!m_root.contains(QStringLiteral("://")))
+        m_root.prepend(QStringLiteral("https://"));
+}
+
+std::unique_ptr<MusicBrainzLookup> MusicBrainzLookup::create(LookupHost& host, const QString& root)
+{
+    const auto toc = DiscTOCReader::readDiscTOC(host.getChosenCDName());
+    if (!toc)
+        return nullptr;
+    return std::make_unique<MusicBrainzLookup>(host, *toc, root);
+}
+
+DiscLookupFactory MusicBrainzLookup::factory(std::function<QString()> root, int timeout)
+{
+    return [root = std::move(root), timeout](LookupHost& host) -> std::unique_ptr<DiscLookup> {
+        const QString address = root().trimmed();
+        if (address.isEmpty())
+            return nullptr;
+        auto lookup = create(host, address);
+        if (lookup)
+            lookup->setTimeout(timeout);
+        return lookup;
+    };
+}
+
+QString MusicBrainzLookup::userAgent()
+{
+    return QStringLiteral("Vesk/" VESK_VERSION " ( https://vesk.org )");
+}
+
+QUrl MusicBrainzLookup::requestUrl() const
+{
+    if (!m_disc)
+        return {};
+    QUrl url(QStringLiteral("%1/ws/2/discid/%2").arg(m_root, m_disc->id()));
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("toc"),
+                       QString(m_disc->tocString()).replace(QLatin1Char(' '), QLatin1Char('+')));
+    query.addQueryItem(QStringLiteral("inc"), QStringLiteral("recordings+artist-credits"));
+    query.addQueryItem(QStringLiteral("fmt"), QStringLiteral("json"));
+    url.setQuery(query);
+    return url;
+}
+
+void MusicBrainzLookup::cancel()
+{
+    const std::lock_guard lock(m_mutex);
+    m_cancelled = true;
+    if (m_loop)
+        QMetaObject::invokeMethod(m_loop, &QEventLoop::quit, Qt::QueuedConnection);
+}
+
+bool MusicBrainzLookup::run(QEventLoop& loop)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_cancelled)
+            return false;
+        m_loop = &loop;
+    }
+    loop.exec();
+    const std::lock_guard lock(m_mutex);
+    m_loop = nullptr;
+    return !m_cancelled;
+}
+
+bool MusicBrainzLookup::pause(int milliseconds)
+{
+    if (milliseconds <= 0) {
+        const std::lock_guard lock(m_mutex);
+        return !m_cancelled;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    return run(loop);
+}
+
+void MusicBrainzLookup::lookupCDInformation(const QString&)
+{
+    m_albumInfo.reset();
+    try {
+        converse();
+    } catch (const VeskException& failure) {
+        veskLog(QStringLiteral("%1 (%2):  %3").arg(kErrorTitle, failure.name(), failure.reason()));
+        if (failure.reason() != kNotFound && failure.reason() != kDeclined && failure.reason() != kCancelled)
+            m_host.runAlertWithTitle(kErrorTitle, failure.reason());
+    }
+}
+
+void MusicBrainzLookup::converse()
+{
+    if (!m_disc)
+        fail(QStringLiteral(
+            "MusicBrainz: This disc's table of contents gives no MusicBrainz disc identifier."));
+    veskLog(QStringLiteral("Asking MusicBrainz (%1) for disc %2").arg(m_root, m_disc->id()));
+    QNetworkAccessManager manager;
+    Response response = fetch(manager, requestUrl());
+    if (response.status == 503 && !response.cancelled) {
+        // The service is busy or we were too fast: one more try after a second.
+        veskLog(QStringLiteral("MusicBrainz is busy; asking once more in a second"));
+        response = pause(requestInterval) ? fetch(manager, requestUrl()) : Response{0, {}, {}, true};
+    }
+    if (response.cancelled)
+        fail(kCancelled);
+    if (response.status == 404)
+        fail(kNotFound);
+    if (response.status == 503)
+        fail(QStringLiteral("MusicBrainz: The service is too busy to answer; please try again later."));
+    if (!response.failure.isEmpty())
+        fail(response.failure);
+
+    const auto matches =
+        MusicBrainzReleaseReader::readMatches(response.body, m_disc->id(), m_disc->trackCount());
+    if (!matches)
+        fail(QStringLiteral("MusicBrainz: The service's answer for this CD could not be read."));
+    if (matches->isEmpty())
+        fail(kNotFound);
+    qsizetype chosen = 0;
+    if (matches->size() > 1) {
+        QStringList lines;
+        for (const MusicBrainzMatch& match : *matches)
+            lines.append(match.line);
+        chosen = m_host.displayMultipleAlbumMatches(lines);
+        if (chosen == -1)
+            fail(kDeclined);
+        if (chosen < 0 || chosen >= lines.size())
+            fail(QStringLiteral("MusicBrainz: No valid match was chosen."));
+    }
+    m_albumInfo = matches->at(chosen).album;
+}
+
+MusicBrainzLookup::Response MusicBrainzLookup::fetch(QNetworkAccessManager& manager, const QUrl& url)
+{
+    Response response;
+    if (!pause(reserveRequestSlot())) {
+        response.cancelled = true;
+        return response;
+    }
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
+    request.setRawHeader("Accept", "application/json");
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(5);
+
+    QEventLoop loop;
+    const std::unique_ptr<QNetworkReply> reply(manager.get(request));
+    bool timedOut = false;
+    bool tooLong = false;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        loop.quit();
+    });
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
+        response.body += reply->readAll();
+        if (response.body.size() > MusicBrainzReleaseReader::maxReplySize) {
+            tooLong = true;
+            loop.quit();
+        }
+    });
+    timer.start(m_timeout);
+    const bool carriedOn = reply->isFinished() || run(loop);
+    QObject::disconnect(reply.get(), nullptr, &loop, nullptr);
+    if (!carriedOn || timedOut || tooLong || !reply->isFinished()) {
+        reply->abort();
+        response.cancelled = !carriedOn;
+        if (timedOut)
+            response.failure = QStringLiteral("MusicBrainz: The service did not answer within %1 seconds.")
+                                   .arg(m_timeout / 1000);
+        else if (tooLong)
+            response.failure =
+                QStringLiteral("MusicBrainz: The service's answer is far too long to be a CD's.");
+        else
+            response.failure = kCancelled;
+        return response;
+    }
+    response.body += reply->readAll();
+    response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (response.status == 404 || response.status == 503)
+        return response;
+    if (response.body.size() > MusicBrainzReleaseReader::maxReplySize)
+        response.failure = QStringLiteral("MusicBrainz: The service's answer is far too long to be a CD's.");
+    else if (reply->error() != QNetworkReply::NoError)
+        response.failure = QStringLiteral("MusicBrainz: %1").arg(reply->errorString());
+    else if (response.status != 200)
+        response.failure =
+            QStringLiteral("MusicBrainz: The service answered with HTTP status %1.").arg(response.status);
+    return response;
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "lookup/disclookup.h"
+#include "lookup/disctoc.h"
+#include "model/album.h"
+#include "musicbrainz/musicbrainzdiscid.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class LookupHost;
+class QEventLoop;
+class QNetworkAccessManager;
+
+// The disc lookup at MusicBrainz's web service: one GET of the disc identifier (with the table
+// of contents, so that a disc the service knows under a close identifier is found too), the
+// releases of the JSON reply turned into albums, the host's match chooser when there are several.
+// The call blocks in a local event loop on the calling thread, which may be a worker thread.
+// Not found and a declined choice are logged; every other failure is logged and shown to the
+// host as an alert, and leaves no album.
+class MusicBrainzLookup : public DiscLookup {
+public:
+    static constexpr int defaultTimeout = 30000;
+    // The service allows one request per second from a client.
+    static constexpr int requestInterval = 1000;
+
+    MusicBrainzLookup(LookupHost& host, const DiscTOC& toc, QString root);
+
+    // The lookup for the host's source folder, or nothing when no table of contents is found for it.
+    static std::unique_ptr<MusicBrainzLookup> create(LookupHost& host, const QString& root);
+    // A factory for the rip session. root is asked each time: the service's address
+    // ("https://musicbrainz.org"), or an empty text when MusicBrainz is not to be asked.
+    static DiscLookupFactory factory(std::function<QString()> root, int timeout = defaultTimeout);
+
+    // serverHost names the CDDB server and is not used here.
+    void lookupCDInformation(const QString& serverHost) override;
+    std::optional<Album> getAlbumInfo() const override { return m_albumInfo; }
+    // May be called from any thread: a running lookup ends soon, without an alert or an album,
+    // and a later one does not start.
+    void cancel() override;
+
+    // "Vesk/<version> ( <contact> )", as the service requires of every client.
+    static QString userAgent();
+    // The request for this disc; empty when the table of contents gives no identifier.
+    QUrl requestUrl() const;
+    // Longest wait for one request's whole answer, in milliseconds.
+    void setTimeout(int milliseconds) { m_timeout = milliseconds; }
+
+private:
+    struct Response {
+        int status = 0;
+        QByteArray body;
+        QString failure;
+        bool cancelled = false;
+    };
+    void converse();
+    Response fetch(QNetworkAccessManager& manager, const QUrl& url);
+    // Runs the loop until something quits it; false when the lookup was cancelled.
+    bool run(QEventLoop& loop);
+    bool pause(int milliseconds);
+
+    LookupHost& m_host;
+    std::optional<MusicBrainzDiscId> m_disc;
+    QString m_root;
+    int m_timeout = defaultTimeout;
+    std::optional<Album> m_albumInfo;
+
+    std::mutex m_mutex; // guards m_loop and m_cancelled, which cancel() reaches from other threads
+    QEventLoop* m_loop = nullptr;
+    bool m_cancelled = false;
+};

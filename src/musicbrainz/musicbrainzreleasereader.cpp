@@ -1,0 +1,165 @@
+#include "musicbrainz/musicbrainzreleasereader.h"
+
+#include "output/vesktools.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <algorithm>
+
+namespace {
+// Names end up in folder and file names and in tags, the same way as a CDDB album's: "/" and
+// ":" become "-". Line breaks and other control characters from a hostile reply become spaces.
+QString cleanName(const QString& text)
+{
+    QString result = VeskTools::stripBadPathChars(text);
+    for (QChar& c : result) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char(' ');
+    }
+    return result.trimmed();
+}
+
+// A non-empty text, or nothing.
+std::optional<QString> nameOf(const QJsonValue& value)
+{
+    if (!value.isString() || cleanName(value.toString()).isEmpty())
+        return std::nullopt;
+    return value.toString();
+}
+
+// The credited names, each followed by its join phrase: "A feat. B". Nothing when the credit is
+// not a list of named entries.
+std::optional<QString> joinedCredit(const QJsonValue& credit)
+{
+    if (!credit.isArray() || credit.toArray().isEmpty())
+        return std::nullopt;
+    QString joined;
+    for (const QJsonValue& entry : credit.toArray()) {
+        const auto name = nameOf(entry.toObject().value(QStringLiteral("name")));
+        if (!name)
+            return std::nullopt;
+        joined += *name + entry.toObject().value(QStringLiteral("joinphrase")).toString();
+    }
+    return joined;
+}
+
+bool listsDisc(const QJsonObject& medium, const QString& discId)
+{
+    const QJsonArray discs = medium.value(QStringLiteral("discs")).toArray();
+    return std::any_of(discs.begin(), discs.end(), [&discId](const QJsonValue& disc) {
+        return disc.toObject().value(QStringLiteral("id")).toString() == discId;
+    });
+}
+
+// The medium that is the disc, and its position among the release's media (from 1).
+std::optional<std::pair<QJsonObject, qsizetype>> chooseMedium(const QJsonArray& media, const QString& discId,
+                                                              qint32 trackCount)
+{
+    for (qsizetype i = 0; i < media.size(); ++i) {
+        if (listsDisc(media[i].toObject(), discId))
+            return std::pair{media[i].toObject(), i + 1};
+    }
+    for (qsizetype i = 0; i < media.size(); ++i) {
+        const QJsonValue count = media[i].toObject().value(QStringLiteral("track-count"));
+        if (count.isDouble() && count.toDouble() == trackCount)
+            return std::pair{media[i].toObject(), i + 1};
+    }
+    return std::nullopt;
+}
+
+struct TrackEntry {
+    qint64 position;
+    QString title;
+    QString artist;
+};
+
+// The medium's tracks in position order; nothing when one lacks a position or a title, two share
+// a position, or a credit is malformed. A track without a credit of its own has the album's artist.
+std::optional<QList<TrackEntry>> readTracks(const QJsonArray& tracks, const QString& albumArtist)
+{
+    QList<TrackEntry> entries;
+    for (const QJsonValue& value : tracks) {
+        const QJsonObject track = value.toObject();
+        const QJsonValue position = track.value(QStringLiteral("position"));
+        const auto title = nameOf(track.value(QStringLiteral("title")));
+        if (!position.isDouble() || position.toDouble() < 1 || position.toDouble() > 9999 || !title)
+            return std::nullopt;
+        QString artist = albumArtist;
+        if (track.contains(QStringLiteral("artist-credit"))) {
+            const auto credit = joinedCredit(track.value(QStringLiteral("artist-credit")));
+            if (!credit)
+                return std::nullopt;
+            artist = *credit;
+        }
+        entries.append({static_cast<qint64>(position.toDouble()), *title, artist});
+    }
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const TrackEntry& a, const TrackEntry& b) { return a.position < b.position; });
+    for (qsizetype i = 1; i < entries.size(); ++i) {
+        if (entries[i].position == entries[i - 1].position)
+            return std::nullopt;
+    }
+    return entries;
+}
+} // namespace
+
+std::optional<QList<MusicBrainzMatch>>
+MusicBrainzReleaseReader::readMatches(const QByteArray& reply, const QString& discId, qint32 trackCount)
+{
+    if (reply.size() > maxReplySize)
+        return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(reply, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    const QJsonValue releases = document.object().value(QStringLiteral("releases"));
+    if (!releases.isArray())
+        return std::nullopt;
+    QList<MusicBrainzMatch> matches;
+    for (const QJsonValue& release : releases.toArray()) {
+        if (auto match = readRelease(release.toObject(), discId, trackCount))
+            matches.append(std::move(*match));
+    }
+    if (matches.isEmpty() && !releases.toArray().isEmpty())
+        return std::nullopt;
+    return matches;
+}
+
+std::optional<MusicBrainzMatch>
+MusicBrainzReleaseReader::readRelease(const QJsonObject& release, const QString& discId, qint32 trackCount)
+{
+    const auto title = nameOf(release.value(QStringLiteral("title")));
+    const auto artist = joinedCredit(release.value(QStringLiteral("artist-credit")));
+    const QJsonArray media = release.value(QStringLiteral("media")).toArray();
+    const auto medium = chooseMedium(media, discId, trackCount);
+    if (!title || !artist || !medium || trackCount < 1)
+        return std::nullopt;
+    const auto tracks = readTracks(medium->first.value(QStringLiteral("tracks")).toArray(), *artist);
+    if (!tracks || tracks->size() < trackCount)
+        return std::nullopt;
+
+    MusicBrainzMatch match;
+    Album& album = match.album;
+    album.setArtist(cleanName(*artist));
+    album.setTitle(cleanName(*title));
+    const QString date = release.value(QStringLiteral("date")).toString();
+    if (!date.isEmpty())
+        album.setYear(cleanName(date.left(4)));
+    for (qsizetype i = 0; i < tracks->size(); ++i) {
+        const TrackEntry& track = tracks->at(i);
+        album.addTrack(
+            Track::trackWithArtist(cleanName(track.artist), cleanName(track.title), qint32(i + 1)));
+    }
+
+    QStringList parts{album.getArtist() + QStringLiteral(" / ") + album.getTitle()};
+    if (!album.getYear().isEmpty())
+        parts.append(album.getYear());
+    const QString country = cleanName(release.value(QStringLiteral("country")).toString());
+    if (!country.isEmpty())
+        parts.append(country);
+    if (media.size() > 1)
+        parts.append(QStringLiteral("CD %1/%2").arg(medium->second).arg(media.size()));
+    match.line = parts.join(QStringLiteral(", "));
+    return match;
+}

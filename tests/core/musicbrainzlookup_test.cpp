@@ -1,0 +1,131 @@
+// The MusicBrainz lookup against the stand-in service on loopback: the chooser, the busy
+// service, and the answers that end in no album.
+#include "common/log.h"
+#include "lookup/lookuphost.h"
+#include "musicbrainz/musicbrainzlookup.h"
+#include "musicbrainzserver.h"
+#include "support/qstringprinter.h"
+#include "support/testenvironment.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+class RecordingHost : public LookupHost {
+public:
+    QString getChosenCDName() const override { return {}; }
+    void runAlertWithTitle(const QString& title, const QString& text) override
+    {
+        alerts.append(title + QStringLiteral(": ") + text);
+    }
+    int displayMultipleAlbumMatches(const QStringList& lines) override
+    {
+        offered = lines;
+        return choice;
+    }
+    QStringList alerts;
+    QStringList offered;
+    int choice = 0;
+};
+
+class MusicBrainzLookupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QFile::copy(
+            QStringLiteral(VESK_SHARED_TESTDATA_DIR "/musicbrainz/discid-one-release.json"), m_reply));
+        ASSERT_TRUE(m_server.listen()) << m_server.errorString().toStdString();
+        m_lookup.emplace(host, DiscTOC::fromOffsets({150, 15150, 33150, 54150, 66150}, 90150),
+                         m_server.rootUrl());
+    }
+    std::optional<Album> lookUp()
+    {
+        m_lookup->lookupCDInformation(QStringLiteral("cddb.invalid"));
+        return m_lookup->getAlbumInfo();
+    }
+    QTemporaryDir m_folder;
+    const QString m_reply = m_folder.filePath(QStringLiteral("gS6zk4Cm6ibbcetSKMEn_n_cXMU-.json"));
+    MusicBrainzServer m_server{m_folder.path()};
+    RecordingHost host;
+    std::optional<MusicBrainzLookup> m_lookup;
+    LogCapture log;
+};
+} // namespace
+
+TEST_F(MusicBrainzLookupTest, EveryFailureEndsWithoutAnAlbumAndOnlyRealFailuresAlert)
+{
+    QTcpServer silent; // takes connections and never answers
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    const auto lookUpAt = [this](const QString& root) {
+        m_lookup.emplace(host, DiscTOC::fromOffsets({150, 15150, 33150, 54150, 66150}, 90150), root);
+        m_lookup->setTimeout(500);
+    };
+    const struct {
+        const char* what;
+        std::function<void()> arrange;
+        bool alert;
+    } cases[] = {
+        {"broken body", [this] { m_server.queueBrokenBody(); }, true},
+        {"server error", [this] { m_server.queueAnswer(500, "oops"); }, true},
+        {"busy twice", [this] { m_server.queueAnswer(503), m_server.queueAnswer(503); }, true},
+        {"HTML page", [this] { m_server.queueAnswer(200, "<html>Down for maintenance</html>"); }, true},
+        {"unknown disc (404)", [this] { QFile::remove(m_reply); }, false},
+        {"nobody listening", [&] { lookUpAt(QStringLiteral("http://127.0.0.1:1")); }, true},
+        {"no answer in time",
+         [&] { lookUpAt(QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort())); }, true},
+    };
+    for (const auto& c : cases) {
+        host.alerts.clear();
+        c.arrange();
+        EXPECT_FALSE(lookUp()) << c.what;
+        EXPECT_EQ(host.alerts.size(), c.alert ? 1 : 0)
+            << c.what << " " << host.alerts.join(u'|').toStdString();
+    }
+    EXPECT_TRUE(
+        log.contains(QStringLiteral("MusicBrainz: I couldn't find this CD in the MusicBrainz database.")));
+
+    // A cancel from another thread ends the wait for an answer at once, silently.
+    m_lookup->setTimeout(MusicBrainzLookup::defaultTimeout);
+    host.alerts.clear();
+    QElapsedTimer clock;
+    clock.start();
+    std::thread canceller([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        m_lookup->cancel();
+    });
+    EXPECT_FALSE(lookUp());
+    canceller.join();
+    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_TRUE(host.alerts.isEmpty());
+}
+
+TEST_F(MusicBrainzLookupTest, ABusyServiceIsAskedOnceMoreAfterASecond)
+{
+    m_server.queueAnswer(503);
+    EXPECT_TRUE(lookUp());
+    const auto requests = m_server.requests();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_GE(requests[1].msecs - requests[0].msecs, 900);
+    EXPECT_TRUE(host.alerts.isEmpty());
+}
+
+TEST_F(MusicBrainzLookupTest, SeveralReleasesGoToTheChooser)
+{
+    QFile::remove(m_reply);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VESK_SHARED_TESTDATA_DIR "/musicbrainz/discid-two-releases.json"),
+                            m_reply));
+    host.choice = 1;
+    const auto chosen = lookUp();
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->getTitle(), QStringLiteral("Example Album (Deluxe)"));
+    EXPECT_EQ(host.offered,
+              QStringList({QStringLiteral("Example Ensemble / Example Album, 2019, XE"),
+                           QStringLiteral("Example Ensemble / Example Album (Deluxe), 2020, GB, CD 2/2")}));
+    host.choice = -1;
+    EXPECT_FALSE(lookUp());
+    EXPECT_TRUE(host.alerts.isEmpty());
+}
