@@ -1,27 +1,14 @@
+// Our test server's "discid" answers against the reference server's for the same offsets: the
+// shared entries, discs with a data track and a table given without the 150-block lead-in.
 #include "cddbserver.h"
-#include "common/veskexception.h"
 #include "net/socket.h"
 
-#include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <memory>
 
 namespace {
-
-const QString transcripts = QStringLiteral(VESK_SHARED_TESTDATA_DIR "/cddb-server-transcripts/");
-const QString entries = QStringLiteral(VESK_SHARED_TESTDATA_DIR "/cddb-entries/");
-
-// One command and its reply; an empty command stands for a new connection and its banner.
-struct Exchange {
-    QByteArray command;
-    QByteArray reply;
-    bool closedAfter = false;
-};
-
 // The bytes of a Python bytes literal such as b'201 ready\r\n'.
 QByteArray bytesLiteral(const QByteArray& text)
 {
@@ -42,125 +29,38 @@ QByteArray bytesLiteral(const QByteArray& text)
     }
     return bytes;
 }
-
-// A transcript: "C:" lines sent, "S:" lines received, "---" between conversations.
-QList<Exchange> readTranscript(const QString& fileName)
-{
-    QFile file(transcripts + fileName);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << fileName.toStdString();
-    QList<Exchange> exchanges{{}};
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith("---") || line.startsWith("C: "))
-            exchanges.append({line.startsWith("C: ") ? bytesLiteral(line) : QByteArray(), {}});
-        else if (line.startsWith("S: "))
-            exchanges.last().reply += bytesLiteral(line);
-        else if (line.startsWith("S(after): "))
-            exchanges.last().closedAfter = true;
-    }
-    return exchanges;
-}
-
-// Servers differ in the version they name in the greeting and in the entries they sign, and the
-// time differs; match lists may come in any order.
-QByteArray normalised(QByteArray reply)
-{
-    static const QRegularExpression banner(u"CDDBP server .* ready at .*\r\n"_qs);
-    static const QRegularExpression signature(u"# Processed by: [^\r]*\r\n"_qs);
-    if (reply.startsWith("200 ") || reply.startsWith("201 ") || reply.startsWith("210 ")) {
-        QString text = QString::fromLatin1(reply);
-        text.replace(banner, u"CDDBP server - ready at -\r\n"_qs);
-        text.replace(signature, u"# Processed by: -\r\n"_qs);
-        reply = text.toLatin1();
-    }
-    if (reply.startsWith("210 Found") || reply.startsWith("211 Found")) {
-        QList<QByteArray> lines = reply.split('\n');
-        std::sort(lines.begin() + 1, lines.end() - 2);
-        return lines.join('\n');
-    }
-    return reply;
-}
-
-// One whole reply: a line, or for the 21x codes the lines up to the one holding ".".
-QByteArray readReply(Socket& socket)
-{
-    QByteArray bytes;
-    auto complete = [&bytes] {
-        const bool list = bytes.startsWith("210 ") || bytes.startsWith("211 ");
-        return list ? bytes.endsWith("\r\n.\r\n") : bytes.contains("\r\n");
-    };
-    try {
-        while (!complete() && socket.readData(&bytes) > 0) {
-        }
-    } catch (const VeskException& e) {
-        ADD_FAILURE() << e.what() << " after " << bytes.toStdString();
-    }
-    return bytes;
-}
-
-// The shared entries as a freedb tree, with the discs the reference server held besides them.
-std::unique_ptr<QTemporaryDir> referenceTree()
-{
-    auto tree = std::make_unique<QTemporaryDir>();
-    const QDir root(tree->path());
-    const auto copy = [&root](const QString& name, const QString& category, const QString& discid) {
-        root.mkpath(category);
-        QFile::copy(entries + name, root.filePath(category + u'/' + discid));
-    };
-    for (const QString& name : QDir(entries).entryList({u"*-*"_qs}, QDir::Files))
-        copy(name, name.section(u'-', 0, 0), name.section(u'-', 1));
-    copy(u"rock-8608460b"_qs, u"misc"_qs, u"8608460b"_qs);
-    // The reference also held one disc that is not among the shared entries; its read reply is it.
-    for (const Exchange& exchange : readTranscript(u"sessA.txt"_qs)) {
-        if (!exchange.command.startsWith("cddb read classical 6f0c6509"))
-            continue;
-        QByteArray body = exchange.reply.mid(exchange.reply.indexOf('\n') + 1);
-        body.chop(3);
-        root.mkpath(u"classical"_qs);
-        QFile file(root.filePath(u"classical/6f0c6509"_qs));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(body.replace("\r\n", "\n"));
-    }
-    return tree;
-}
-
-// Long enough for a server thread stalled under the sanitizers.
-std::unique_ptr<Socket> connectTo(const CddbServer& server, int timeout = 30000)
-{
-    auto socket = Socket::socket();
-    socket->setTimeout(timeout);
-    socket->connectToHostName(server.address(), server.port());
-    return socket;
-}
-
 } // namespace
 
-TEST(CddbServer, RepliesLikeTheReferenceServerByteForByte)
+TEST(CddbServer, DiscIdAnswersMatchTheReferenceServer)
 {
-    const auto tree = referenceTree();
-    CddbServer server(tree->path());
+    QTemporaryDir tree;
+    CddbServer server(tree.path());
     server.setServerName(u"cddbtest.local"_qs);
     ASSERT_TRUE(server.listen(u"127.0.8.1"_qs, 0)) << server.errorString().toStdString();
-
-    const QList<Exchange> exchanges = readTranscript(u"sessA.txt"_qs) + readTranscript(u"sessBCD.txt"_qs) +
-                                      readTranscript(u"discids.txt"_qs);
-    std::unique_ptr<Socket> client;
-    int compared = 0;
-    for (const Exchange& exchange : exchanges) {
-        SCOPED_TRACE(exchange.command.toStdString());
-        if (exchange.command.isEmpty()) {
-            client = connectTo(server);
-            const QByteArray banner = readReply(*client);
-            EXPECT_TRUE(exchange.reply.isEmpty() || normalised(banner) == normalised(exchange.reply))
-                << banner.toStdString();
-            continue;
+    auto client = Socket::socket();
+    client->setTimeout(30000); // long enough for a server thread stalled under the sanitizers
+    client->connectToHostName(server.address(), server.port());
+    QByteArray received;
+    const auto readLine = [&] {
+        while (!received.contains("\r\n") && client->readData(&received) > 0) {
         }
-        client->writeData(exchange.command);
-        EXPECT_EQ(normalised(readReply(*client)), normalised(exchange.reply));
-        ++compared;
-        if (exchange.closedAfter) {
-            QByteArray rest;
-            EXPECT_EQ(client->readData(&rest), 0);
+        const QByteArray line = received.left(received.indexOf("\r\n") + 2);
+        received.remove(0, line.size());
+        return line;
+    };
+    EXPECT_TRUE(readLine().startsWith("20"));
+
+    QFile file(QStringLiteral(VESK_SHARED_TESTDATA_DIR "/cddb-server-transcripts/discids.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    int compared = 0;
+    QByteArray command;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("C: ")) {
+            client->writeData(command = bytesLiteral(line));
+        } else if (line.startsWith("S: ")) {
+            EXPECT_EQ(readLine(), bytesLiteral(line)) << command.toStdString();
+            ++compared;
         }
     }
-    EXPECT_EQ(compared, 56);
+    EXPECT_EQ(compared, 21);
 }

@@ -1,14 +1,12 @@
 // vesk-rip with the real encoder and titles from our CDDB server on loopback: what hostile entries
 // and a C locale do to the files and their tags.
 #include "cddbserver.h"
-#include "lookup/disctoc.h"
 #include "support/qstringprinter.h"
 #include "support/testenvironment.h"
+#include "support/veskriprun.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <id3v2tag.h>
@@ -18,33 +16,6 @@ namespace {
 QString s(const char* text)
 {
     return QString::fromUtf8(text);
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(path.section(u'/', 0, -2));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// A disc of short tracks with its table of contents; returns its CDDB disc id.
-QByteArray makeDisc(const QString& cd, int tracks)
-{
-    QDir().mkpath(cd);
-    QList<qint64> offsets;
-    QByteArray toc = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Sessions</key><array><dict>"
-                     "<key>Leadout Block</key><integer>" +
-                     QByteArray::number(150 + 75 * tracks) + "</integer><key>Track Array</key><array>";
-    for (int i = 0; i < tracks; ++i) {
-        offsets << 150 + 75 * i;
-        toc += "<dict><key>Start Block</key><integer>" + QByteArray::number(offsets.last()) +
-               "</integer></dict>";
-        EXPECT_TRUE(makeAiff(cd + QStringLiteral("/%1 Audio Track.aiff").arg(i + 1), 0.3));
-    }
-    EXPECT_TRUE(writeFile(cd + s("/.TOC.plist"), toc + "</array></dict></array></dict></plist>"));
-    return QStringLiteral("%1")
-        .arg(DiscTOC::fromOffsets(offsets, 150 + 75 * tracks).cddbDiscId(), 8, 16, QLatin1Char('0'))
-        .toLatin1();
 }
 } // namespace
 
@@ -57,15 +28,16 @@ TEST(RipEndToEnd, HostileEntryUnderTheCLocaleKeepsEveryTitleAndEveryFileInside)
     const QString longTitle = QString(150, QChar(0xe9)); // 300 bytes of UTF-8
     const QStringList titles{s("Naïve"),          s("Côte d'Azur"), s(".."),
                              s("Live 100%2 mix"), longTitle,        s("Esc\x1b[2Jape")};
-    const QByteArray id = makeDisc(cd, int(titles.size()));
-    QByteArray entry = "DISCID=" + id + "\nDTITLE=.. / Ünder the Lïght\nDYEAR=2001\nDGENRE=1999\n";
+    QList<qint64> offsets;
+    for (int i = 0; i < titles.size(); ++i)
+        offsets << 150 + 75 * i;
+    const QString id = makeTocDisc(cd, offsets, 150 + 75 * titles.size());
+    QByteArray entry = "DISCID=" + id.toLatin1() + "\nDTITLE=.. / Ünder the Lïght\nDYEAR=2001\nDGENRE=1999\n";
     for (int i = 0; i < titles.size(); ++i)
         entry += "TTITLE" + QByteArray::number(i) + "=" + titles[i].toUtf8() + "\n";
-    ASSERT_TRUE(writeFile(work.filePath(s("cddb/misc/")) + QString::fromLatin1(id), entry));
+    ASSERT_TRUE(writeTestFile(work.filePath(s("cddb/misc/") + id), entry));
     CddbServer server(work.filePath(s("cddb")));
-    // An address of our own so that port 8880 is free whatever else runs.
-    const qint64 pid = QCoreApplication::applicationPid();
-    const QString address = QStringLiteral("127.0.%1.%2").arg((pid >> 8) % 250 + 3).arg(pid % 250 + 3);
+    const QString address = ownLoopbackAddress();
     ASSERT_TRUE(server.listen(address, 8880)) << server.errorString().toStdString();
     const QStringList names{s("00-..-Ünder the Lïght.m3u"),
                             s("00-..-Ünder the Lïght.sfv"),
@@ -78,18 +50,17 @@ TEST(RipEndToEnd, HostileEntryUnderTheCLocaleKeepsEveryTitleAndEveryFileInside)
 
     for (const QString& jobs : {s("1"), s("2")}) {
         const QString out = work.filePath(s("out") + jobs);
-        QProcess rip;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(s("LC_ALL"), s("C"));
-        rip.setProcessEnvironment(environment);
-        rip.setStandardInputFile(QProcess::nullDevice());
-        rip.start(s(VESK_TEST_BINARY_DIR "/vesk-rip"),
-                  {s("--server"), address, s("--no-musicbrainz"), s("--output"), out, s("--jobs"), jobs,
-                   s("--id3-tags"), s("--artist-album-dirs"), s("--release-files"), cd});
-        ASSERT_TRUE(rip.waitForFinished(180000));
-        const QString err = QString::fromUtf8(rip.readAllStandardError());
-        const QString said = QString::fromUtf8(rip.readAllStandardOutput());
-        ASSERT_EQ(rip.exitCode(), 0) << err.toStdString();
+        const RipRun rip =
+            runVeskRip({s("--server"), address, s("--no-musicbrainz"), s("--output"), out, s("--jobs"), jobs,
+                        s("--id3-tags"), s("--artist-album-dirs"), s("--release-files"), cd},
+                       [](QProcess& process) {
+                           QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+                           environment.insert(s("LC_ALL"), s("C"));
+                           process.setProcessEnvironment(environment);
+                       });
+        const QString& err = rip.err;
+        const QString& said = rip.out;
+        ASSERT_EQ(rip.exitCode, 0) << err.toStdString();
         // Every track encoded despite the genre LAME refuses, which is left out and reported once.
         EXPECT_EQ(err.count(s("knows no genre \"1999\"")), 1) << err.toStdString();
         EXPECT_TRUE(said.contains(s("Processing: Live 100%2 mix     (4 of 6)"))) << said.toStdString();

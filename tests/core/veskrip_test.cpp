@@ -3,12 +3,11 @@
 #include "support/fakeencoder.h"
 #include "support/qstringprinter.h"
 #include "support/testenvironment.h"
+#include "support/veskriprun.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
@@ -16,36 +15,10 @@
 #include <mpegfile.h>
 
 namespace {
-struct RipRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// Runs vesk-rip to its end; prepare may set up the process and act once it runs. Every run names
-// its lookup (none) so that no test reaches a server on the internet.
+// Every run names its lookup (none) so that no test reaches a server on the internet.
 RipRun veskRip(const QStringList& arguments, const std::function<void(QProcess&)>& prepare = {})
 {
-    QProcess process;
-    process.setProgram(u"" VESK_TEST_BINARY_DIR "/vesk-rip"_qs);
-    process.setArguments(QStringList{u"--server="_qs, u"--no-musicbrainz"_qs} + arguments);
-    if (prepare)
-        prepare(process);
-    if (process.state() == QProcess::NotRunning)
-        process.start();
-    RipRun run;
-    if (process.waitForFinished(180000) && process.exitStatus() == QProcess::NormalExit)
-        run = {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-               QString::fromLocal8Bit(process.readAllStandardError())};
-    return run;
-}
-
-bool waitUntil(const std::function<bool()>& condition, int milliseconds = 120000)
-{
-    for (QDeadlineTimer deadline(milliseconds); !condition(); QThread::msleep(20))
-        if (deadline.hasExpired())
-            return false;
-    return true;
+    return runVeskRip(QStringList{u"--server="_qs, u"--no-musicbrainz"_qs} + arguments, prepare);
 }
 
 QStringList entries(const QString& folder)

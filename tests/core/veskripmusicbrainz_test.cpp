@@ -1,14 +1,12 @@
 // vesk-rip asks MusicBrainz (the stand-in on loopback) only for a disc the CDDB server does not
 // know: a compilation whose second medium is the disc, tagged with each track's own artists.
 #include "cddbserver.h"
-#include "lookup/disctoc.h"
 #include "musicbrainzserver.h"
 #include "support/testenvironment.h"
+#include "support/veskriprun.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <id3v2tag.h>
@@ -19,13 +17,6 @@ QString s(const char* text)
 {
     return QString::fromUtf8(text);
 }
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(path.section(u'/', 0, -2));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 } // namespace
 
 TEST(VeskRipMusicBrainz, ADiscOnlyMusicBrainzKnowsIsNamedFromItsRelease)
@@ -33,35 +24,22 @@ TEST(VeskRipMusicBrainz, ADiscOnlyMusicBrainzKnowsIsNamedFromItsRelease)
     TestEnvironment env;
     QTemporaryDir work;
     const QString cd = work.filePath(s("cd"));
-    QDir().mkpath(cd);
-    QByteArray plist = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>Sessions</key><array><dict>"
-                       "<key>Leadout Block</key><integer>60000</integer><key>Track Array</key><array>";
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(makeAiff(cd + s("/%1 Audio Track.aiff").arg(i + 1), 0.3));
-        plist += "<dict><key>Start Block</key><integer>" + QByteArray::number(i == 0 ? 150 : i * 20000) +
-                 "</integer></dict>";
-    }
-    ASSERT_TRUE(writeFile(cd + s("/.TOC.plist"), plist + "</array></dict></array></dict></plist>"));
+    const QString id = makeTocDisc(cd, {150, 20000, 40000}, 60000);
+    ASSERT_FALSE(id.isEmpty());
     QDir().mkpath(work.filePath(s("mb")));
     QDir().mkpath(work.filePath(s("cddb/misc")));
     ASSERT_TRUE(QFile::copy(s(VESK_TEST_DATA_DIR "/musicbrainz/compilation-second-disc.json"),
                             work.filePath(s("mb/fBjpGnkUEx.Q9RI738jCR7WxqxI-.json"))));
-    // Addresses of our own so that the CDDB port 8880 is free whatever else runs.
-    const qint64 pid = QCoreApplication::applicationPid();
-    const QString address = s("127.0.%1.%2").arg((pid >> 8) % 250 + 3).arg(pid % 250 + 3);
+    const QString address = ownLoopbackAddress();
     CddbServer cddb(work.filePath(s("cddb")));
     ASSERT_TRUE(cddb.listen(address, 8880)) << cddb.errorString().toStdString();
     MusicBrainzServer musicBrainz(work.filePath(s("mb")));
     ASSERT_TRUE(musicBrainz.listen(address));
 
     const auto rip = [&](const QString& out) {
-        QProcess process;
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start(s(VESK_TEST_BINARY_DIR "/vesk-rip"),
-                      {s("--id3-tags"), s("--server"), address, s("--musicbrainz-url"), musicBrainz.rootUrl(),
-                       s("--output"), out, cd});
-        EXPECT_TRUE(process.waitForFinished(180000));
-        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        const RipRun run = runVeskRip({s("--id3-tags"), s("--server"), address, s("--musicbrainz-url"),
+                                       musicBrainz.rootUrl(), s("--output"), out, cd});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     };
     rip(work.filePath(s("one")));
     const QString album = work.filePath(s("one/Various Artists - Песни года- Часть 2-2"));
@@ -78,11 +56,9 @@ TEST(VeskRipMusicBrainz, ADiscOnlyMusicBrainzKnowsIsNamedFromItsRelease)
     EXPECT_TRUE(agent.startsWith("Vesk/") && agent.contains(" ( ") && agent.endsWith(" )")) << agent.data();
 
     // Once the CDDB server knows the disc, MusicBrainz is not asked.
-    const QString id =
-        s("%1").arg(DiscTOC::fromOffsets({150, 20000, 40000}, 60000).cddbDiscId(), 8, 16, QLatin1Char('0'));
-    ASSERT_TRUE(
-        writeFile(work.filePath(s("cddb/misc/") + id),
-                  "DISCID=" + id.toLatin1() + "\nDTITLE=Band / Known\nTTITLE0=A\nTTITLE1=B\nTTITLE2=C\n"));
+    ASSERT_TRUE(writeTestFile(work.filePath(s("cddb/misc/") + id),
+                              "DISCID=" + id.toLatin1() +
+                                  "\nDTITLE=Band / Known\nTTITLE0=A\nTTITLE1=B\nTTITLE2=C\n"));
     rip(work.filePath(s("two")));
     EXPECT_TRUE(QDir(work.filePath(s("two/Band - Known"))).exists());
     EXPECT_EQ(musicBrainz.requests().size(), 1);

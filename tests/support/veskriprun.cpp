@@ -1,0 +1,51 @@
+#include "veskriprun.h"
+
+#include "lookup/disctoc.h"
+#include "testenvironment.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QThread>
+
+RipRun runVeskRip(const QStringList& arguments, const std::function<void(QProcess&)>& prepare)
+{
+    QProcess process;
+    process.setProgram(QStringLiteral(VESK_TEST_BINARY_DIR "/vesk-rip"));
+    process.setArguments(arguments);
+    process.setStandardInputFile(QProcess::nullDevice());
+    if (prepare)
+        prepare(process);
+    if (process.state() == QProcess::NotRunning)
+        process.start();
+    RipRun run;
+    if (process.waitForFinished(180000) && process.exitStatus() == QProcess::NormalExit)
+        run = {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+               QString::fromUtf8(process.readAllStandardError())};
+    return run;
+}
+
+QString ownLoopbackAddress()
+{
+    const qint64 pid = QCoreApplication::applicationPid();
+    return QStringLiteral("127.0.%1.%2").arg((pid >> 8) % 250 + 3).arg(pid % 250 + 3);
+}
+
+QString makeTocDisc(const QString& cd, const QList<qint64>& offsets, qint64 leadout)
+{
+    QDir().mkpath(cd);
+    for (qsizetype i = 0; i < offsets.size(); ++i)
+        if (!makeAiff(cd + QStringLiteral("/%1 Audio Track.aiff").arg(i + 1), 0.3))
+            return {};
+    if (!writeTestFile(cd + QStringLiteral("/.TOC.plist"), oneSessionTocPlist(offsets, leadout)))
+        return {};
+    return discIdText(DiscTOC::fromOffsets(offsets, quint32(leadout)).cddbDiscId());
+}
+
+bool waitUntil(const std::function<bool()>& condition, int milliseconds)
+{
+    for (QDeadlineTimer deadline(milliseconds); !condition(); QThread::msleep(20))
+        if (deadline.hasExpired())
+            return false;
+    return true;
+}
