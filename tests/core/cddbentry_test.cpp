@@ -1,8 +1,8 @@
 #include "common/veskexception.h"
 #include "lookup/cddbreply.h"
 #include "lookup/freedbaccess.h"
-#include "lookup/lookuphost.h"
 #include "support/qstringprinter.h"
+#include "support/recordinghost.h"
 
 #include <QFile>
 #include <QStringConverter>
@@ -63,12 +63,6 @@ QString entryReply(const QString& name)
            text + u".\r\n"_qs;
 }
 
-class NoHost : public LookupHost {
-public:
-    QString getChosenCDName() const override { return {}; }
-    void runAlertWithTitle(const QString&, const QString&) override {}
-    int displayMultipleAlbumMatches(const QStringList&) override { return 0; }
-};
 } // namespace
 
 TEST(CDDBEntry, WorkedExamples)
@@ -153,7 +147,7 @@ TEST(CDDBEntry, RealEntriesParseToTheirAlbums)
 
 TEST(CDDBEntry, ReadCommandsOfTheWorkedExample)
 {
-    NoHost host;
+    RecordingHost host;
     const DiscTOC toc = DiscTOC::fromOffsets({150, 18000, 36000}, 54000);
     // An exact match: the category from the reply, the identifier our own.
     EXPECT_EQ(FreedbAccess(host, toc).buildCDDBReadEntryString(200, u"200 jazz 0a0b0c0d Some Title\r\n"_qs),

@@ -1,8 +1,8 @@
 // Whole conversations of the disc lookup with a CDDB server over real TCP on loopback.
 #include "cddbserver.h"
 #include "lookup/freedbaccess.h"
-#include "lookup/lookuphost.h"
 #include "support/qstringprinter.h"
+#include "support/recordinghost.h"
 #include "support/testenvironment.h"
 
 #include <QDeadlineTimer>
@@ -15,23 +15,6 @@
 #include <thread>
 
 namespace {
-class FakeHost : public LookupHost {
-public:
-    QString getChosenCDName() const override { return {}; }
-    void runAlertWithTitle(const QString& title, const QString& text) override
-    {
-        alerts << title + u'|' + text;
-    }
-    int displayMultipleAlbumMatches(const QStringList& matchLines) override
-    {
-        offered << matchLines;
-        return choice;
-    }
-    QStringList alerts;
-    QList<QStringList> offered;
-    int choice = 0;
-};
-
 DiscTOC disc(const QList<qint64>& offsets, qint64 seconds)
 {
     return DiscTOC::fromOffsets(offsets, static_cast<quint32>(seconds * 75));
@@ -103,7 +86,7 @@ protected:
 
     TestEnvironment m_env;
     QTemporaryDir m_root;
-    FakeHost m_host;
+    RecordingHost m_host;
     LogCapture m_log;
 };
 } // namespace

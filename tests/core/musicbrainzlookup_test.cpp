@@ -1,10 +1,10 @@
 // The MusicBrainz lookup against the stand-in service on loopback: the chooser, the busy
 // service, and the answers that end in no album.
 #include "common/log.h"
-#include "lookup/lookuphost.h"
 #include "musicbrainz/musicbrainzlookup.h"
 #include "musicbrainzserver.h"
 #include "support/qstringprinter.h"
+#include "support/recordinghost.h"
 #include "support/testenvironment.h"
 
 #include <QElapsedTimer>
@@ -15,23 +15,6 @@
 #include <thread>
 
 namespace {
-class RecordingHost : public LookupHost {
-public:
-    QString getChosenCDName() const override { return {}; }
-    void runAlertWithTitle(const QString& title, const QString& text) override
-    {
-        alerts.append(title + QStringLiteral(": ") + text);
-    }
-    int displayMultipleAlbumMatches(const QStringList& lines) override
-    {
-        offered = lines;
-        return choice;
-    }
-    QStringList alerts;
-    QStringList offered;
-    int choice = 0;
-};
-
 class MusicBrainzLookupTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -122,7 +105,8 @@ TEST_F(MusicBrainzLookupTest, SeveralReleasesGoToTheChooser)
     const auto chosen = lookUp();
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->getTitle(), QStringLiteral("Example Album (Deluxe)"));
-    EXPECT_EQ(host.offered,
+    ASSERT_EQ(host.offered.size(), 1);
+    EXPECT_EQ(host.offered[0],
               QStringList({QStringLiteral("Example Ensemble / Example Album, 2019, XE"),
                            QStringLiteral("Example Ensemble / Example Album (Deluxe), 2020, GB, CD 2/2")}));
     host.choice = -1;
