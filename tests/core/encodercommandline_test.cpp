@@ -25,9 +25,6 @@ TEST(EncoderCommandLine, PresetWordsThenTheFixedOptions)
 {
     EXPECT_EQ(EncoderCommandLine::commonArguments(words("--preset|standard"), words("-V|0")),
               words("--preset|standard|--add-id3v2|--disptime|5"));
-    EXPECT_EQ(EncoderCommandLine::commonArguments(std::nullopt, words("-V|0")),
-              words("-V|0|--add-id3v2|--disptime|5"));
-    EXPECT_EQ(EncoderCommandLine::commonArguments(std::nullopt, {}), words("--add-id3v2|--disptime|5"));
     // Doubled and trailing spaces in a typed line must not become empty file-name arguments.
     EXPECT_EQ(EncoderCommandLine::commonArguments(std::nullopt, Settings::splitIntoWords(s("-V  2 "))),
               words("-V|2|--add-id3v2|--disptime|5"));

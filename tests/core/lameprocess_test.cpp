@@ -126,11 +126,6 @@ TEST_F(LAMEProcessTest, StatusLineFollowsTheTracksAndFailedTracksAreNamedOnceAtT
         if (field == Settings::Text::Ptl)
             statusLines << settings.getptl();
     });
-    QStringList outputPaths;
-    QObject::connect(&session, &LAMEProcess::trackStarted, [&](int, int) {
-        EXPECT_TRUE(session.isRunning());
-        outputPaths << settings.getChosenOutputDirectory();
-    });
     LogCapture log;
     ASSERT_TRUE(ripToTheEnd());
 
@@ -138,7 +133,6 @@ TEST_F(LAMEProcessTest, StatusLineFollowsTheTracksAndFailedTracksAreNamedOnceAtT
     for (int k = 1; k <= 4; ++k)
         expected << s("Processing: ") + names[k - 1].chopped(5) + QStringLiteral("     (%1 of 4)").arg(k);
     EXPECT_EQ(statusLines, expected << s(""));
-    EXPECT_EQ(outputPaths, QStringList(4, out() + s("/Artist/Title")));
     EXPECT_EQ(settings.getChosenOutputDirectory(), out() + s("/cd"));
     EXPECT_EQ(sound.plays, 1);
     ASSERT_EQ(alerts.alerts.size(), 1);
