@@ -4,8 +4,6 @@
 #include "support/qstringprinter.h"
 #include "support/recordinghost.h"
 
-#include <QFile>
-#include <QStringConverter>
 #include <gtest/gtest.h>
 
 namespace {
@@ -44,23 +42,6 @@ QStringList tracks(const Album& album)
         lines << shown(track.getArtist()) + u'|' + shown(track.getTitle());
     }
     return lines;
-}
-
-// A real entry as a level-5 server sends it after "cddb read": status line, CR LF line ends,
-// UTF-8 entries converted to ISO 8859-1 (decoded here straight to text), "." last.
-QString entryReply(const QString& name)
-{
-    QFile file(QStringLiteral(VESK_SHARED_TESTDATA_DIR "/cddb-entries/") + name);
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
-    const QByteArray bytes = file.readAll();
-    auto utf8 = QStringDecoder(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        text = QString::fromLatin1(bytes);
-    text.replace(u"\n"_qs, u"\r\n"_qs);
-    return u"210 %1 %2 CD database entry follows (until terminating `.')\r\n"_qs.arg(
-               name.section(u'-', 0, 0), name.section(u'-', 1, 1)) +
-           text + u".\r\n"_qs;
 }
 
 } // namespace
@@ -119,30 +100,6 @@ TEST(CDDBEntry, KeysValuesAndContinuations)
     EXPECT_EQ(head(album), u"A|B||(null)"_qs);
     EXPECT_EQ(tracks(album), QStringList({u"A|"_qs, u"A|x"_qs}));
     EXPECT_THROW(FreedbAccess::parseAlbumInfo(u"DTITLE=cut off"_qs), VeskException);
-}
-
-TEST(CDDBEntry, RealEntriesParseToTheirAlbums)
-{
-    const struct {
-        const char* file;
-        const char16_t* head;
-        int tracks;
-        int spot;
-        const char16_t* spotTrack;
-    } cases[] = {
-        {"soundtrack-be0c140e", u"Various|Clueless Soundtrack||Rock", 14, 1, u"The Muffs|Kids In America"},
-        {"jazz-1c11c714", u"Various|Jazz Manouche CD 1||Jazz", 20, 15,
-         u"Christian Escoud\u00e9, Dorado Schmitt, Babik Reinhardt|O\u00f9 Es Tu Mon Amour"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
-        const Album album = FreedbAccess::parseAlbumInfo(entryReply(QString::fromLatin1(c.file)));
-        EXPECT_EQ(head(album), QString::fromUtf16(c.head));
-        const QStringList lines = tracks(album);
-        ASSERT_EQ(lines.size(), c.tracks);
-        EXPECT_EQ(lines[c.spot - 1], QString::fromUtf16(c.spotTrack));
-        EXPECT_FALSE(lines.join(QString()).contains(u'\r'));
-    }
 }
 
 TEST(CDDBEntry, ReadCommandsOfTheWorkedExample)
