@@ -51,11 +51,6 @@ struct FixedLookup : DiscLookup {
     int m_count;
 };
 
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 } // namespace
 
 class LAMEProcessTest : public ::testing::Test {
@@ -140,7 +135,7 @@ TEST_F(LAMEProcessTest, StatusLineFollowsTheTracksAndFailedTracksAreNamedOnceAtT
     EXPECT_TRUE(alerts.alerts[0].contains(s("3 Crash (03 -  Crash.mp3)")));
     EXPECT_FALSE(alerts.alerts[0].contains(s("Good")));
     EXPECT_EQ(log.lines().filter(s("was not encoded")).size(), 2);
-    EXPECT_EQ(entries(out() + s("/Artist/Title")),
+    EXPECT_EQ(folderEntries(out() + s("/Artist/Title")),
               QStringList({s("01 -  Good 100%2.mp3"), s("04 -  Good.mp3")}));
     expectIdle();
 }
@@ -164,14 +159,14 @@ TEST_F(LAMEProcessTest, LookupAlbumIsTrimmedToTheChosenTracksOrReplaced)
     settings.setChosenTracks(chosen);
     session.setDiscLookupFactory([](LookupHost&) { return std::make_unique<FixedLookup>(12); });
     ASSERT_TRUE(ripToTheEnd());
-    EXPECT_EQ(entries(out() + s("/Band - Record")),
+    EXPECT_EQ(folderEntries(out() + s("/Band - Record")),
               QStringList({s("02 - Song 2.mp3"), s("04 - Song 4.mp3")}));
 
     // The server's album lacks track 4: the file names are used instead, and the user is told.
     settings.setChosenTracks(chosen);
     session.setDiscLookupFactory([](LookupHost&) { return std::make_unique<FixedLookup>(3); });
     ASSERT_TRUE(ripToTheEnd());
-    EXPECT_EQ(entries(out() + s("/Artist - Title")),
+    EXPECT_EQ(folderEntries(out() + s("/Artist - Title")),
               QStringList({s("02 -  Audio Track.mp3"), s("04 -  Audio Track.mp3")}));
     ASSERT_EQ(alerts.alerts.size(), 1);
     EXPECT_TRUE(alerts.alerts[0].contains(s("lists 1 of the 2 chosen tracks; using the track file names")));
@@ -187,9 +182,9 @@ TEST_F(LAMEProcessTest, SameNamesKeepEveryFileAndTheEditorIsOptional)
     LogCapture log;
     ASSERT_TRUE(ripToTheEnd());
     ASSERT_TRUE(ripToTheEnd());
-    EXPECT_EQ(entries(out() + s("/Artist - Title")),
+    EXPECT_EQ(folderEntries(out() + s("/Artist - Title")),
               QStringList({s("same 2.mp3"), s("same 3.mp3"), s("same.mp3")}));
-    EXPECT_EQ(entries(out() + s("/Artist - Title 1")).size(), 3);
+    EXPECT_EQ(folderEntries(out() + s("/Artist - Title 1")).size(), 3);
     EXPECT_EQ(log.lines().filter(s("no track information editor")).size(), 1);
 }
 
@@ -221,9 +216,8 @@ TEST_F(LAMEProcessTest, SeveralEncodersRunTracksInOrder)
                                       s("Est. Time Remaining: 0:00 \n"), s("")}));
     EXPECT_EQ(finished, QList<int>({0, 1, 2, 3}));
     EXPECT_EQ(sound.plays, 1);
-    QFile m3u(out() + s("/Artist - Title/00-Artist-Title.m3u"));
-    ASSERT_TRUE(m3u.open(QIODevice::ReadOnly));
-    EXPECT_EQ(m3u.readAll(), QByteArray(" Wait9.mp3\n Wait5.mp3\n Good.mp3\n"));
+    EXPECT_EQ(readTestFile(out() + s("/Artist - Title/00-Artist-Title.m3u")),
+              QByteArray(" Wait9.mp3\n Wait5.mp3\n Good.mp3\n"));
 }
 
 // Skip ends the oldest run and the next track takes its place; closing the window stops them
@@ -246,7 +240,7 @@ TEST_F(LAMEProcessTest, SkipEndsTheOldestRunAndStopEndsThemAll)
     ASSERT_EQ(ended.count(), 1);
     EXPECT_TRUE(ended.at(0).at(0).toStringList().isEmpty());
     EXPECT_EQ(sound.plays, 0);
-    EXPECT_EQ(entries(out() + s("/Artist/Title")),
+    EXPECT_EQ(folderEntries(out() + s("/Artist/Title")),
               QStringList({s("00-Artist-Title.m3u"), s("00-Artist-Title.sfv")}));
     EXPECT_EQ(settings.getChosenOutputDirectory(), out() + s("/cd"));
     EXPECT_TRUE(settings.chosenTracks().isEmpty());

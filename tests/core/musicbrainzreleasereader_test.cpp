@@ -2,6 +2,7 @@
 #include "musicbrainz/musicbrainzdiscid.h"
 #include "musicbrainz/musicbrainzreleasereader.h"
 #include "support/qstringprinter.h"
+#include "support/testenvironment.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -11,8 +12,7 @@ const QString kExampleId = QStringLiteral("gS6zk4Cm6ibbcetSKMEn_n_cXMU-");
 
 QByteArray shared(const char* name)
 {
-    QFile file(QStringLiteral(VESK_SHARED_TESTDATA_DIR "/musicbrainz/") + QLatin1String(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return readTestFile(QStringLiteral(VESK_SHARED_TESTDATA_DIR "/musicbrainz/") + QLatin1String(name));
 }
 
 QStringList trackTexts(const Album& album)

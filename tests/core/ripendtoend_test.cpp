@@ -68,14 +68,11 @@ TEST(RipEndToEnd, HostileEntryUnderTheCLocaleKeepsEveryTitleAndEveryFileInside)
         EXPECT_FALSE(said.contains(s("dB"))) << said.toStdString();
 
         // Nothing outside the output folder; in it, the artist folder "__" and nothing else.
-        ASSERT_EQ(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                  QStringList{s("__")});
+        ASSERT_EQ(folderEntries(out), QStringList{s("__")});
         const QString folder = out + s("/__/Ünder the Lïght");
-        EXPECT_EQ(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name),
-                  names);
-        QFile m3u(folder + u'/' + names[0]);
-        ASSERT_TRUE(m3u.open(QIODevice::ReadOnly));
-        EXPECT_EQ(QString::fromUtf8(m3u.readAll()), names.mid(2).join(u'\n') + u'\n');
+        EXPECT_EQ(folderEntries(folder), names);
+        EXPECT_EQ(QString::fromUtf8(readTestFile(folder + u'/' + names[0])),
+                  names.mid(2).join(u'\n') + u'\n');
         QProcess cksfv;
         cksfv.setWorkingDirectory(folder);
         cksfv.start(s("cksfv"), {s("-q"), s("-f"), names[1]});
@@ -95,8 +92,7 @@ TEST(RipEndToEnd, HostileEntryUnderTheCLocaleKeepsEveryTitleAndEveryFileInside)
             EXPECT_EQ(tag->year(), 2001u);
         }
     }
-    EXPECT_EQ(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList({s("cd"), s("cddb"), s("out1"), s("out2")}));
+    EXPECT_EQ(folderEntries(work.path()), QStringList({s("cd"), s("cddb"), s("out1"), s("out2")}));
 }
 
 // MusicBrainz (the stand-in on loopback) is asked only for a disc the CDDB server does not know:

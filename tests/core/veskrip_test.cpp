@@ -21,11 +21,6 @@ RipRun veskRip(const QStringList& arguments, const std::function<void(QProcess&)
     return runVeskRip(QStringList{u"--server="_qs, u"--no-musicbrainz"_qs} + arguments, prepare);
 }
 
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 bool writeScript(const QString& path, const QString& text)
 {
     QFile script(path);
@@ -71,11 +66,11 @@ TEST_F(VeskRipTest, RipsAFolderIntoTaggedMP3FilesAndPlaysTheSound)
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(u"Processing: 3 Audio Track     (3 of 5)"_qs));
     const QString folder = out + u"/Artist - Title"_qs;
-    ASSERT_EQ(entries(out), QStringList{u"Artist - Title"_qs});
-    ASSERT_EQ(entries(folder).size(), 5);
+    ASSERT_EQ(folderEntries(out), QStringList{u"Artist - Title"_qs});
+    ASSERT_EQ(folderEntries(folder).size(), 5);
     for (int i = 1; i <= 5; ++i) {
         const QString name = u"0%1 -  Audio Track.mp3"_qs.arg(i);
-        ASSERT_EQ(entries(folder).value(i - 1), name);
+        ASSERT_EQ(folderEntries(folder).value(i - 1), name);
         TagLib::MPEG::File file(QFile::encodeName(folder + u'/' + name).constData());
         ASSERT_TRUE(file.isValid() && file.audioProperties() && file.ID3v2Tag());
         EXPECT_GT(file.audioProperties()->lengthInMilliseconds(), 400);
@@ -88,8 +83,7 @@ TEST_F(VeskRipTest, RipsAFolderIntoTaggedMP3FilesAndPlaysTheSound)
         EXPECT_EQ(tag->comment().to8Bit(true), "Ripped by Vesk");
     }
     ASSERT_TRUE(waitUntil([&] { return QFileInfo(played).size() > 0; }));
-    QFile arguments(played);
-    EXPECT_TRUE(arguments.open(QIODevice::ReadOnly) && arguments.readAll().contains("--id=complete"));
+    EXPECT_TRUE(readTestFile(played).contains("--id=complete"));
 }
 
 // vesk-rip starts from a preferences file (the user's own by default); the command line
@@ -108,25 +102,25 @@ TEST_F(VeskRipTest, PreferencesOverridesAndFoldersNumberedWhenTakenOrUnderHome)
     const RipRun first = veskRip(QStringList{u"--preferences"_qs, named} + track);
     ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
     EXPECT_EQ(
-        entries(out + u"/Artist/Title"_qs),
+        folderEntries(out + u"/Artist/Title"_qs),
         QStringList({u"00-Artist-Title.m3u"_qs, u"00-Artist-Title.sfv"_qs, u"Artist Name-Title-02.mp3"_qs}));
 
     ASSERT_TRUE(Preferences::writeDictionary(preferences, Preferences::preferencesPath()));
     const RipRun second = veskRip(QStringList{u"--set"_qs, u"CreateReleaseFiles=0"_qs} + track);
     ASSERT_EQ(second.exitCode, 0) << second.err.toStdString();
-    EXPECT_EQ(entries(out + u"/Artist"_qs), QStringList({u"Title"_qs, u"Title 1"_qs}));
-    EXPECT_EQ(entries(out + u"/Artist/Title 1"_qs), QStringList{u"Artist Name-Title-02.mp3"_qs});
+    EXPECT_EQ(folderEntries(out + u"/Artist"_qs), QStringList({u"Title"_qs, u"Title 1"_qs}));
+    EXPECT_EQ(folderEntries(out + u"/Artist/Title 1"_qs), QStringList{u"Artist Name-Title-02.mp3"_qs});
 
     const auto inWork = [&](QProcess& process) { process.setWorkingDirectory(m_work.path()); };
     ASSERT_TRUE(Preferences::writeDictionary({{u"OutputDirectory"_qs, 5}}, Preferences::preferencesPath()));
     const RipRun typed = veskRip({u"--track"_qs, u"1 Audio Track.aiff"_qs, cd}, inWork);
     ASSERT_EQ(typed.exitCode, 0) << typed.err.toStdString();
     EXPECT_TRUE(typed.err.contains(u"OutputDirectory"_qs)) << typed.err.toStdString();
-    EXPECT_EQ(entries(QDir::homePath() + u"/Music/Artist - Title"_qs).size(), 1);
+    EXPECT_EQ(folderEntries(QDir::homePath() + u"/Music/Artist - Title"_qs).size(), 1);
     EXPECT_FALSE(QFileInfo::exists(m_work.filePath(u"5"_qs)));
     ASSERT_EQ(veskRip({u"--output=~/rips"_qs, u"--track"_qs, u"1 Audio Track.aiff"_qs, cd}, inWork).exitCode,
               0);
-    EXPECT_EQ(entries(QDir::homePath() + u"/rips/Artist - Title"_qs).size(), 1);
+    EXPECT_EQ(folderEntries(QDir::homePath() + u"/rips/Artist - Title"_qs).size(), 1);
 
     const RipRun missing = veskRip({u"--preferences"_qs, m_work.filePath(u"none.plist"_qs), cd});
     EXPECT_EQ(missing.exitCode, 2);
@@ -189,9 +183,7 @@ TEST_F(VeskRipTest, SignalsStopTheRipLikeTheStopButton)
         EXPECT_EQ(run.err.count(u"the rip was stopped"_qs), 1) << run.err.toStdString();
         EXPECT_TRUE(encoder > 0 && waitUntil([&] { return ::kill(encoder, 0) != 0; }, 10000))
             << "encoder left";
-        QFile sfv(output + u"/Artist - Title/00-Artist-Title.sfv"_qs);
-        ASSERT_TRUE(sfv.open(QIODevice::ReadOnly));
-        const QByteArray listed = sfv.readAll();
+        const QByteArray listed = readTestFile(output + u"/Artist - Title/00-Artist-Title.sfv"_qs);
         EXPECT_TRUE(listed.contains("01 -  Audio Track.mp3"));
         // The stopped track's partial file stays, but no list presents it as a finished track.
         EXPECT_TRUE(QFileInfo::exists(output + u"/Artist - Title/02 -  Audio Track.mp3"_qs));

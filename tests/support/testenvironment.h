@@ -41,6 +41,12 @@ bool makeAiff(const QString& path, double seconds, int frequency = 440);
 // leaves that many bytes off the end, as an interrupted copy does.
 bool writeCDTrack(const QString& path, qint64 sampleFrames, bool aiff = false, qint64 cutBytes = 0);
 
+// The names in a folder, hidden ones too, in name order.
+QStringList folderEntries(const QString& folder);
+
+// A file's bytes; empty when it cannot be read.
+QByteArray readTestFile(const QString& path);
+
 // Writes bytes to path, making its folder first. False on failure.
 bool writeTestFile(const QString& path, const QByteArray& bytes);
 
