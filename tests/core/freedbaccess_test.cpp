@@ -277,20 +277,3 @@ TEST_F(Lookup, AMegabyteEntryGivesTheFirstNinetyNineTracks)
               u"A title long enough to make the entry a whole megabyte 98"_qs);
     EXPECT_EQ(m_log.lines().size(), 1);
 }
-
-TEST_F(Lookup, AnUnreachableServerIsReported)
-{
-    // Nobody listens on the port of a stopped server.
-    quint16 closedPort = 0;
-    {
-        CddbServer s(m_root.path());
-        ASSERT_TRUE(s.listen());
-        closedPort = s.port();
-    }
-    FreedbAccess refused(m_host, kExample);
-    refused.setPort(closedPort);
-    refused.lookupCDInformation(u"127.0.0.1"_qs);
-    EXPECT_FALSE(refused.getAlbumInfo().has_value());
-    expectFailure(m_log, u"Socket: Connect failed: Connection refused"_qs, true,
-                  u"Socket: Connect failed"_qs);
-}

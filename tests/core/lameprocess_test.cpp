@@ -221,14 +221,13 @@ TEST_F(LAMEProcessTest, SeveralEncodersRunTracksInOrder)
 }
 
 // Skip ends the oldest run and the next track takes its place; closing the window stops them
-// all, and the stopped session still writes its release files and restores the output path.
+// all, and the stopped session restores the output path.
 TEST_F(LAMEProcessTest, SkipEndsTheOldestRunAndStopEndsThemAll)
 {
     useFakeEncoder();
     settings.setEncoderJobs(2);
     settings.setChosenCDName(makeCd({s("1 Wait0.aiff"), s("2 Wait0.aiff"), s("3 Wait0.aiff")}));
     settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
-    settings.setCheckState(Settings::Option::CreateReleaseFiles, Settings::On);
     settings.setCheckState(Settings::Option::CreateSeparateArtistAlbumDirs, Settings::On);
     QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
     session.runEncoder();
@@ -240,8 +239,6 @@ TEST_F(LAMEProcessTest, SkipEndsTheOldestRunAndStopEndsThemAll)
     ASSERT_EQ(ended.count(), 1);
     EXPECT_TRUE(ended.at(0).at(0).toStringList().isEmpty());
     EXPECT_EQ(sound.plays, 0);
-    EXPECT_EQ(folderEntries(out() + s("/Artist/Title")),
-              QStringList({s("00-Artist-Title.m3u"), s("00-Artist-Title.sfv")}));
     EXPECT_EQ(settings.getChosenOutputDirectory(), out() + s("/cd"));
     EXPECT_TRUE(settings.chosenTracks().isEmpty());
     expectIdle();
