@@ -24,16 +24,8 @@ QByteArray zlibHex(const QByteArray& bytes)
 class VeskFileGeneratorTest : public ::testing::Test {
 protected:
     QString at(const QString& name) const { return m_dir.filePath(name); }
-    void put(const QString& name, const QByteArray& bytes)
-    {
-        QFile file(at(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-    }
-    QByteArray contents(const QString& name) const
-    {
-        QFile file(at(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
+    void put(const QString& name, const QByteArray& bytes) { ASSERT_TRUE(writeTestFile(at(name), bytes)); }
+    QByteArray contents(const QString& name) const { return readTestFile(at(name)); }
     qsizetype entryCount() const
     {
         return QDir(m_dir.path())

@@ -87,8 +87,7 @@ TEST_F(VeskRipTest, RipsAFolderIntoTaggedMP3FilesAndPlaysTheSound)
 }
 
 // vesk-rip starts from a preferences file (the user's own by default); the command line
-// overrides. A wrong-typed output folder in it, or a "~", never gives a folder relative to
-// wherever vesk-rip runs.
+// overrides. A "~" never gives a folder relative to wherever vesk-rip runs.
 TEST_F(VeskRipTest, PreferencesOverridesAndFoldersNumberedWhenTakenOrUnderHome)
 {
     const QVariantMap preferences{{u"OutputDirectory"_qs, out},
@@ -112,15 +111,10 @@ TEST_F(VeskRipTest, PreferencesOverridesAndFoldersNumberedWhenTakenOrUnderHome)
     EXPECT_EQ(folderEntries(out + u"/Artist/Title 1"_qs), QStringList{u"Artist Name-Title-02.mp3"_qs});
 
     const auto inWork = [&](QProcess& process) { process.setWorkingDirectory(m_work.path()); };
-    ASSERT_TRUE(Preferences::writeDictionary({{u"OutputDirectory"_qs, 5}}, Preferences::preferencesPath()));
-    const RipRun typed = veskRip({u"--track"_qs, u"1 Audio Track.aiff"_qs, cd}, inWork);
-    ASSERT_EQ(typed.exitCode, 0) << typed.err.toStdString();
-    EXPECT_TRUE(typed.err.contains(u"OutputDirectory"_qs)) << typed.err.toStdString();
-    EXPECT_EQ(folderEntries(QDir::homePath() + u"/Music/Artist - Title"_qs).size(), 1);
-    EXPECT_FALSE(QFileInfo::exists(m_work.filePath(u"5"_qs)));
     ASSERT_EQ(veskRip({u"--output=~/rips"_qs, u"--track"_qs, u"1 Audio Track.aiff"_qs, cd}, inWork).exitCode,
               0);
-    EXPECT_EQ(folderEntries(QDir::homePath() + u"/rips/Artist - Title"_qs).size(), 1);
+    EXPECT_TRUE(
+        folderEntries(QDir::homePath() + u"/rips/Artist - Title"_qs).contains(u"01 -  Audio Track.mp3"_qs));
 
     const RipRun missing = veskRip({u"--preferences"_qs, m_work.filePath(u"none.plist"_qs), cd});
     EXPECT_EQ(missing.exitCode, 2);
