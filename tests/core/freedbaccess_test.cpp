@@ -14,15 +14,9 @@
 #include <gtest/gtest.h>
 
 namespace {
-DiscTOC disc(const QList<qint64>& offsets, qint64 seconds)
-{
-    return DiscTOC::fromOffsets(offsets, static_cast<quint32>(seconds * 75));
-}
-
-const QList<qint64> kVanHalenOffsets{150,   16256, 23927,  35697,  52776, 69641,
-                                     85409, 98949, 115528, 130650, 145517};
-const DiscTOC kExample = disc({150, 18000, 36000}, 720);
-const DiscTOC kVanHalen = disc(kVanHalenOffsets, 2120);
+const DiscTOC kExample = DiscTOC::fromOffsets({150, 18000, 36000}, 720 * 75);
+const DiscTOC kVanHalen = DiscTOC::fromOffsets(
+    {150, 16256, 23927, 35697, 52776, 69641, 85409, 98949, 115528, 130650, 145517}, 2120 * 75);
 // Three titles of 2000 characters, each continued over many lines: the entry is well over 4096 bytes.
 QString longTitle(int n)
 {

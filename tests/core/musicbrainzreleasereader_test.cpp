@@ -31,8 +31,6 @@ TEST(MusicBrainzDiscId, ComputedByLibdiscidFromTheTableOfContents)
         DiscTOC::fromOffsets({150, 6614, 32287, 54041, 61236, 88129, 92729, 115276, 153877}, 189343));
     ASSERT_TRUE(service);
     EXPECT_EQ(service->id(), QStringLiteral("IeldkVfIh1wep_M8CMuDvA0nQ7Q-"));
-    EXPECT_EQ(service->tocString(),
-              QStringLiteral("1 9 189343 150 6614 32287 54041 61236 88129 92729 115276 153877"));
     const auto example =
         MusicBrainzDiscId::fromTOC(DiscTOC::fromOffsets({150, 15150, 33150, 54150, 66150}, 90150));
     ASSERT_TRUE(example);
