@@ -26,7 +26,7 @@ public:
     virtual void cancel() {}
 };
 
-// Makes the lookup for the host's current source folder, or nothing when the disc's table of
-// contents cannot be read. Called on the main thread: settings may be read here, and the lookup
-// keeps what it needs of them.
+// Makes the lookup for the host's current source folder, or nothing when the source is not to be
+// asked. Called on the main thread: settings may be read here, and the lookup keeps what it needs
+// of them. Reading the disc itself (LookupHost::discTOC) belongs in the lookup, on its worker.
 using DiscLookupFactory = std::function<std::unique_ptr<DiscLookup>(LookupHost& host)>;

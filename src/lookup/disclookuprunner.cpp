@@ -17,9 +17,10 @@ struct Exchange {
     int answer = -1;
 };
 
-// The host a lookup on a worker sees: the source folder as it was at the start, and the
-// requests carried over to the runner's thread. Carried requests that arrive after a cancel
-// are dropped; the runner outlives its workers, so it is there when they arrive.
+// The host a lookup on a worker sees: the source folder as it was at the start, its table of
+// contents read once, and the requests carried over to the runner's thread. Carried requests
+// that arrive after a cancel are dropped; the runner outlives its workers, so it is there when
+// they arrive.
 class WorkerHost : public LookupHost {
 public:
     WorkerHost(QObject* runner, LookupHost& host, std::shared_ptr<Exchange> exchange)
@@ -28,6 +29,13 @@ public:
     }
 
     QString getChosenCDName() const override { return m_folder; }
+
+    // Read once for every source of the chain, on the worker that first asks.
+    std::optional<DiscTOC> discTOC() override
+    {
+        std::call_once(m_tocRead, [this] { m_toc = LookupHost::discTOC(); });
+        return m_toc;
+    }
 
     void runAlertWithTitle(const QString& title, const QString& text) override
     {
@@ -76,6 +84,8 @@ private:
     LookupHost& m_host;
     std::shared_ptr<Exchange> m_exchange;
     const QString m_folder;
+    std::once_flag m_tocRead;
+    std::optional<DiscTOC> m_toc;
 };
 } // namespace
 

@@ -2,10 +2,10 @@
 
 #include "common/log.h"
 #include "common/veskexception.h"
-#include "disc/disctocreader.h"
 #include "lookup/cddbentryparser.h"
 #include "lookup/cddbreply.h"
 #include "lookup/cddbreplyreader.h"
+#include "lookup/deferreddisclookup.h"
 #include "lookup/lookuphost.h"
 #include "net/cancellation.h"
 #include "net/socket.h"
@@ -89,7 +89,7 @@ void FreedbAccess::cancel()
 
 std::unique_ptr<FreedbAccess> FreedbAccess::create(LookupHost& host)
 {
-    const auto toc = DiscTOCReader::readDiscTOC(host.getChosenCDName());
+    const auto toc = host.discTOC();
     if (!toc)
         return nullptr;
     return std::make_unique<FreedbAccess>(host, *toc);
@@ -98,14 +98,16 @@ std::unique_ptr<FreedbAccess> FreedbAccess::create(LookupHost& host)
 DiscLookupFactory FreedbAccess::factory(std::function<QString()> email, quint16 port, int timeout)
 {
     return [email, port, timeout](LookupHost& host) -> std::unique_ptr<DiscLookup> {
-        auto lookup = create(host);
-        if (lookup) {
-            lookup->setPort(port);
-            lookup->setTimeout(timeout);
-            if (email)
-                lookup->setEmail(email());
-        }
-        return lookup;
+        // The settings are read here, on the main thread; the disc is read on the worker.
+        const QString address = email ? email() : QString();
+        return std::make_unique<DeferredDiscLookup>(
+            host, [address, port, timeout](LookupHost& worker, const DiscTOC& toc) {
+                auto lookup = std::make_unique<FreedbAccess>(worker, toc);
+                lookup->setPort(port);
+                lookup->setTimeout(timeout);
+                lookup->setEmail(address);
+                return lookup;
+            });
     };
 }
 

@@ -2,7 +2,7 @@
 
 #include "common/log.h"
 #include "common/veskexception.h"
-#include "disc/disctocreader.h"
+#include "lookup/deferreddisclookup.h"
 #include "lookup/lookuphost.h"
 #include "musicbrainz/musicbrainzreleasereader.h"
 
@@ -53,7 +53,7 @@ MusicBrainzLookup::MusicBrainzLookup(LookupHost& host, const DiscTOC& toc, QStri
 
 std::unique_ptr<MusicBrainzLookup> MusicBrainzLookup::create(LookupHost& host, const QString& root)
 {
-    const auto toc = DiscTOCReader::readDiscTOC(host.getChosenCDName());
+    const auto toc = host.discTOC();
     if (!toc)
         return nullptr;
     return std::make_unique<MusicBrainzLookup>(host, *toc, root);
@@ -65,10 +65,13 @@ DiscLookupFactory MusicBrainzLookup::factory(std::function<QString()> root, int 
         const QString address = root().trimmed();
         if (address.isEmpty())
             return nullptr;
-        auto lookup = create(host, address);
-        if (lookup)
-            lookup->setTimeout(timeout);
-        return lookup;
+        // The address is read here, on the main thread; the disc is read on the worker.
+        return std::make_unique<DeferredDiscLookup>(
+            host, [address, timeout](LookupHost& worker, const DiscTOC& toc) {
+                auto lookup = std::make_unique<MusicBrainzLookup>(worker, toc, address);
+                lookup->setTimeout(timeout);
+                return lookup;
+            });
     };
 }
 

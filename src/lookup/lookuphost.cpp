@@ -1,0 +1,8 @@
+#include "lookup/lookuphost.h"
+
+#include "disc/disctocreader.h"
+
+std::optional<DiscTOC> LookupHost::discTOC()
+{
+    return DiscTOCReader::readDiscTOC(getChosenCDName());
+}
