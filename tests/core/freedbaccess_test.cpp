@@ -4,13 +4,12 @@
 #include "support/qstringprinter.h"
 #include "support/recordinghost.h"
 #include "support/testenvironment.h"
+#include "support/veskriprun.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -60,9 +59,7 @@ protected:
     // What the server has received so far; waits a little for lines still on their way.
     static QStringList sent(const CddbServer& s, int atLeast = 0)
     {
-        QDeadlineTimer deadline(5000);
-        while (s.receivedLines().size() < atLeast && !deadline.hasExpired())
-            QThread::msleep(5);
+        waitUntil([&] { return s.receivedLines().size() >= atLeast; }, 5000);
         QStringList lines;
         for (const QByteArray& line : s.receivedLines())
             lines << QString::fromUtf8(line);
