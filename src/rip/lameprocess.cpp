@@ -454,14 +454,18 @@ void LAMEProcess::showTracksInProgress()
     // The track started last comes first, so that every track's start shows the one-track line
     // "Processing: title     (3 of 12)" at the start of the line; the others follow. Built
     // without arg(): a title holding "%1" must reach the line as it is.
-    QString line = QStringLiteral("Processing: ");
+    QString line;
     for (auto run = m_runs.rbegin(); run != m_runs.rend(); ++run) {
-        if (run != m_runs.rbegin())
-            line += QStringLiteral("; ");
-        line += trackTitle(run->index) + QStringLiteral("     (") + QString::number(run->index + 1) +
-                QStringLiteral(" of ") + QString::number(m_totalTracks) + QLatin1Char(')');
+        const QString one = trackLine(int(run->index + 1));
+        line += run == m_runs.rbegin() ? one : QStringLiteral("; ") + one.mid(processing().size());
     }
     setptl(line);
+}
+
+QString LAMEProcess::trackLine(int number) const
+{
+    return processing() + trackTitle(number - 1) + QStringLiteral("     (") + QString::number(number) +
+           QStringLiteral(" of ") + QString::number(m_totalTracks) + QLatin1Char(')');
 }
 
 void LAMEProcess::showEstimate(Run& run, const QByteArray& chunk)

@@ -59,6 +59,10 @@ public:
     int displayMultipleAlbumMatches(const QStringList& matchLines) override;
 
     void setptl(const QString& text);
+    // The status line of one track of the session (numbered from 1), as a single run shows it:
+    // "Processing: title     (3 of 12)".
+    QString trackLine(int number) const;
+    static QString processing() { return QStringLiteral("Processing: "); }
     void setptf(const QString& text);
 
     // Starts encoders on the head pairs of the session's paths, in track order, until as many

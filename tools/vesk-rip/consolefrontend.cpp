@@ -31,6 +31,10 @@ ConsoleFrontEnd::ConsoleFrontEnd(Settings& settings, LAMEProcess& session, QObje
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
                                   Qt::QueuedConnection);
     });
+    // A terminal gets one line per track as it starts, whatever else is running; the window's
+    // line, which names every track in progress, would repeat the others at each start.
+    connect(&m_session, &LAMEProcess::trackStarted, this,
+            [this](int number, int) { printLine(stdout, m_session.trackLine(number)); });
     connect(&m_session, &LAMEProcess::sessionAbandoned, this, [this] {
         m_ended = true;
         m_exitCode = 1;
@@ -54,7 +58,7 @@ void ConsoleFrontEnd::showText(int field)
     QString line = m_settings.text(text);
     while (!line.isEmpty() && line.back().isSpace())
         line.chop(1);
-    if (!line.isEmpty())
+    if (!line.isEmpty() && !(text == Settings::Text::Ptl && line.startsWith(LAMEProcess::processing())))
         printLine(stdout, line);
 }
 
