@@ -1,6 +1,6 @@
 // parseAlbumInfo over arbitrary entry replies, decoded the way the server's bytes are.
 #include "common/veskexception.h"
-#include "lookup/freedbaccess.h"
+#include "lookup/cddb/freedbaccess.h"
 
 #include <cstddef>
 #include <cstdint>

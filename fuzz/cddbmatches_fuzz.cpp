@@ -1,8 +1,8 @@
 // Cutting a query reply into match lines and letting a chooser pick any row, plus the reply
 // framing the reader relies on.
 #include "common/veskexception.h"
-#include "lookup/cddbreply.h"
-#include "lookup/freedbaccess.h"
+#include "lookup/cddb/cddbreply.h"
+#include "lookup/cddb/freedbaccess.h"
 #include "lookup/lookuphost.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // The read command built from arbitrary query replies and match lines: it is always exactly one
 // line, whatever the server sent.
 #include "common/veskexception.h"
-#include "lookup/freedbaccess.h"
+#include "lookup/cddb/freedbaccess.h"
 #include "nolookuphost.h"
 
 #include <cstddef>

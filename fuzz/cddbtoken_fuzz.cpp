@@ -1,6 +1,6 @@
 // getToken over arbitrary entries: the first line of the input is the key, the rest the entry.
 #include "common/veskexception.h"
-#include "lookup/freedbaccess.h"
+#include "lookup/cddb/freedbaccess.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Reading arbitrary ".TOC.plist" bytes (XML or binary) and building the query from them.
-#include "lookup/disctoc.h"
-#include "lookup/freedbaccess.h"
+#include "disc/disctoc.h"
+#include "lookup/cddb/freedbaccess.h"
 #include "nolookuphost.h"
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 // Albums read from arbitrary MusicBrainz disc replies: whatever comes back is a whole album whose
 // names are safe in file names, or nothing.
-#include "musicbrainz/musicbrainzreleasereader.h"
+#include "lookup/musicbrainz/musicbrainzreleasereader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // parse) for a small entry and for a 1 MB entry with 15,000 track titles. Reading and parsing
 // take time in proportion to the entry's size, so the big one should stay well under 50 ms.
 #include "cddbserver.h"
-#include "lookup/freedbaccess.h"
+#include "lookup/cddb/freedbaccess.h"
 #include "lookup/lookuphost.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "disc/disctocreader.h"
 
 #include "common/log.h"
-#include "disc/audiotracklist.h"
+#include "common/audiotracklist.h"
 #include "disc/drivetoc.h"
 #include "disc/tracklengthtoc.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lookup/disctoc.h"
+#include "disc/disctoc.h"
 
 #include <QString>
 #include <optional>

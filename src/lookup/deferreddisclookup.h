@@ -1,7 +1,7 @@
 #pragma once
 
 #include "lookup/disclookup.h"
-#include "lookup/disctoc.h"
+#include "disc/disctoc.h"
 
 #include <functional>
 #include <mutex>

@@ -1,7 +1,7 @@
 #include "output/veskfilegenerator.h"
 
 #include "common/log.h"
-#include "output/vesktools.h"
+#include "common/vesktools.h"
 
 #include <QCollator>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "lookup/disclookup.h"
 #include "lookup/lookuphost.h"
 #include "model/album.h"
-#include "rip/encoderestimate.h"
+#include "encoder/lame/encoderestimate.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -2,7 +2,7 @@
 
 #include "common/alertpresenter.h"
 #include "common/log.h"
-#include "disc/audiotracklist.h"
+#include "common/audiotracklist.h"
 
 #include <QDir>
 #include <QFileInfo>

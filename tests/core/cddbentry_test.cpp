@@ -1,6 +1,6 @@
 #include "common/veskexception.h"
-#include "lookup/cddbreply.h"
-#include "lookup/freedbaccess.h"
+#include "lookup/cddb/cddbreply.h"
+#include "lookup/cddb/freedbaccess.h"
 #include "support/qstringprinter.h"
 #include "support/recordinghost.h"
 

@@ -4,7 +4,7 @@
 #include "common/alertpresenter.h"
 #include "common/resources.h"
 #include "lookup/albumchooser.h"
-#include "lookup/freedbaccess.h"
+#include "lookup/cddb/freedbaccess.h"
 #include "rip/lameprocess.h"
 #include "settings/settings.h"
 #include "support/fakeencoder.h"

@@ -1,4 +1,4 @@
-#include "lookup/disctoc.h"
+#include "disc/disctoc.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "rip/encodercommandline.h"
-#include "rip/encoderrun.h"
+#include "encoder/lame/encodercommandline.h"
+#include "encoder/encoderrun.h"
 #include "settings/settings.h"
 #include "support/testenvironment.h"
 

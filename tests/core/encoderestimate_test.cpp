@@ -1,4 +1,4 @@
-#include "rip/encoderestimate.h"
+#include "encoder/lame/encoderestimate.h"
 #include "support/qstringprinter.h"
 
 #include <gtest/gtest.h>

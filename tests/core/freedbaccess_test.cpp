@@ -1,6 +1,6 @@
 // Whole conversations of the disc lookup with a CDDB server over real TCP on loopback.
 #include "cddbserver.h"
-#include "lookup/freedbaccess.h"
+#include "lookup/cddb/freedbaccess.h"
 #include "support/qstringprinter.h"
 #include "support/recordinghost.h"
 #include "support/testenvironment.h"

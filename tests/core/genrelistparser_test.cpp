@@ -1,4 +1,4 @@
-#include "editor/genrelistparser.h"
+#include "encoder/lame/genrelistparser.h"
 
 #include <gtest/gtest.h>
 

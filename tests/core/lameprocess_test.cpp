@@ -2,7 +2,7 @@
 #include "common/resources.h"
 #include "lookup/disclookup.h"
 #include "rip/lameprocess.h"
-#include "rip/soundplayer.h"
+#include "common/soundplayer.h"
 #include "settings/settings.h"
 #include "support/fakeencoder.h"
 #include "support/testenvironment.h"

@@ -1,7 +1,7 @@
 // The MusicBrainz lookup against the stand-in service on loopback: the chooser, the busy
 // service, and the answers that end in no album.
 #include "common/log.h"
-#include "musicbrainz/musicbrainzlookup.h"
+#include "lookup/musicbrainz/musicbrainzlookup.h"
 #include "musicbrainzserver.h"
 #include "support/qstringprinter.h"
 #include "support/recordinghost.h"

@@ -1,6 +1,6 @@
 // The MusicBrainz disc identifier and the albums read from the web service's JSON replies.
-#include "musicbrainz/musicbrainzdiscid.h"
-#include "musicbrainz/musicbrainzreleasereader.h"
+#include "lookup/musicbrainz/musicbrainzdiscid.h"
+#include "lookup/musicbrainz/musicbrainzreleasereader.h"
 #include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 

@@ -1,4 +1,4 @@
-#include "rip/outputfilenaming.h"
+#include "output/outputfilenaming.h"
 #include "support/qstringprinter.h"
 
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "settings/settings.h"
 #include "support/testenvironment.h"
 

@@ -1,7 +1,7 @@
 // What the lookup's conversation tests cannot bring about on demand: a peer gone while we send,
 // a name that does not resolve and a connect that is never answered.
 #include "common/veskexception.h"
-#include "net/socket.h"
+#include "lookup/cddb/socket.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

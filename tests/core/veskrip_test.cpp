@@ -1,5 +1,5 @@
-#include "app/preferences.h"
-#include "rip/encoderrun.h"
+#include "settings/preferences.h"
+#include "encoder/encoderrun.h"
 #include "support/fakeencoder.h"
 #include "support/qstringprinter.h"
 #include "support/testenvironment.h"

@@ -3,7 +3,7 @@
 // server on loopback (port 8880 on an address of its own); and a copied folder of AIFF tracks among
 // other files, whose entry the server lists twice.
 #include "cddbserver.h"
-#include "lookup/disctoc.h"
+#include "disc/disctoc.h"
 #include "support/testenvironment.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "app/gui/appcontroller.h"
 #include "app/gui/expertcombobox.h"
 #include "app/gui/mainwindow.h"
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "common/resources.h"
 #include "settings/settings.h"
 #include "support/qstringprinter.h"

@@ -4,7 +4,7 @@
 #include "app/gui/mainwindow.h"
 #include "app/gui/ripsessionbinding.h"
 #include "cddbserver.h"
-#include "lookup/freedbaccess.h"
+#include "lookup/cddb/freedbaccess.h"
 #include "rip/lameprocess.h"
 #include "settings/settings.h"
 #include "support/testenvironment.h"

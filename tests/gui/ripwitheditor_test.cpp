@@ -1,6 +1,6 @@
 #include "app/gui/appcontroller.h"
 #include "app/gui/mainwindow.h"
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "editor/gui/trackinfo.h"
 #include "editor/gui/trackwindowcontroller.h"
 #include "rip/lameprocess.h"

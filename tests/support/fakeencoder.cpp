@@ -1,6 +1,6 @@
 #include "fakeencoder.h"
 
-#include "rip/encoderrun.h"
+#include "encoder/encoderrun.h"
 
 #include <QFile>
 

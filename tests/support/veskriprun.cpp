@@ -1,6 +1,6 @@
 #include "veskriprun.h"
 
-#include "lookup/disctoc.h"
+#include "disc/disctoc.h"
 #include "testenvironment.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rip/soundplayer.h"
+#include "common/soundplayer.h"
 
 // vesk-rip's "finished" sound: the desktop's "complete" event through canberra-gtk-play, else
 // the freedesktop sound file through paplay, started detached so that it outlives vesk-rip.

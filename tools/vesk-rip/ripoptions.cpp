@@ -1,6 +1,6 @@
 #include "ripoptions.h"
 
-#include "app/preferences.h"
+#include "settings/preferences.h"
 #include "common/log.h"
 #include "common/userpath.h"
 #include "settings/settings.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rip/soundplayer.h"
+#include "common/soundplayer.h"
 
 #include <QLibrary>
 

@@ -7,9 +7,9 @@
 #include "common/unixsignalquitter.h"
 #include "editor/gui/trackinfo.h"
 #include "lookup/disclookupchain.h"
-#include "lookup/freedbaccess.h"
+#include "lookup/cddb/freedbaccess.h"
 #include "lookup/gui/freedbalbummatchescontroller.h"
-#include "musicbrainz/musicbrainzlookup.h"
+#include "lookup/musicbrainz/musicbrainzlookup.h"
 #include "rip/lameprocess.h"
 #include "settings/settings.h"
 

@@ -1,10 +1,10 @@
 #include "editor/gui/trackinfo.h"
 
 #include "common/log.h"
-#include "editor/genrelistparser.h"
+#include "encoder/lame/genrelistparser.h"
 #include "editor/gui/trackwindowcontroller.h"
-#include "output/vesktools.h"
-#include "rip/encoderrun.h"
+#include "common/vesktools.h"
+#include "encoder/encoderrun.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemDelegate>

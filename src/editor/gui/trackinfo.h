@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor/gui/trackwindowcontroller.h"
-#include "editor/trackeditor.h"
+#include "rip/trackeditor.h"
 #include "model/album.h"
 
 #include <QAbstractTableModel>

@@ -1,6 +1,6 @@
-#include "musicbrainz/musicbrainzreleasereader.h"
+#include "lookup/musicbrainz/musicbrainzreleasereader.h"
 
-#include "output/vesktools.h"
+#include "common/vesktools.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

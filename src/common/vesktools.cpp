@@ -1,4 +1,4 @@
-#include "output/vesktools.h"
+#include "common/vesktools.h"
 
 #include "common/log.h"
 

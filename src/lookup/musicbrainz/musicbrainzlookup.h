@@ -1,9 +1,9 @@
 #pragma once
 
 #include "lookup/disclookup.h"
-#include "lookup/disctoc.h"
+#include "disc/disctoc.h"
 #include "model/album.h"
-#include "musicbrainz/musicbrainzdiscid.h"
+#include "lookup/musicbrainz/musicbrainzdiscid.h"
 
 #include <QByteArray>
 #include <QString>

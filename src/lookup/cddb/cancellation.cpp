@@ -1,4 +1,4 @@
-#include "net/cancellation.h"
+#include "lookup/cddb/cancellation.h"
 
 #include <cstdint>
 #include <sys/eventfd.h>

@@ -1,4 +1,4 @@
-#include "rip/encoderrun.h"
+#include "encoder/encoderrun.h"
 
 #include "common/resources.h"
 

@@ -1,10 +1,10 @@
-#include "musicbrainz/musicbrainzlookup.h"
+#include "lookup/musicbrainz/musicbrainzlookup.h"
 
 #include "common/log.h"
 #include "common/veskexception.h"
 #include "lookup/deferreddisclookup.h"
 #include "lookup/lookuphost.h"
-#include "musicbrainz/musicbrainzreleasereader.h"
+#include "lookup/musicbrainz/musicbrainzreleasereader.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>

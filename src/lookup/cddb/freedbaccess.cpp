@@ -1,14 +1,14 @@
-#include "lookup/freedbaccess.h"
+#include "lookup/cddb/freedbaccess.h"
 
 #include "common/log.h"
 #include "common/veskexception.h"
-#include "lookup/cddbentryparser.h"
-#include "lookup/cddbreply.h"
-#include "lookup/cddbreplyreader.h"
+#include "lookup/cddb/cddbentryparser.h"
+#include "lookup/cddb/cddbreply.h"
+#include "lookup/cddb/cddbreplyreader.h"
 #include "lookup/deferreddisclookup.h"
 #include "lookup/lookuphost.h"
-#include "net/cancellation.h"
-#include "net/socket.h"
+#include "lookup/cddb/cancellation.h"
+#include "lookup/cddb/socket.h"
 
 #include <QSysInfo>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "lookup/consolealbumchooser.h"
+#include "consolealbumchooser.h"
 
 #include "common/printabletext.h"
 

@@ -1,7 +1,7 @@
-#include "rip/encodercommandline.h"
+#include "encoder/lame/encodercommandline.h"
 
-#include "disc/audiotracklist.h"
-#include "output/vesktools.h"
+#include "common/audiotracklist.h"
+#include "common/vesktools.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "rip/encoderestimate.h"
+#include "encoder/lame/encoderestimate.h"
 
 #include <QRegularExpression>
 

@@ -1,4 +1,4 @@
-#include "net/socket.h"
+#include "lookup/cddb/socket.h"
 
 std::unique_ptr<Socket> Socket::socket()
 {

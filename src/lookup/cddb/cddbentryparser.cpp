@@ -1,8 +1,8 @@
-#include "lookup/cddbentryparser.h"
+#include "lookup/cddb/cddbentryparser.h"
 
 #include "common/log.h"
 #include "common/veskexception.h"
-#include "output/vesktools.h"
+#include "common/vesktools.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "rip/outputfilenaming.h"
+#include "output/outputfilenaming.h"
 
-#include "output/vesktools.h"
+#include "common/vesktools.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "lookup/cddbreply.h"
+#include "lookup/cddb/cddbreply.h"
 
 #include "common/veskexception.h"
 

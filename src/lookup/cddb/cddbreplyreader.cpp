@@ -1,8 +1,8 @@
-#include "lookup/cddbreplyreader.h"
+#include "lookup/cddb/cddbreplyreader.h"
 
 #include "common/veskexception.h"
-#include "lookup/cddbreply.h"
-#include "net/abstractsocket.h"
+#include "lookup/cddb/cddbreply.h"
+#include "lookup/cddb/abstractsocket.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "disc/audiotracklist.h"
+#include "common/audiotracklist.h"
 
 #include "common/log.h"
-#include "output/vesktools.h"
+#include "common/vesktools.h"
 
 #include <QDir>
 #include <QFileInfo>

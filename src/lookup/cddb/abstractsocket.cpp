@@ -1,7 +1,7 @@
-#include "net/abstractsocket.h"
+#include "lookup/cddb/abstractsocket.h"
 
 #include "common/veskexception.h"
-#include "net/cancellation.h"
+#include "lookup/cddb/cancellation.h"
 
 #include <algorithm>
 #include <arpa/inet.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/abstractsocket.h"
+#include "lookup/cddb/abstractsocket.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "settings/preferences.h"
 
 #include "common/log.h"
 #include "common/resources.h"

@@ -1,4 +1,4 @@
-#include "musicbrainz/musicbrainzdiscid.h"
+#include "lookup/musicbrainz/musicbrainzdiscid.h"
 
 #include <discid/discid.h>
 #include <memory>
