@@ -1,5 +1,6 @@
 #include "common/audiotracklist.h"
 
+#include "common/cdfolder.h"
 #include "common/log.h"
 #include "common/vesktools.h"
 
@@ -89,7 +90,7 @@ std::optional<QStringList> AudioTrackList::tracksInFolder(const QString& folder,
     sortNaturally(leftOut);
     // The Mac's own bookkeeping is expected on a CD volume and not worth a word.
     leftOut.removeAll(QStringLiteral(".DS_Store"));
-    leftOut.removeAll(QStringLiteral(".TOC.plist"));
+    leftOut.removeAll(CDFolder::tocFileName());
     if (logLeftOut && !leftOut.isEmpty())
         veskLog(QStringLiteral("Not audio tracks, left out of %1: %2")
                     .arg(folder, leftOut.join(QStringLiteral(", "))));

@@ -20,17 +20,12 @@ bool makeOneDirectory(const QString& path)
     return QDir().mkdir(path);
 }
 
-QString joined(const QString& folder, const QString& name)
-{
-    return folder == QStringLiteral("/") ? folder + name : folder + QLatin1Char('/') + name;
-}
-
 // base/name if free, else base/name<sep>1, base/name<sep>2, ..., each fitted to a name's length.
 QString firstFreeCandidate(const QString& base, const QString& name, QChar separator)
 {
-    QString candidate = joined(base, VeskTools::fittedName(name));
+    QString candidate = VeskTools::joinedPath(base, VeskTools::fittedName(name));
     for (qint64 counter = 1; existsAt(candidate); ++counter)
-        candidate = joined(base, VeskTools::fittedName(name, separator + QString::number(counter)));
+        candidate = VeskTools::joinedPath(base, VeskTools::fittedName(name, separator + QString::number(counter)));
     return candidate;
 }
 } // namespace
@@ -142,7 +137,7 @@ QString VeskTools::createUniqueNestedFolderAtPath(const QString& outputPath, con
     }
     const QString base = deletingLastPathComponent(outputPath);
     createDirectoryStructure(base);
-    const QString artistFolder = joined(base, safePathComponent(artist));
+    const QString artistFolder = VeskTools::joinedPath(base, safePathComponent(artist));
     if (!existsAt(artistFolder))
         makeOneDirectory(artistFolder);
     const QString candidate = firstFreeCandidate(artistFolder, safePathComponent(album), separator);
@@ -214,4 +209,9 @@ QString VeskTools::deletingLastPathComponent(const QString& path)
     if (slash == 0)
         return QStringLiteral("/");
     return trimmed.left(slash);
+}
+
+QString VeskTools::joinedPath(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }

@@ -42,6 +42,8 @@ public:
     // stem, cut at a character boundary so that stem + suffix takes at most maxNameBytes in
     // UTF-8, followed by suffix. The suffix (an extension, a uniqueness number) is never cut.
     static QString fittedName(const QString& stem, const QString& suffix = QString());
+    // folder + "/" + name, without doubling a slash the folder ends with ("/" + "a" is "/a").
+    static QString joinedPath(const QString& folder, const QString& name);
     // The path less its last component ("/a/b" -> "/a", "/a" -> "/", "a" -> ".").
     static QString deletingLastPathComponent(const QString& path);
 };

@@ -1,6 +1,8 @@
 #include "disc/disctocreader.h"
 
+#include "common/cdfolder.h"
 #include "common/log.h"
+#include "common/vesktools.h"
 #include "common/audiotracklist.h"
 #include "disc/drivetoc.h"
 #include "disc/tracklengthtoc.h"
@@ -9,7 +11,7 @@
 
 std::optional<DiscTOC> DiscTOCReader::readDiscTOC(const QString& sourceFolder, const QString& deviceFolder)
 {
-    const QString plist = sourceFolder + QStringLiteral("/.TOC.plist");
+    const QString plist = VeskTools::joinedPath(sourceFolder, CDFolder::tocFileName());
     if (QFileInfo::exists(plist)) {
         if (auto toc = DiscTOC::readFromFile(plist))
             return toc;
@@ -24,6 +26,6 @@ std::optional<DiscTOC> DiscTOCReader::readDiscTOC(const QString& sourceFolder, c
         return std::nullopt;
     QStringList paths;
     for (const QString& name : *tracks)
-        paths.append(sourceFolder + QLatin1Char('/') + name);
+        paths.append(VeskTools::joinedPath(sourceFolder, name));
     return TrackLengthTOC::fromFiles(paths);
 }

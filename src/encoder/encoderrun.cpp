@@ -1,29 +1,19 @@
 #include "encoder/encoderrun.h"
 
-#include "common/resources.h"
-
 #include <QFileInfo>
-#include <cstdint>
-#include <cstring>
+#include <QIODevice>
+
+namespace {
+// How much sound waits in the pipe's buffer at most: the program takes it at its own pace, and
+// a whole track is never held in memory.
+constexpr qint64 soundBlockSize = 256 * 1024;
+} // namespace
 
 EncoderRun::EncoderRun(QObject* parent) : QObject(parent) {}
 
 EncoderRun::~EncoderRun()
 {
     terminate();
-}
-
-QString EncoderRun::encoderResourceName()
-{
-    const std::uint32_t probe = 0x02000001;
-    unsigned char lowest = 0;
-    std::memcpy(&lowest, &probe, 1);
-    return lowest == 1 ? QStringLiteral("lame_intel") : QStringLiteral("lame_ppc");
-}
-
-QString EncoderRun::encoderPath()
-{
-    return Resources::pathForResource(encoderResourceName(), QString());
 }
 
 QProcessEnvironment EncoderRun::encoderEnvironment(const QProcessEnvironment& inherited)
@@ -41,14 +31,13 @@ QProcessEnvironment EncoderRun::encoderEnvironment(const QProcessEnvironment& in
     return environment;
 }
 
-bool EncoderRun::start(const QStringList& arguments, const QString& workingDirectory)
+bool EncoderRun::start(const QString& program, const QStringList& arguments, const QString& workingDirectory,
+                       std::unique_ptr<QIODevice> sound)
 {
     terminate();
     m_failure.clear();
-    const QString program = encoderPath();
     if (program.isEmpty()) {
-        m_failure = QStringLiteral("The encoder \"%1\" is missing from %2.")
-                        .arg(encoderResourceName(), Resources::resourceDirectory());
+        m_failure = QStringLiteral("The encoder is missing.");
         return false;
     }
     if (!QFileInfo(program).isExecutable()) {
@@ -64,20 +53,43 @@ bool EncoderRun::start(const QStringList& arguments, const QString& workingDirec
         m_process->setWorkingDirectory(workingDirectory);
     connect(m_process, &QProcess::readyRead, this, &EncoderRun::readAvailable);
     connect(m_process, &QProcess::finished, this, &EncoderRun::finish);
-    m_process->start(QIODevice::ReadOnly);
+    m_sound = std::move(sound);
+    if (m_sound)
+        connect(m_process, &QProcess::bytesWritten, this, &EncoderRun::feedSound);
+    m_process->start(m_sound ? QIODevice::ReadWrite : QIODevice::ReadOnly);
     if (!m_process->waitForStarted()) {
         m_failure =
             QStringLiteral("The encoder %1 could not be started: %2").arg(program, m_process->errorString());
         m_process->disconnect(this);
         delete m_process;
         m_process = nullptr;
+        m_sound.reset();
         return false;
     }
+    if (m_sound)
+        feedSound();
     return true;
+}
+
+void EncoderRun::feedSound()
+{
+    if (!m_process || !m_sound)
+        return;
+    while (m_process->bytesToWrite() < soundBlockSize) {
+        const QByteArray block = m_sound->read(soundBlockSize);
+        if (block.isEmpty()) {
+            // The end of the sound (or a read that failed): the program sees the end of its input.
+            m_sound.reset();
+            m_process->closeWriteChannel();
+            return;
+        }
+        m_process->write(block);
+    }
 }
 
 void EncoderRun::terminate()
 {
+    m_sound.reset();
     if (!m_process)
         return;
     QProcess* process = m_process;
@@ -116,6 +128,7 @@ void EncoderRun::finish(int exitCode, QProcess::ExitStatus status)
         return; // a chunk handler ended the run
     QProcess* process = m_process;
     m_process = nullptr;
+    m_sound.reset();
     process->disconnect(this);
     process->deleteLater();
     const bool succeeded = status == QProcess::NormalExit && exitCode == 0;

@@ -5,28 +5,31 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
-// One run of the packaged LAME encoder as a child process. Standard output and standard error
-// arrive merged, chunk by chunk, on the event loop; the end of the output is announced once.
+class QIODevice;
+
+// One run of an encoder program as a child process. Standard output and standard error arrive
+// merged, chunk by chunk, on the event loop; the end of the output is announced once. The run
+// reads its input from a file named in its arguments, or from sound the run writes to its
+// standard input as the program takes it in, a block at a time.
 class EncoderRun : public QObject {
     Q_OBJECT
 public:
     explicit EncoderRun(QObject* parent = nullptr);
     ~EncoderRun() override;
 
-    // "lame_intel" on little-endian hosts, "lame_ppc" on big-endian ones.
-    static QString encoderResourceName();
-    // The resource's full path, or a null string when the application does not carry it.
-    static QString encoderPath();
-
     // The environment a run gets: the inherited one, with LC_ALL=C.UTF-8 when the inherited
-    // character type is not UTF-8 (cron, services, LC_ALL=C). LAME reads its tag values in the
-    // locale's character set, and the values we pass are UTF-8.
+    // character type is not UTF-8 (cron, services, LC_ALL=C). The tag values we pass are UTF-8
+    // and encoders read them in the locale's character set.
     static QProcessEnvironment encoderEnvironment(const QProcessEnvironment& inherited);
 
-    // Starts the encoder with exactly these arguments. False, with failureReason() set, when the
-    // encoder is missing or cannot be started; no signal follows then.
-    bool start(const QStringList& arguments, const QString& workingDirectory = QString());
+    // Starts program with exactly these arguments. With sound, its bytes up to the end are
+    // written to the program's standard input, which is then closed; the run owns the device.
+    // Without, standard input is closed from the start. False, with failureReason() set, when
+    // the program is missing or cannot be started; no signal follows then.
+    bool start(const QString& program, const QStringList& arguments, const QString& workingDirectory = QString(),
+               std::unique_ptr<QIODevice> sound = nullptr);
     // Stops the run at once; no further signal is emitted. Harmless when it has ended.
     void terminate();
     bool isRunning() const;
@@ -39,8 +42,10 @@ Q_SIGNALS:
 
 private:
     void readAvailable();
+    void feedSound();
     void finish(int exitCode, QProcess::ExitStatus status);
 
     QProcess* m_process = nullptr;
+    std::unique_ptr<QIODevice> m_sound;
     QString m_failure;
 };

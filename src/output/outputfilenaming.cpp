@@ -17,10 +17,6 @@ QString withoutLeadingTrackNumber(const QString& trackName)
     return space > 2 ? trackName : trackName.mid(space);
 }
 
-QString joined(const QString& folder, const QString& name)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
 } // namespace
 
 QString OutputFileNaming::createOutputFilenameWithFormat(const QString& format, const QString& artistName,
@@ -65,7 +61,7 @@ QString OutputFileNaming::uniqueOutputPath(const QString& folder, const QString&
                                            const QSet<QString>& taken, bool spacesToUnderscores)
 {
     const QString safe = VeskTools::safePathComponent(name, true);
-    QString path = joined(folder, safe);
+    QString path = VeskTools::joinedPath(folder, safe);
     if (!taken.contains(path) && !QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
         return path;
     // Split off the extension; a leading dot belongs to the name, not to an extension.
@@ -76,7 +72,7 @@ QString OutputFileNaming::uniqueOutputPath(const QString& folder, const QString&
     const QString extension = dot > 0 ? safe.mid(dot) : QString();
     const QChar separator = spacesToUnderscores ? QLatin1Char('_') : QLatin1Char(' ');
     for (qint64 counter = 2;; ++counter) {
-        path = joined(folder, VeskTools::fittedName(stem, separator + QString::number(counter) + extension));
+        path = VeskTools::joinedPath(folder, VeskTools::fittedName(stem, separator + QString::number(counter) + extension));
         if (!taken.contains(path) && !QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
             return path;
     }

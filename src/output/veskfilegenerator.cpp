@@ -1,13 +1,12 @@
 #include "output/veskfilegenerator.h"
 
+#include "common/audiotracklist.h"
 #include "common/log.h"
 #include "common/vesktools.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
@@ -29,10 +28,6 @@ struct FileDescriptor {
     }
 };
 
-QString pathIn(const QString& folder, const QString& name)
-{
-    return folder + QLatin1Char('/') + name;
-}
 } // namespace
 
 VeskFileGenerator::VeskFileGenerator() = default;
@@ -46,12 +41,7 @@ QStringList VeskFileGenerator::listFolder(const QString& folder) const
     // by value, so that "2 - Song.mp3" comes before "10 - Song.mp3" in the playlist.
     QStringList names =
         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
-    // The C locale collates by code point and ignores numeric mode; fall back to English rules there.
-    const QLocale system = QLocale::system();
-    QCollator collator(system.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates)
-                                                       : system);
-    collator.setNumericMode(true);
-    std::sort(names.begin(), names.end(), collator);
+    AudioTrackList::sortNaturally(names);
     QStringList ordered;
     for (const QString& name : m_trackOrder) {
         if (names.removeOne(name))
@@ -102,7 +92,7 @@ QString VeskFileGenerator::releaseFileName(const QString& filename, bool replace
 void VeskFileGenerator::writeReleaseFile(const QString& folder, const QString& name,
                                          const QByteArray& contents)
 {
-    const QString path = pathIn(folder, name);
+    const QString path = VeskTools::joinedPath(folder, name);
     // Written beside the target and renamed over it, so that a failure leaves any earlier file
     // whole instead of a truncated one.
     QSaveFile file(path);
@@ -136,7 +126,7 @@ void VeskFileGenerator::makeSFVFile(const QString& folder, const QString& filena
         // An earlier list under the same name is about to be replaced; its own line would be wrong.
         if (entry == name || m_incomplete.contains(entry))
             continue;
-        const quint32 crc = crcOfFile(pathIn(folder, entry));
+        const quint32 crc = crcOfFile(VeskTools::joinedPath(folder, entry));
         // Always eight digits: SFV checkers such as cksfv reject a checksum with fewer.
         text += entry + QLatin1Char(' ') + QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')) +
                 QStringLiteral("\r\n");

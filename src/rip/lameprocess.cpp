@@ -1,21 +1,25 @@
 #include "rip/lameprocess.h"
 
-#include "common/log.h"
-#include "common/resources.h"
+#include "common/alertpresenter.h"
 #include "common/audiotracklist.h"
-#include "rip/trackeditor.h"
+#include "common/cdfolder.h"
+#include "common/log.h"
+#include "common/soundplayer.h"
+#include "common/vesktools.h"
+#include "disc/filetracksource.h"
+#include "encoder/encoderrun.h"
+#include "encoder/lame/lameencoder.h"
 #include "lookup/albumchooser.h"
 #include "lookup/disclookuprunner.h"
-#include "output/veskfilegenerator.h"
-#include "common/vesktools.h"
-#include "encoder/lame/encodercommandline.h"
-#include "encoder/lame/encoderestimate.h"
-#include "encoder/encoderrun.h"
 #include "output/outputfilenaming.h"
-#include "common/soundplayer.h"
+#include "output/veskfilegenerator.h"
+#include "rip/finishedfilestep.h"
+#include "rip/trackeditor.h"
 #include "settings/settings.h"
 
 #include <QFileInfo>
+#include <QSet>
+#include <algorithm>
 
 namespace {
 // "3 Audio Track.aiff" -> "3 Audio Track": the last extension only; a leading dot stays.
@@ -33,15 +37,16 @@ QStringList titlesFromFileNames(const QStringList& fileNames)
         titles.append(titleFromFileName(name));
     return titles;
 }
-
-QString joined(const QString& folder, const QString& name)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
 } // namespace
 
 LAMEProcess::LAMEProcess(Settings& settings, QObject* parent)
-    : QObject(parent), m_settings(settings), m_lookupRunner(std::make_unique<DiscLookupRunner>(*this))
+    : LAMEProcess(settings, std::make_unique<LameEncoder>(), parent)
+{
+}
+
+LAMEProcess::LAMEProcess(Settings& settings, std::unique_ptr<Encoder> encoder, QObject* parent)
+    : QObject(parent), m_settings(settings), m_encoder(std::move(encoder)),
+      m_lookupRunner(std::make_unique<DiscLookupRunner>(*this))
 {
     connect(m_lookupRunner.get(), &DiscLookupRunner::finished, this, &LAMEProcess::lookupEnded);
 }
@@ -50,9 +55,11 @@ LAMEProcess::~LAMEProcess()
 {
     // The lookup's worker ends before anything it may ask of the session goes away.
     m_lookupRunner.reset();
-    for (const Run& run : m_runs) {
-        run.encoder->disconnect(this);
-        run.encoder->terminate();
+    for (const TrackJob& job : m_jobs) {
+        if (job.run) {
+            job.run->disconnect(this);
+            job.run->terminate();
+        }
     }
 }
 
@@ -63,7 +70,19 @@ QString LAMEProcess::getChosenCDName() const
 
 void LAMEProcess::runAlertWithTitle(const QString& title, const QString& text)
 {
-    m_settings.runAlertWithTitle(title, text);
+    if (m_alerts)
+        m_alerts->runAlertWithTitle(title, text);
+    else
+        veskLog(title + QStringLiteral(": ") + text);
+}
+
+void LAMEProcess::runAlertBadCD()
+{
+    runAlertWithTitle(
+        QStringLiteral("Could not find an audio CD!"),
+        QStringLiteral("Please make sure there is an audio CD in your CD-ROM drive.\n\nIt may be "
+                       "the case that the CD has not yet mounted; please wait a few seconds and "
+                       "try again."));
 }
 
 int LAMEProcess::displayMultipleAlbumMatches(const QStringList& matchLines)
@@ -75,17 +94,23 @@ int LAMEProcess::displayMultipleAlbumMatches(const QStringList& matchLines)
 
 void LAMEProcess::setptl(const QString& text)
 {
-    m_settings.setptl(text);
+    if (m_ptl == text && m_ptl.isNull() == text.isNull())
+        return;
+    m_ptl = text;
+    Q_EMIT statusLineChanged(m_ptl);
 }
 
 void LAMEProcess::setptf(const QString& text)
 {
-    m_settings.setptf(text);
+    if (m_ptf == text && m_ptf.isNull() == text.isNull())
+        return;
+    m_ptf = text;
+    Q_EMIT timeRemainingChanged(m_ptf);
 }
 
 bool LAMEProcess::isRunning() const
 {
-    return !m_settings.getptl().isEmpty();
+    return !m_ptl.isEmpty();
 }
 
 bool LAMEProcess::isLookingUp() const
@@ -107,6 +132,14 @@ void LAMEProcess::setButtonStates(bool start, bool stopAndSkip)
     m_startEnabled = start;
     m_stopEnabled = stopAndSkip;
     m_skipEnabled = stopAndSkip;
+    Q_EMIT buttonStatesChanged();
+}
+
+void LAMEProcess::setFieldsEnabled(bool enabled)
+{
+    if (m_fieldsEnabled == enabled)
+        return;
+    m_fieldsEnabled = enabled;
     Q_EMIT buttonStatesChanged();
 }
 
@@ -166,13 +199,12 @@ bool LAMEProcess::checkSession()
 {
     m_preparedSource.clear();
     m_preparedTracks.clear();
+    m_preparedNumbers.clear();
     // Nothing may be half-started for want of the encoder: check it before any folder is made.
-    const QString encoder = EncoderRun::encoderPath();
+    const QString encoder = m_encoder->executable();
     if (encoder.isEmpty() || !QFileInfo(encoder).isExecutable()) {
         const QString missing =
-            encoder.isEmpty() ? QStringLiteral("\"%1\" in %2")
-                                    .arg(EncoderRun::encoderResourceName(), Resources::resourceDirectory())
-                              : encoder + QStringLiteral(" (not executable)");
+            encoder.isEmpty() ? m_encoder->whereMissing() : encoder + QStringLiteral(" (not executable)");
         runAlertWithTitle(
             QStringLiteral("The MP3 encoder is missing!"),
             QStringLiteral("Vesk cannot find its LAME encoder: %1.\n\nPlease reinstall Vesk.").arg(missing));
@@ -181,17 +213,16 @@ bool LAMEProcess::checkSession()
 
     QString source = m_settings.getChosenCDName();
     if (!VeskTools::audioCDIsMounted(source)) {
-        const QString found = m_settings.findAudioCD();
+        const QString found = m_cdFinder.findAudioCD();
         if (found.isEmpty()) {
-            m_settings.runAlertBadCD();
+            runAlertBadCD();
             return false;
         }
         m_settings.setChosenCDName(found);
         source = found;
     }
 
-    const std::optional<QStringList> chosenOrNone = m_settings.getChosenTracks();
-    const QStringList chosen = chosenOrNone.value_or(QStringList());
+    const QStringList chosen = m_settings.getChosenTracks().value_or(QStringList());
     if (chosen.isEmpty()) {
         runAlertWithTitle(
             QStringLiteral("Nothing to rip!"),
@@ -207,81 +238,88 @@ bool LAMEProcess::checkSession()
     }
     m_preparedSource = source;
     m_preparedTracks = chosen;
+    // The only place a track's number is read from its file's name.
+    for (const QString& name : chosen)
+        m_preparedNumbers.append(AudioTrackList::trackNumber(name));
     return true;
 }
 
 bool LAMEProcess::prepareSession(std::optional<Album> lookedUp)
 {
-    const QString source = m_preparedSource;
-    const QStringList chosen = m_preparedTracks;
-    std::optional<Album> album = obtainAlbum(chosen, std::move(lookedUp));
+    std::optional<Album> album = obtainAlbum(std::move(lookedUp));
     if (!editAlbum(*album)) {
         m_currentAlbum = std::move(album);
         resetLAMEProcessForNewCD();
         return false;
     }
 
-    const bool spaces = m_settings.shouldConvertSpacesToUnderscores();
     m_outputPathAtStart = m_settings.getChosenOutputDirectory();
-    const QString folder = createOutputFolder(*album);
-    m_settings.setOutputDirectory(folder);
+    m_albumFolder = createOutputFolder(*album);
+    // The window shows where this album goes.
+    m_settings.setOutputDirectory(m_albumFolder);
 
-    m_totalTracks = 0;
     m_currentAlbum = std::move(album);
     m_sessionActive = true;
-    m_failedTracks.clear();
-    loadCLArguments();
-
-    QSet<QString> taken;
-    const QList<Track>& tracks = m_currentAlbum->getTracks();
-    for (qsizetype i = 0; i < chosen.size(); ++i) {
-        qint32 number = AudioTrackList::trackNumber(chosen[i]);
-        if (number == 0)
-            number = qint32(i + 1);
-        const QString name = createOutputFilenameWithFormat(
-            m_settings.getMP3NameStyle(), tracks[i].getArtist(), number, tracks[i].getTitle());
-        const QString outputPath = OutputFileNaming::uniqueOutputPath(folder, name, taken, spaces);
-        taken.insert(outputPath);
-        m_trackNames.append(tracks[i].getTitle());
-        m_trackPairs << joined(source, chosen[i]) << outputPath;
-        ++m_totalTracks;
-    }
+    m_sessionArguments = m_encoder->sessionArguments(m_settings.getBasicConfigOption(),
+                                                     m_settings.getExpertConfigOption(),
+                                                     m_settings.shouldMakeAltPresetFaster());
+    makeJobs(m_albumFolder);
 
     setButtonStates(false, true);
-    m_settings.setExpertTextFieldEnabled(false);
-    m_settings.setNameStyleTextFieldEnabled(false);
+    setFieldsEnabled(false);
     return true;
+}
+
+void LAMEProcess::makeJobs(const QString& folder)
+{
+    const bool spaces = m_settings.shouldConvertSpacesToUnderscores();
+    const QString style = m_settings.getMP3NameStyle();
+    QSet<QString> taken;
+    const QList<Track>& tracks = m_currentAlbum->getTracks();
+    for (qsizetype i = 0; i < m_preparedTracks.size(); ++i) {
+        TrackJob job;
+        job.position = int(i + 1);
+        job.track = Track::trackWithArtist(tracks[i].getArtist(), tracks[i].getTitle(), m_preparedNumbers[i]);
+        job.source =
+            std::make_shared<FileTrackSource>(VeskTools::joinedPath(m_preparedSource, m_preparedTracks[i]));
+        const qint32 number = job.track.getTrackNum() != 0 ? job.track.getTrackNum() : job.position;
+        const QString name = createOutputFilenameWithFormat(style, job.track.getArtist(), number,
+                                                            job.track.getTitle());
+        job.outputPath = OutputFileNaming::uniqueOutputPath(folder, name, taken, spaces);
+        taken.insert(job.outputPath);
+        // An output name that starts with ".aiff" carries no title of its own: the track is
+        // tagged with its input file's name then.
+        job.tagTitle = job.outputName().startsWith(QStringLiteral(".aiff"))
+                           ? titleFromFileName(m_preparedTracks[i])
+                           : job.track.getTitle();
+        m_jobs.push_back(std::move(job));
+    }
 }
 
 // The album of the session: the lookup's, else the default one made from the file names, with
 // the tracks the user did not choose dropped. Always holds a track for every chosen file.
-Album LAMEProcess::obtainAlbum(const QStringList& chosen, std::optional<Album> album)
+Album LAMEProcess::obtainAlbum(std::optional<Album> album)
 {
     if (!album)
-        return Album::defaultAlbumWithTrackTitles(titlesFromFileNames(chosen));
+        return Album::defaultAlbumWithTrackTitles(titlesFromFileNames(m_preparedTracks));
 
-    if (qsizetype(chosen.size()) < album->getTracks().size()) {
-        QList<qint32> chosenNumbers;
-        for (const QString& name : chosen)
-            chosenNumbers.append(AudioTrackList::trackNumber(name));
+    if (qsizetype(m_preparedTracks.size()) < album->getTracks().size()) {
         const QList<Track> snapshot = album->getTracks();
         for (const Track& track : snapshot) {
-            bool keep = false;
-            for (qint32 number : chosenNumbers)
-                keep = keep || (number != 0 && number == track.getTrackNum());
+            const bool keep = track.getTrackNum() != 0 && m_preparedNumbers.contains(track.getTrackNum());
             if (!keep)
                 album->removeTrackNumber(track.getTrackNum());
         }
     }
-    if (album->getTracks().size() < chosen.size()) {
+    if (album->getTracks().size() < m_preparedTracks.size()) {
         const QString text =
             QStringLiteral(
                 "The album found lists %1 of the %2 chosen tracks; using the track file names instead")
                 .arg(album->getTracks().size())
-                .arg(chosen.size());
+                .arg(m_preparedTracks.size());
         veskLog(text);
         runAlertWithTitle(QStringLiteral("The titles found do not fit the tracks"), text);
-        return Album::defaultAlbumWithTrackTitles(titlesFromFileNames(chosen));
+        return Album::defaultAlbumWithTrackTitles(titlesFromFileNames(m_preparedTracks));
     }
     return *album;
 }
@@ -332,22 +370,6 @@ QString LAMEProcess::createOutputFolder(const Album& album)
     return folder;
 }
 
-void LAMEProcess::loadCLArguments()
-{
-    m_arguments.append(EncoderCommandLine::commonArguments(m_settings.getBasicConfigOption(),
-                                                           m_settings.getExpertConfigOption()));
-}
-
-QStringList LAMEProcess::loadID3TrackTagArgumentsforCurrentTrack() const
-{
-    if (m_trackPairs.size() < 2 || !m_currentAlbum || !m_settings.shouldAddID3Tags())
-        return {};
-    const qsizetype index = qsizetype(m_currentTrack) - 1;
-    const QString title = index >= 0 && index < m_trackNames.size() ? m_trackNames[index] : QString();
-    return EncoderCommandLine::id3TagArguments(m_trackPairs[0], m_trackPairs[1], title, *m_currentAlbum,
-                                               index);
-}
-
 QString LAMEProcess::createOutputFilenameWithFormat(const QString& format, const QString& artistName,
                                                     qint32 trackNumber, const QString& trackName) const
 {
@@ -356,172 +378,218 @@ QString LAMEProcess::createOutputFilenameWithFormat(const QString& format, const
         m_settings.shouldConvertSpacesToUnderscores());
 }
 
-bool LAMEProcess::isCDSource(const QString& source)
+int LAMEProcess::runningCount() const
 {
-    return QFileInfo::exists(joined(source, QStringLiteral(".TOC.plist"))) ||
-           source.contains(QStringLiteral("/gvfs/cdda:host="));
+    return int(std::count_if(m_jobs.begin(), m_jobs.end(),
+                             [](const TrackJob& job) { return job.state == TrackJob::State::Running; }));
+}
+
+int LAMEProcess::endedCount() const
+{
+    return int(std::count_if(m_jobs.begin(), m_jobs.end(), [](const TrackJob& job) { return job.hasEnded(); }));
+}
+
+bool LAMEProcess::hasWaitingJob() const
+{
+    return std::any_of(m_jobs.begin(), m_jobs.end(),
+                       [](const TrackJob& job) { return job.state == TrackJob::State::Waiting; });
 }
 
 void LAMEProcess::ripASingleTrack()
 {
     if (!m_currentAlbum || !m_sessionActive)
         return;
-    if (m_jobs == 0) {
+    if (m_jobsAtOnce == 0) {
         // A drive seeking between tracks read at once is slower than one reading straight through.
-        const QString source = m_settings.getChosenCDName();
-        m_jobs = isCDSource(source) ? 1 : qBound(1, m_settings.encoderJobs(), 8);
-        Q_EMIT progressChanged(0, int(m_totalTracks));
+        m_jobsAtOnce = CDFolder::isCDSource(m_preparedSource)
+                           ? 1
+                           : qBound(1, m_settings.encoderJobs(), Settings::maxEncoderJobs);
+        Q_EMIT progressChanged(0, int(m_jobs.size()));
     }
-    while (m_trackPairs.size() >= 2 && qsizetype(m_runs.size()) < m_jobs)
-        startRun();
+    for (TrackJob& job : m_jobs) {
+        if (runningCount() >= m_jobsAtOnce)
+            break;
+        if (job.state == TrackJob::State::Waiting)
+            startRun(job);
+    }
     showTracksInProgress(); // unchanged unless a start failed
-    if (m_runs.empty() && m_trackPairs.size() < 2)
+    if (runningCount() == 0 && !hasWaitingJob())
         finishSession(true); // every start failed
 }
 
-void LAMEProcess::startRun()
+void LAMEProcess::startRun(TrackJob& job)
 {
-    const QString inputPath = m_trackPairs[0];
-    const QString outputPath = m_trackPairs[1];
+    const bool tagged = m_settings.shouldAddID3Tags();
     const QString genre = m_currentAlbum->getGenre();
-    if (m_settings.shouldAddID3Tags() && !EncoderCommandLine::encoderAcceptsGenre(genre) &&
-        !m_reportedRefusedGenre) {
+    if (tagged && !m_encoder->acceptsGenre(genre) && !m_reportedRefusedGenre) {
         veskLog(
             QStringLiteral("LAME knows no genre \"%1\"; the files are tagged without a genre").arg(genre));
         m_reportedRefusedGenre = true;
     }
-    QStringList arguments = m_arguments;
-    arguments << inputPath << outputPath << loadID3TrackTagArgumentsforCurrentTrack();
-    m_trackPairs.remove(0, 2);
+    std::optional<TrackTags> tags;
+    if (tagged) {
+        tags = TrackTags{job.tagTitle,
+                         job.track.getTrackNum(),
+                         job.track.getArtist(),
+                         m_currentAlbum->getTitle(),
+                         m_currentAlbum->getYear(),
+                         genre,
+                         m_currentAlbum->getComments()};
+    }
+    // A file the encoder reads itself, else the source's sound through its standard input.
+    std::unique_ptr<QIODevice> sound;
+    EncoderInput input = EncoderInput::file(job.source->filePath());
+    if (job.source->filePath().isEmpty()) {
+        sound = job.source->openSound();
+        input = EncoderInput::rawSound();
+    }
+    const QStringList arguments = m_encoder->trackArguments(m_sessionArguments, input, job.outputPath, tags);
 
     auto* encoder = new EncoderRun(this);
-    m_runs.push_back(Run{encoder, qsizetype(m_currentTrack) - 1, outputPath, std::nullopt});
-    m_outputNames.append(QFileInfo(outputPath).fileName());
-    ++m_currentTrack;
+    job.run = encoder;
+    job.state = TrackJob::State::Running;
     showTracksInProgress();
-    Q_EMIT trackStarted(int(m_currentTrack - 1), int(m_totalTracks));
+    Q_EMIT trackStarted(job.position, int(m_jobs.size()));
     connect(encoder, &EncoderRun::chunkRead, this, [this, encoder](const QByteArray& chunk) {
-        if (Run* run = runOf(encoder))
-            showEstimate(*run, chunk);
+        if (TrackJob* running = jobOf(encoder))
+            showEstimate(*running, chunk);
     });
     connect(encoder, &EncoderRun::outputEnded, this, [this, encoder](bool succeeded, const QString& failure) {
         runEnded(encoder, succeeded, failure);
     });
-    if (!encoder->start(arguments, VeskTools::deletingLastPathComponent(outputPath))) {
+    const QString program = m_encoder->executable();
+    if (!encoder->start(program, arguments, VeskTools::deletingLastPathComponent(job.outputPath),
+                        std::move(sound))) {
         // The run never began; count it as failed and go on with the next track.
-        const QString failure = encoder->failureReason();
-        noteFailure(m_runs.back(), failure);
-        removeRun(encoder);
-        ++m_finishedTracks;
-        Q_EMIT progressChanged(int(m_finishedTracks), int(m_totalTracks));
+        const QString failure =
+            program.isEmpty() ? QStringLiteral("The encoder %1 is missing.").arg(m_encoder->whereMissing())
+                              : encoder->failureReason();
+        releaseRun(job);
+        fail(job, failure);
+        Q_EMIT progressChanged(endedCount(), int(m_jobs.size()));
     }
 }
 
-LAMEProcess::Run* LAMEProcess::runOf(const EncoderRun* encoder)
+TrackJob* LAMEProcess::jobOf(const EncoderRun* encoder)
 {
-    for (Run& run : m_runs) {
-        if (run.encoder == encoder)
-            return &run;
+    for (TrackJob& job : m_jobs) {
+        if (job.run == encoder && job.state == TrackJob::State::Running)
+            return &job;
     }
     return nullptr;
 }
 
-void LAMEProcess::removeRun(EncoderRun* encoder)
+TrackJob* LAMEProcess::oldestRunning()
 {
-    for (auto it = m_runs.begin(); it != m_runs.end(); ++it) {
-        if (it->encoder != encoder)
-            continue;
-        m_runs.erase(it);
-        encoder->disconnect(this);
-        encoder->terminate();
-        // We may be inside one of its signals: let it go once control is back in the event loop.
-        encoder->deleteLater();
-        return;
+    // Tracks start in session order, so the first running one started first.
+    for (TrackJob& job : m_jobs) {
+        if (job.state == TrackJob::State::Running)
+            return &job;
     }
+    return nullptr;
 }
 
-QString LAMEProcess::trackTitle(qsizetype index) const
+void LAMEProcess::releaseRun(TrackJob& job)
 {
-    return m_currentAlbum && index >= 0 && index < m_currentAlbum->getTracks().size()
-               ? m_currentAlbum->getTracks()[index].getTitle()
-               : QString();
+    EncoderRun* encoder = job.run;
+    job.run = nullptr;
+    job.estimate.reset();
+    if (!encoder)
+        return;
+    encoder->disconnect(this);
+    encoder->terminate();
+    // We may be inside one of its signals: let it go once control is back in the event loop.
+    encoder->deleteLater();
 }
 
 void LAMEProcess::showTracksInProgress()
 {
-    if (m_runs.empty())
-        return;
     // The track started last comes first, so that every track's start shows the one-track line
     // "Processing: title     (3 of 12)" at the start of the line; the others follow. Built
     // without arg(): a title holding "%1" must reach the line as it is.
     QString line;
-    for (auto run = m_runs.rbegin(); run != m_runs.rend(); ++run) {
-        const QString one = trackLine(int(run->index + 1));
-        line += run == m_runs.rbegin() ? one : QStringLiteral("; ") + one.mid(processing().size());
+    for (auto job = m_jobs.rbegin(); job != m_jobs.rend(); ++job) {
+        if (job->state != TrackJob::State::Running)
+            continue;
+        const QString one = trackLine(job->position);
+        line += line.isEmpty() ? one : QStringLiteral("; ") + one.mid(processing().size());
     }
-    setptl(line);
+    if (!line.isEmpty())
+        setptl(line);
 }
 
 QString LAMEProcess::trackLine(int number) const
 {
-    return processing() + trackTitle(number - 1) + QStringLiteral("     (") + QString::number(number) +
-           QStringLiteral(" of ") + QString::number(m_totalTracks) + QLatin1Char(')');
+    const QString title = number >= 1 && number <= int(m_jobs.size()) ? m_jobs[number - 1].track.getTitle()
+                                                                      : QString();
+    return processing() + title + QStringLiteral("     (") + QString::number(number) + QStringLiteral(" of ") +
+           QString::number(m_jobs.size()) + QLatin1Char(')');
 }
 
-void LAMEProcess::showEstimate(Run& run, const QByteArray& chunk)
+void LAMEProcess::showEstimate(TrackJob& job, const QByteArray& chunk)
 {
-    // With "--disptime 5" the encoder ends each progress report with its estimate of the time
-    // remaining; other output (its header, the ReplayGain line, errors) leaves the line. With
-    // several runs the line shows the longest estimate, the time until all of them are done.
-    run.estimate = EncoderEstimate::fromChunk(QString::fromLatin1(chunk));
-    if (run.estimate)
+    // The encoder ends each progress report with its estimate of the time remaining; other
+    // output (its header, the ReplayGain line, errors) leaves the line. With several runs the
+    // line shows the longest estimate, the time until all of them are done.
+    job.estimate = m_encoder->estimate(chunk);
+    if (job.estimate)
         showLongestEstimate();
 }
 
 void LAMEProcess::showLongestEstimate()
 {
     const EncoderEstimate* longest = nullptr;
-    for (const Run& run : m_runs) {
-        if (run.estimate && (!longest || run.estimate->seconds > longest->seconds))
-            longest = &*run.estimate;
+    for (const TrackJob& job : m_jobs) {
+        if (job.state == TrackJob::State::Running && job.estimate &&
+            (!longest || job.estimate->seconds > longest->seconds))
+            longest = &*job.estimate;
     }
     if (longest)
         setptf(QStringLiteral("Est. Time Remaining: ") + longest->shown);
 }
 
-void LAMEProcess::noteFailure(const Run& run, const QString& failure)
+void LAMEProcess::fail(TrackJob& job, const QString& failure)
 {
-    const QString name =
-        QStringLiteral("%1 (%2)").arg(m_trackNames.value(run.index), QFileInfo(run.outputPath).fileName());
-    m_failedTracks.append(name);
-    m_incompleteNames.append(QFileInfo(run.outputPath).fileName());
-    veskLog(QStringLiteral("Track %1 of %2, %3, was not encoded: %4")
-                .arg(run.index + 1)
-                .arg(m_totalTracks)
-                .arg(name, failure));
+    job.state = TrackJob::State::Failed;
+    job.reason = failure;
+    veskLog(QStringLiteral("Track %1 of %2, %3 (%4), was not encoded: %5")
+                .arg(job.position)
+                .arg(m_jobs.size())
+                .arg(job.track.getTitle(), job.outputName(), failure));
 }
 
 void LAMEProcess::runEnded(EncoderRun* encoder, bool succeeded, const QString& failure)
 {
-    const Run* run = runOf(encoder);
-    if (!run)
+    TrackJob* job = jobOf(encoder);
+    if (!job)
         return;
-    if (!succeeded)
-        noteFailure(*run, failure);
-    endRun(encoder, true);
+    QString stepFailure;
+    if (succeeded) {
+        for (FinishedFileStep* step : m_fileSteps) {
+            if (!step->finishFile(*job, stepFailure)) {
+                succeeded = false;
+                break;
+            }
+        }
+    }
+    if (!succeeded) {
+        releaseRun(*job);
+        fail(*job, failure.isEmpty() ? stepFailure : failure);
+    }
+    endRun(*job, TrackJob::State::Done);
 }
 
-void LAMEProcess::endRun(EncoderRun* encoder, bool endedByItself)
+void LAMEProcess::endRun(TrackJob& job, TrackJob::State state)
 {
-    if (const Run* run = runOf(encoder); run && !endedByItself)
-        m_incompleteNames.append(QFileInfo(run->outputPath).fileName());
-    removeRun(encoder);
-    ++m_finishedTracks;
-    Q_EMIT progressChanged(int(m_finishedTracks), int(m_totalTracks));
-    if (m_trackPairs.size() >= 2) {
+    if (job.state == TrackJob::State::Running) {
+        releaseRun(job);
+        job.state = state;
+    }
+    Q_EMIT progressChanged(endedCount(), int(m_jobs.size()));
+    if (hasWaitingJob()) {
         ripASingleTrack();
-    } else if (m_runs.empty()) {
-        finishSession(endedByItself);
+    } else if (runningCount() == 0) {
+        finishSession(state == TrackJob::State::Done);
         return;
     } else {
         showTracksInProgress();
@@ -531,13 +599,15 @@ void LAMEProcess::endRun(EncoderRun* encoder, bool endedByItself)
 
 void LAMEProcess::getData(const std::optional<QByteArray>& chunk)
 {
-    if (!m_sessionActive || m_runs.empty())
+    if (!m_sessionActive)
         return;
-    EncoderRun* oldest = m_runs.front().encoder;
+    TrackJob* oldest = oldestRunning();
+    if (!oldest)
+        return;
     if (chunk && !chunk->isEmpty())
-        showEstimate(m_runs.front(), *chunk);
+        showEstimate(*oldest, *chunk);
     else
-        endRun(oldest, chunk.has_value());
+        endRun(*oldest, chunk ? TrackJob::State::Done : TrackJob::State::Skipped);
 }
 
 void LAMEProcess::finishSession(bool endedByItself)
@@ -549,7 +619,11 @@ void LAMEProcess::finishSession(bool endedByItself)
         // Back to the output path the user chose, placeholder included, for the next session.
         m_settings.setOutputDirectory(m_outputPathAtStart);
     }
-    const QStringList failed = m_failedTracks;
+    QStringList failed;
+    for (const TrackJob& job : m_jobs) {
+        if (job.state == TrackJob::State::Failed)
+            failed.append(QStringLiteral("%1 (%2)").arg(job.track.getTitle(), job.outputName()));
+    }
     if (!failed.isEmpty()) {
         runAlertWithTitle(
             failed.size() == 1 ? QStringLiteral("A track could not be encoded!")
@@ -566,15 +640,23 @@ void LAMEProcess::writeReleaseFilesIfAsked()
     if (!m_settings.shouldCreateReleaseFiles() || !m_currentAlbum || m_currentAlbum->getArtist().isNull() ||
         m_currentAlbum->getTitle().isNull())
         return;
+    QStringList order;
+    QStringList incomplete;
+    for (const TrackJob& job : m_jobs) {
+        if (job.state == TrackJob::State::Waiting)
+            continue; // never started: no file
+        order.append(job.outputName());
+        if (job.state != TrackJob::State::Done)
+            incomplete.append(job.outputName());
+    }
     const bool spaces = m_settings.shouldConvertSpacesToUnderscores();
     const QString artist = m_currentAlbum->getArtist();
     const QString title = m_currentAlbum->getTitle();
-    const QString folder = m_settings.getChosenOutputDirectory();
     VeskFileGenerator generator;
-    generator.setTrackOrder(m_outputNames);
-    generator.setIncomplete(m_incompleteNames);
-    generator.makeM3UFile(folder, QStringLiteral("00-%1-%2.m3u").arg(artist, title), spaces);
-    generator.makeSFVFile(folder, QStringLiteral("00-%1-%2.sfv").arg(artist, title), spaces);
+    generator.setTrackOrder(order);
+    generator.setIncomplete(incomplete);
+    generator.makeM3UFile(m_albumFolder, QStringLiteral("00-%1-%2.m3u").arg(artist, title), spaces);
+    generator.makeSFVFile(m_albumFolder, QStringLiteral("00-%1-%2.sfv").arg(artist, title), spaces);
 }
 
 void LAMEProcess::stop()
@@ -585,10 +667,7 @@ void LAMEProcess::stop()
     }
     if (!m_sessionActive)
         return; // nothing runs; in particular the user's track choice stays
-    m_trackPairs.clear();
-    for (const Run& run : m_runs)
-        m_incompleteNames.append(QFileInfo(run.outputPath).fileName());
-    releaseEncoders();
+    releaseEncoders(TrackJob::State::Stopped);
     finishSession(false);
 }
 
@@ -598,33 +677,30 @@ void LAMEProcess::skipTrack()
         getData(std::nullopt);
 }
 
-void LAMEProcess::releaseEncoders()
+void LAMEProcess::releaseEncoders(TrackJob::State state)
 {
-    while (!m_runs.empty())
-        removeRun(m_runs.front().encoder);
+    for (TrackJob& job : m_jobs) {
+        if (job.state == TrackJob::State::Running) {
+            releaseRun(job);
+            job.state = state;
+        }
+    }
 }
 
 void LAMEProcess::resetLAMEProcessForNewCD()
 {
-    releaseEncoders();
-    m_jobs = 0;
-    m_finishedTracks = 0;
-    m_outputNames.clear();
-    m_incompleteNames.clear();
-    m_trackPairs.clear();
-    m_arguments.clear();
-    m_trackNames.clear();
+    releaseEncoders(TrackJob::State::Stopped);
+    m_jobs.clear();
+    m_jobsAtOnce = 0;
+    m_sessionArguments.clear();
     m_currentAlbum.reset();
+    m_albumFolder.clear();
     m_sessionActive = false;
-    m_failedTracks.clear();
     m_outputPathAtStart.clear();
     m_reportedRefusedGenre = false;
     setptl(QStringLiteral(""));
     setptf(QStringLiteral(""));
     m_settings.emptyChosenTracksArray();
-    m_settings.setExpertTextFieldEnabled(true);
-    m_settings.setNameStyleTextFieldEnabled(true);
+    setFieldsEnabled(true);
     setButtonStates(true, false);
-    m_currentTrack = 1;
-    m_totalTracks = 0;
 }

@@ -1,37 +1,24 @@
 #include "settings/settings.h"
 
-#include "common/alertpresenter.h"
 #include "common/log.h"
 #include "common/audiotracklist.h"
+#include "common/cdfolder.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
 #include <algorithm>
-#include <unistd.h>
 
 namespace {
-QStringList defaultVolumeRoots()
-{
-    QStringList roots{QStringLiteral("/Volumes")};
-    const QString user = qEnvironmentVariable("USER");
-    if (!user.isEmpty()) {
-        roots << QStringLiteral("/run/media/") + user << QStringLiteral("/media/") + user;
-    }
-    roots << QStringLiteral("/media");
-    return roots;
-}
-
 void removeNonTracks(QStringList& names)
 {
     names.removeAll(QStringLiteral(".DS_Store"));
-    names.removeAll(QStringLiteral(".TOC.plist"));
+    names.removeAll(CDFolder::tocFileName());
 }
 } // namespace
 
 Settings::Settings(QObject* parent)
-    : QObject(parent), m_basicConfigOption(basicPresetTitles().constFirst()),
-      m_volumeRoots(defaultVolumeRoots()), m_gvfsRoots(gvfsRoots())
+    : QObject(parent), m_basicConfigOption(basicPresetTitles().constFirst())
 {
     m_chosenTracks.reserve(15);
     m_checkStates[int(Option::UseMusicBrainz)] = On;
@@ -72,47 +59,13 @@ std::optional<QStringList> Settings::getBasicConfigOption() const
 {
     if (m_basicConfigOption == expertTitle())
         return std::nullopt;
-    return basicPresetWords(m_basicConfigOption, shouldMakeAltPresetFaster());
-}
-
-QStringList Settings::basicPresetWords(const QString& title, bool faster)
-{
-    QStringList words = splitIntoWords(title);
-    if (!faster || title.contains(QStringLiteral("insane")) || title.contains(QStringLiteral("vbr-new")))
-        return words;
-    // LAME 3.100 reads "fast" only as the first word after "--preset", and only before a named
-    // VBR preset; anywhere else it rejects the whole command line and every track would fail.
-    static const QStringList named{QStringLiteral("medium"), QStringLiteral("standard"),
-                                   QStringLiteral("extreme")};
-    for (qsizetype i = 0; i + 1 < words.size(); ++i) {
-        if (words.at(i) == QStringLiteral("--preset") && named.contains(words.at(i + 1))) {
-            words.insert(i + 1, QStringLiteral("fast"));
-            break;
-        }
-    }
-    return words;
+    return splitIntoWords(m_basicConfigOption);
 }
 
 QStringList Settings::getExpertConfigOption() const
 {
     const QString line = text(Text::ExpertText);
     return line.isEmpty() ? QStringList() : splitIntoWords(line);
-}
-
-void Settings::setExpertTextFieldEnabled(bool enabled)
-{
-    if (m_expertEnabled == enabled)
-        return;
-    m_expertEnabled = enabled;
-    Q_EMIT enabledStatesChanged();
-}
-
-void Settings::setNameStyleTextFieldEnabled(bool enabled)
-{
-    if (m_nameStyleEnabled == enabled)
-        return;
-    m_nameStyleEnabled = enabled;
-    Q_EMIT enabledStatesChanged();
 }
 
 int Settings::checkState(Option option) const
@@ -295,7 +248,7 @@ void Settings::applyChosenOutputDirectory(const QString& folder)
         return;
     QString name = QFileInfo(getChosenCDName()).fileName();
     // A gvfs CD mount's own name ("cdda:host=sr0") means nothing to the user.
-    if (name.isEmpty() || name.startsWith(QStringLiteral("cdda:host=")))
+    if (name.isEmpty() || CDFolder::isGvfsMountName(name))
         name = QStringLiteral("Audio CD");
     setOutputDirectory(folder + QLatin1Char('/') + name);
 }
@@ -333,60 +286,4 @@ std::optional<QStringList> Settings::getChosenTracks()
 std::optional<QStringList> Settings::getTracksAtPath(const QString& path)
 {
     return AudioTrackList::tracksInFolder(path);
-}
-
-QStringList Settings::gvfsRoots()
-{
-    QStringList roots;
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty())
-        roots << runtime + QStringLiteral("/gvfs");
-    const QString standard = QStringLiteral("/run/user/%1/gvfs").arg(getuid());
-    if (!roots.contains(standard))
-        roots << standard;
-    return roots;
-}
-
-QString Settings::findAudioCD() const
-{
-    const auto entriesOf = [](const QString& folder) {
-        QStringList names = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
-        AudioTrackList::sortNaturally(names);
-        return names;
-    };
-    for (const QString& root : m_volumeRoots) {
-        for (const QString& entry : entriesOf(root)) {
-            const QString volume = root + QLatin1Char('/') + entry;
-            if (QFileInfo::exists(volume + QStringLiteral("/.TOC.plist")))
-                return volume;
-        }
-    }
-    // Linux desktops show an inserted audio CD as a gvfs mount of WAV tracks once a file manager
-    // has opened it; an empty one (no disc in the drive) is no CD.
-    for (const QString& root : m_gvfsRoots) {
-        for (const QString& entry : entriesOf(root)) {
-            const QString mount = root + QLatin1Char('/') + entry;
-            if (entry.startsWith(QStringLiteral("cdda:host=")) &&
-                !AudioTrackList::tracksInFolder(mount, false).value_or(QStringList()).isEmpty())
-                return mount;
-        }
-    }
-    return QString();
-}
-
-void Settings::runAlertWithTitle(const QString& title, const QString& message)
-{
-    if (m_alerts)
-        m_alerts->runAlertWithTitle(title, message);
-    else
-        veskLog(title + QStringLiteral(": ") + message);
-}
-
-void Settings::runAlertBadCD()
-{
-    runAlertWithTitle(
-        QStringLiteral("Could not find an audio CD!"),
-        QStringLiteral("Please make sure there is an audio CD in your CD-ROM drive.\n\nIt may be "
-                       "the case that the CD has not yet mounted; please wait a few seconds and "
-                       "try again."));
 }

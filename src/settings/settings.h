@@ -7,8 +7,6 @@
 #include <QStringList>
 #include <optional>
 
-class AlertPresenter;
-
 // The user's options for a rip, as the main window shows them. The window binds its controls
 // to these fields both ways, so every accessor reads what the user sees at the moment of the call.
 // The rip session and the lookup read options only through here; nothing else keeps a copy.
@@ -36,8 +34,6 @@ public:
     enum class Text {
         ChosenCD,
         ChosenOutputDirectory,
-        Ptl,
-        Ptf,
         NameStyle,
         FreedbServer,
         ExpertText,
@@ -61,8 +57,6 @@ public:
     QString getChosenOutputDirectory() const { return UserPath::absolute(text(Text::ChosenOutputDirectory)); }
     QString getChosenFreedbServer() const { return text(Text::FreedbServer); }
     QString getMP3NameStyle() const { return text(Text::NameStyle); }
-    QString getptl() const { return text(Text::Ptl); }
-    QString getptf() const { return text(Text::Ptf); }
     // The address sent in "cddb hello" (user@host); empty for the login and host names.
     QString getFreedbEmail() const { return text(Text::FreedbEmail); }
     // Whether MusicBrainz is asked when the CDDB server gives no album, and where it is.
@@ -75,25 +69,17 @@ public:
     // The processor cores, at most maxEncoderJobs.
     static int defaultEncoderJobs();
 
-    // The selected basic preset's words, or nothing for "Expert:". With the faster option on,
-    // "fast" goes where the encoder takes it: directly after "--preset" when a named VBR preset
-    // (medium, standard, extreme) follows. Titles holding "insane" or "vbr-new" never get it.
+    // The selected basic preset's words, or nothing for "Expert:". The encoder puts in the
+    // faster variant itself when shouldMakeAltPresetFaster() says so.
     std::optional<QStringList> getBasicConfigOption() const;
-    static QStringList basicPresetWords(const QString& title, bool faster);
     // The expert line's words; empty when the line is empty.
     QStringList getExpertConfigOption() const;
     // A line split at every single space: "a  b" gives "a", "", "b".
     static QStringList splitIntoWords(const QString& line);
 
     // Setters the rip session writes back through.
-    void setptl(const QString& value) { setText(Text::Ptl, value); }
-    void setptf(const QString& value) { setText(Text::Ptf, value); }
     void setOutputDirectory(const QString& value) { setText(Text::ChosenOutputDirectory, value); }
     void setChosenCDName(const QString& value) { setText(Text::ChosenCD, value); }
-    void setExpertTextFieldEnabled(bool enabled);
-    void setNameStyleTextFieldEnabled(bool enabled);
-    bool isExpertTextFieldEnabled() const { return m_expertEnabled; }
-    bool isNameStyleTextFieldEnabled() const { return m_nameStyleEnabled; }
 
     // Raw state, for the window binding and the preferences file.
     int checkState(Option option) const;
@@ -151,26 +137,10 @@ public:
     // The folder's AIFF and WAV files in natural order (others are logged and left out), or
     // nothing when it cannot be listed.
     static std::optional<QStringList> getTracksAtPath(const QString& path);
-    // The first mounted volume holding a ".TOC.plist", else the first gvfs CD mount
-    // ("cdda:host=...") holding tracks, or a null string.
-    QString findAudioCD() const;
-    // Folders whose entries are mounted volumes; by default "/Volumes", /run/media/$USER,
-    // /media/$USER and /media.
-    void setVolumeRoots(const QStringList& roots) { m_volumeRoots = roots; }
-    QStringList volumeRoots() const { return m_volumeRoots; }
-    // Folders holding gvfs mounts: $XDG_RUNTIME_DIR/gvfs, then /run/user/<uid>/gvfs.
-    static QStringList gvfsRoots();
-    void setGvfsRoots(const QStringList& roots) { m_gvfsRoots = roots; }
-
-    // Alerts.
-    void setAlertPresenter(AlertPresenter* presenter) { m_alerts = presenter; }
-    void runAlertWithTitle(const QString& title, const QString& message);
-    void runAlertBadCD();
 
 Q_SIGNALS:
     void checkStateChanged(Settings::Option option);
     void textChanged(Settings::Text field);
-    void enabledStatesChanged();
     void basicRowChanged();
     void expertListChanged();
     void chosenTracksChanged();
@@ -178,12 +148,10 @@ Q_SIGNALS:
 
 private:
     static constexpr int OptionCount = 9;
-    static constexpr int TextCount = 9;
+    static constexpr int TextCount = 7;
     int m_checkStates[OptionCount] = {};
     QString m_texts[TextCount];
     int m_encoderJobs = defaultEncoderJobs();
-    bool m_expertEnabled = true;
-    bool m_nameStyleEnabled = true;
     int m_selectedBasicRow = 0;
     QString m_basicConfigOption;
     QStringList m_expertItems;
@@ -191,7 +159,4 @@ private:
     int m_expertVisibleItems = 1;
     void removeExpertItem(int index);
     QStringList m_chosenTracks;
-    QStringList m_volumeRoots;
-    QStringList m_gvfsRoots;
-    AlertPresenter* m_alerts = nullptr;
 };

@@ -43,8 +43,6 @@ protected:
     {
         ASSERT_TRUE(writeFakeEncoder(m_resources.path()));
         Resources::setResourceDirectory(m_resources.path());
-        settings.setAlertPresenter(&alerts);
-        settings.setVolumeRoots({});
         const QString cd = m_work.filePath(u"cd"_qs);
         ASSERT_TRUE(writeTestFile(cd + u"/.TOC.plist"_qs, oneSessionTocPlist({150}, 300)));
         QFile(cd + u"/1 Audio Track.aiff"_qs).open(QIODevice::WriteOnly);
@@ -104,6 +102,8 @@ TEST_F(LookupSession, TheChooserIsAskedOnTheMainThreadAndTheChosenAlbumIsRipped)
     CddbServer server(m_work.filePath(u"db"_qs));
     ASSERT_TRUE(server.listen());
     LAMEProcess session(settings);
+    session.setAlertPresenter(&alerts);
+    session.cdFinder().lookNowhere();
     SecondChoice chooser;
     session.setAlbumChooser(&chooser);
     session.setDiscLookupFactory(FreedbAccess::factory({}, server.port()));

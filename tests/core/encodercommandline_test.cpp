@@ -1,5 +1,5 @@
 #include "encoder/lame/encodercommandline.h"
-#include "encoder/encoderrun.h"
+#include "encoder/lame/lameencoder.h"
 #include "settings/settings.h"
 #include "support/testenvironment.h"
 
@@ -35,24 +35,20 @@ TEST(EncoderCommandLine, PresetWordsThenTheFixedOptions)
 
 TEST(EncoderCommandLine, TagOptionsComeInOrderWithEmptyValuesForMissingFields)
 {
-    Album album;
-    album.setArtist(s("Band"));
-    album.setTitle(s("Record"));
-    album.setYear(s("1999"));
-    album.setGenre(s("1999")); // a number LAME refuses: left out
-    album.addTrack(Track::trackWithArtist(s("First Artist"), s("One"), 3));
-    album.addTrack(Track::trackWithArtist(s("Second Artist"), s("Two Words"), 4));
-    EXPECT_EQ(EncoderCommandLine::id3TagArguments(s("/cd/4 Audio Track.aiff"), s("/out/02 - Two Words.mp3"),
-                                                  s("Two Words"), album, 1),
+    TrackTags tags{s("Two Words"), 4, s("Second Artist"), s("Record"), s("1999"), s("1999"), QString()};
+    // 1999 is a genre number LAME refuses: left out.
+    EXPECT_EQ(EncoderCommandLine::id3TagArguments(tags),
               words("--tt|Two Words|--tn|4|--ta|Second Artist|--tl|Record|--ty|1999|--tg||--tc|"));
-    const QStringList intro = EncoderCommandLine::id3TagArguments(
-        s("/cd/Intro.aiff"), s("/out/01 - Intro.mp3"), s("Intro"), Album(), 0);
+    const QStringList intro = EncoderCommandLine::id3TagArguments(TrackTags{s("Intro"), 0, {}, {}, {}, {}, {}});
     EXPECT_EQ(intro, words("--tt|Intro|--tn|0|--ta||--tl||--ty||--tg||--tc|"));
     EXPECT_FALSE(intro[5].isNull());
-    // An output name starting with ".aiff" takes the title from the input file.
-    EXPECT_EQ(
-        EncoderCommandLine::id3TagArguments(s("/cd/5 Song.aiff"), s("/out/.aiff05"), s("X"), album, 0)[1],
-        s("5 Song"));
+    // A file is named after its input, raw sound comes from standard input.
+    const LameEncoder lame;
+    EXPECT_EQ(lame.trackArguments(words("-V|2"), EncoderInput::file(s("/cd/1 A.aiff")), s("/out/a.mp3"),
+                                  std::nullopt),
+              words("-V|2|/cd/1 A.aiff|/out/a.mp3"));
+    EXPECT_EQ(lame.trackArguments({}, EncoderInput::rawSound(), s("/out/a.mp3"), std::nullopt).mid(0, 1),
+              words("-r"));
 }
 
 // What LAME itself refuses, asked of the real program: numbers (as C's strtol reads them) outside
@@ -67,7 +63,7 @@ TEST(EncoderCommandLine, GenresAreCheckedAsTheRealEncoderChecksThem)
                             "12 ", "12abc", "4294967297", "Rock", "Jazz/Fusion", "",    "-",     "Ünder"};
     for (const char* genre : genres) {
         QProcess lame;
-        lame.start(EncoderRun::encoderPath(),
+        lame.start(LameEncoder::resourcePath(),
                    {s("--quiet"), s("--tg"), s(genre), wav, dir.filePath(s("a.mp3"))});
         ASSERT_TRUE(lame.waitForFinished(60000));
         const bool accepted = EncoderCommandLine::encoderAcceptsGenre(s(genre));

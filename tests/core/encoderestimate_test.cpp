@@ -1,4 +1,4 @@
-#include "encoder/lame/encoderestimate.h"
+#include "encoder/lame/lameprogress.h"
 #include "support/qstringprinter.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +24,7 @@ TEST(EncoderEstimate, OnlyTheEncodersEstimateIsShown)
         {" 0:03", nullptr, 0}, // five characters or fewer change nothing
     };
     for (const Case& c : cases) {
-        const auto estimate = EncoderEstimate::fromChunk(QString::fromLatin1(c.chunk));
+        const auto estimate = LameProgress::fromChunk(QString::fromLatin1(c.chunk));
         ASSERT_EQ(estimate.has_value(), c.shown != nullptr) << c.chunk;
         if (estimate) {
             EXPECT_EQ(estimate->shown, QString::fromLatin1(c.shown)) << c.chunk;

@@ -1,4 +1,5 @@
 #include "common/alertpresenter.h"
+#include "common/cdfolder.h"
 #include "common/resources.h"
 #include "lookup/disclookup.h"
 #include "rip/lameprocess.h"
@@ -57,8 +58,8 @@ class LAMEProcessTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        settings.setAlertPresenter(&alerts);
-        settings.setVolumeRoots({});
+        session.setAlertPresenter(&alerts);
+        session.cdFinder().lookNowhere();
         settings.setEncoderJobs(1); // one after another unless a case asks for more
         session.setSoundPlayer(&sound);
         settings.setOutputDirectory(out() + s("/cd"));
@@ -89,11 +90,12 @@ protected:
     void expectIdle()
     {
         EXPECT_FALSE(session.isRunning());
-        EXPECT_EQ(settings.getptl(), s(""));
-        EXPECT_EQ(settings.getptf(), s(""));
+        EXPECT_EQ(session.getptl(), s(""));
+        EXPECT_EQ(session.getptf(), s(""));
+        EXPECT_TRUE(session.trackJobs().empty());
         EXPECT_TRUE(session.isStartEnabled());
         EXPECT_FALSE(session.isStopEnabled() || session.isSkipEnabled());
-        EXPECT_TRUE(settings.isExpertTextFieldEnabled() && settings.isNameStyleTextFieldEnabled());
+        EXPECT_TRUE(session.isExpertTextFieldEnabled() && session.isNameStyleTextFieldEnabled());
     }
 
     TestEnvironment env;
@@ -114,10 +116,7 @@ TEST_F(LAMEProcessTest, StatusLineFollowsTheTracksAndFailedTracksAreNamedOnceAtT
     settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
     settings.setCheckState(Settings::Option::CreateSeparateArtistAlbumDirs, Settings::On);
     QStringList statusLines;
-    QObject::connect(&settings, &Settings::textChanged, [&](Settings::Text field) {
-        if (field == Settings::Text::Ptl)
-            statusLines << settings.getptl();
-    });
+    QObject::connect(&session, &LAMEProcess::statusLineChanged, [&](const QString& line) { statusLines << line; });
     LogCapture log;
     ASSERT_TRUE(ripToTheEnd());
 
@@ -197,10 +196,9 @@ TEST_F(LAMEProcessTest, SeveralEncodersRunTracksInOrder)
     settings.setText(Settings::Text::NameStyle, s("%t.mp3")); // track order is not name order
     QStringList lines;
     QStringList estimates;
-    QObject::connect(&settings, &Settings::textChanged, [&](Settings::Text field) {
-        if (field == Settings::Text::Ptl || field == Settings::Text::Ptf)
-            (field == Settings::Text::Ptl ? lines : estimates) << settings.text(field);
-    });
+    QObject::connect(&session, &LAMEProcess::statusLineChanged, [&](const QString& line) { lines << line; });
+    QObject::connect(&session, &LAMEProcess::timeRemainingChanged,
+                     [&](const QString& line) { estimates << line; });
     QList<int> finished;
     QObject::connect(&session, &LAMEProcess::progressChanged, [&](int done, int) { finished << done; });
     ASSERT_TRUE(ripToTheEnd());
@@ -228,10 +226,20 @@ TEST_F(LAMEProcessTest, SkipEndsTheOldestRunAndStopEndsThemAll)
     settings.setCheckState(Settings::Option::CreateSeparateArtistAlbumDirs, Settings::On);
     QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
     session.runEncoder();
-    EXPECT_EQ(settings.getptl(), s("Processing: 2 Wait0     (2 of 3); 1 Wait0     (1 of 3)"));
-    EXPECT_FALSE(session.isStartEnabled() || settings.isNameStyleTextFieldEnabled());
+    EXPECT_EQ(session.getptl(), s("Processing: 2 Wait0     (2 of 3); 1 Wait0     (1 of 3)"));
+    EXPECT_FALSE(session.isStartEnabled() || session.isNameStyleTextFieldEnabled());
+    const auto states = [this] {
+        QList<TrackJob::State> all;
+        for (const TrackJob& job : session.trackJobs())
+            all << job.state;
+        return all;
+    };
+    using State = TrackJob::State;
+    EXPECT_EQ(states(), QList<State>({State::Running, State::Running, State::Waiting}));
     session.skipTrack();
-    EXPECT_EQ(settings.getptl(), s("Processing: 3 Wait0     (3 of 3); 2 Wait0     (2 of 3)"));
+    EXPECT_EQ(session.getptl(), s("Processing: 3 Wait0     (3 of 3); 2 Wait0     (2 of 3)"));
+    EXPECT_EQ(states(), QList<State>({State::Skipped, State::Running, State::Running}));
+    EXPECT_EQ(session.trackJobs()[2].track.getTrackNum(), 3);
     EXPECT_TRUE(session.windowShouldClose());
     ASSERT_EQ(ended.count(), 1);
     EXPECT_TRUE(ended.at(0).at(0).toStringList().isEmpty());
@@ -242,9 +250,9 @@ TEST_F(LAMEProcessTest, SkipEndsTheOldestRunAndStopEndsThemAll)
     session.stop(); // harmless while idle
     EXPECT_EQ(ended.count(), 1);
     // A disc's folder or a gvfs CD mount is read by one encoder at a time.
-    EXPECT_TRUE(LAMEProcess::isCDSource(s("/run/user/1000/gvfs/cdda:host=sr0")));
+    EXPECT_TRUE(CDFolder::isCDSource(s("/run/user/1000/gvfs/cdda:host=sr0")));
     settings.setChosenCDName(makeCd({s(".TOC.plist"), s("1 Wait0.aiff"), s("2 Wait0.aiff")}));
     session.runEncoder();
-    EXPECT_EQ(settings.getptl(), s("Processing: 1 Wait0     (1 of 2)"));
+    EXPECT_EQ(session.getptl(), s("Processing: 1 Wait0     (1 of 2)"));
     session.stop();
 }

@@ -1,5 +1,5 @@
+#include "encoder/lame/lameencoder.h"
 #include "settings/preferences.h"
-#include "encoder/encoderrun.h"
 #include "support/fakeencoder.h"
 #include "support/qstringprinter.h"
 #include "support/testenvironment.h"
@@ -154,11 +154,11 @@ TEST_F(VeskRipTest, SignalsStopTheRipLikeTheStopButton)
         // The real encoder, except that track 2 writes the start of its file and hangs.
         QTemporaryDir resources;
         const QString pidFile = resources.filePath(u"pid"_qs);
-        ASSERT_TRUE(writeScript(resources.filePath(EncoderRun::encoderResourceName()),
+        ASSERT_TRUE(writeScript(resources.filePath(LameEncoder::resourceName()),
                                 u"#!/bin/sh\ncase \"$*\" in *'2 Audio Track'*) for a; do last=$a; done; echo "
                                 u"partial > \"$last\"; "
                                 "echo $$ > '%1'; exec sleep 600;; "
-                                "esac\nexec '%2' \"$@\"\n"_qs.arg(pidFile, EncoderRun::encoderPath())));
+                                "esac\nexec '%2' \"$@\"\n"_qs.arg(pidFile, LameEncoder::resourcePath())));
         const QString output = m_work.filePath(QString::number(signalNumber));
         pid_t encoder = 0;
         const RipRun run =

@@ -74,8 +74,8 @@ TEST(AppControllerTest, ControlsAndSettingsAreBoundBothWaysAndMixedCountsAsOff)
         EXPECT_EQ(edit->text(), u"from the session"_qs);
     }
     // Titles are shown as they are, never as markup.
-    settings.setptl(u"Processing: <b>Live</b> 100%2     (1 of 2)"_qs);
-    settings.setptf(u"<i>0:03</i>"_qs);
+    controller.showStatusLine(u"Processing: <b>Live</b> 100%2     (1 of 2)"_qs);
+    controller.showTimeRemaining(u"<i>0:03</i>"_qs);
     for (const char* name : {"ptl", "ptf"}) {
         EXPECT_EQ(child<QLabel>(controller, name)->textFormat(), Qt::PlainText);
         EXPECT_TRUE(child<QLabel>(controller, name)->text().contains(QLatin1String("</")));
@@ -106,7 +106,7 @@ TEST(AppControllerTest, ControlsAndSettingsAreBoundBothWaysAndMixedCountsAsOff)
     EXPECT_EQ(settings.basicConfigOption(), Settings::basicPresetTitles().at(1));
     settings.selectBasicRow(3);
     EXPECT_TRUE(child<QRadioButton>(controller, "basicPreset3")->isChecked());
-    settings.setExpertTextFieldEnabled(false);
+    controller.setRipFieldsEnabled(false, true);
     EXPECT_FALSE(child<ExpertComboBox>(controller, "expertConfigOption")->isEnabled());
 
     // A mixed check box counts as off, and is saved as off.
@@ -163,7 +163,7 @@ TEST(AppControllerTest, AlertsAndHelp)
     Settings settings;
     AppController controller(settings);
     controller.show();
-    settings.runAlertWithTitle(u"Disc 100% <b>read</b>"_qs, u"%@ <i>as is</i>"_qs);
+    controller.runAlertWithTitle(u"Disc 100% <b>read</b>"_qs, u"%@ <i>as is</i>"_qs);
     QMessageBox* box = controller.window().findChild<QMessageBox*>();
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->isVisible() && box->windowModality() == Qt::WindowModal);

@@ -1,12 +1,12 @@
 #include "fakeencoder.h"
 
-#include "encoder/encoderrun.h"
+#include "encoder/lame/lameencoder.h"
 
 #include <QFile>
 
 bool writeFakeEncoder(const QString& folder)
 {
-    QFile script(folder + QLatin1Char('/') + EncoderRun::encoderResourceName());
+    QFile script(folder + QLatin1Char('/') + LameEncoder::resourceName());
     if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     script.write(R"(#!/bin/sh

@@ -3,7 +3,6 @@
 #include "common/printabletext.h"
 #include "common/unixsignalquitter.h"
 #include "rip/lameprocess.h"
-#include "settings/settings.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -19,11 +18,12 @@ void printLine(FILE* stream, const QString& line)
 }
 } // namespace
 
-ConsoleFrontEnd::ConsoleFrontEnd(Settings& settings, LAMEProcess& session, QObject* parent)
-    : QObject(parent), m_settings(settings), m_session(session)
+ConsoleFrontEnd::ConsoleFrontEnd(LAMEProcess& session, QObject* parent) : QObject(parent), m_session(session)
 {
-    connect(&m_settings, &Settings::textChanged, this,
-            [this](Settings::Text field) { showText(int(field)); });
+    connect(&m_session, &LAMEProcess::statusLineChanged, this,
+            [this](const QString& line) { showLine(line, true); });
+    connect(&m_session, &LAMEProcess::timeRemainingChanged, this,
+            [this](const QString& line) { showLine(line, false); });
     connect(&m_session, &LAMEProcess::sessionEnded, this, [this](const QStringList& failed) {
         m_ended = true;
         m_exitCode = failed.isEmpty() ? 0 : 1;
@@ -48,17 +48,13 @@ void ConsoleFrontEnd::runAlertWithTitle(const QString& title, const QString& tex
     printLine(stderr, title + QLatin1Char('\n') + text);
 }
 
-void ConsoleFrontEnd::showText(int field)
+void ConsoleFrontEnd::showLine(QString line, bool statusLine)
 {
-    const auto text = Settings::Text(field);
-    if (text != Settings::Text::Ptl && text != Settings::Text::Ptf)
-        return;
     // The encoder's own line ends and carriage returns stay in the window's line; a terminal
     // shows the line without them.
-    QString line = m_settings.text(text);
     while (!line.isEmpty() && line.back().isSpace())
         line.chop(1);
-    if (!line.isEmpty() && !(text == Settings::Text::Ptl && line.startsWith(LAMEProcess::processing())))
+    if (!line.isEmpty() && !(statusLine && line.startsWith(LAMEProcess::processing())))
         printLine(stdout, line);
 }
 

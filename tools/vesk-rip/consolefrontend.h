@@ -6,14 +6,13 @@
 #include <QStringList>
 
 class LAMEProcess;
-class Settings;
 
 // vesk-rip's face: prints the status and time-remaining lines as they change on standard output,
 // alerts on standard error, and ends the event loop with the session's exit code.
 class ConsoleFrontEnd : public QObject, public AlertPresenter {
     Q_OBJECT
 public:
-    ConsoleFrontEnd(Settings& settings, LAMEProcess& session, QObject* parent = nullptr);
+    explicit ConsoleFrontEnd(LAMEProcess& session, QObject* parent = nullptr);
 
     void runAlertWithTitle(const QString& title, const QString& text) override;
 
@@ -27,9 +26,8 @@ public:
     int exitCode() const { return m_stoppingSignal != 0 ? 128 + m_stoppingSignal : m_exitCode; }
 
 private:
-    void showText(int field);
+    void showLine(QString line, bool statusLine);
 
-    Settings& m_settings;
     LAMEProcess& m_session;
     bool m_ended = false;
     int m_stoppingSignal = 0;

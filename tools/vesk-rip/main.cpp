@@ -4,10 +4,8 @@
 #include "consolefrontend.h"
 #include "consolesoundplayer.h"
 #include "consolealbumchooser.h"
-#include "lookup/disclookupchain.h"
-#include "lookup/cddb/freedbaccess.h"
-#include "lookup/musicbrainz/musicbrainzlookup.h"
 #include "rip/lameprocess.h"
+#include "rip/titlesources.h"
 #include "ripoptions.h"
 #include "settings/settings.h"
 
@@ -38,6 +36,8 @@ int main(int argc, char** argv)
         return 2;
     }
     LAMEProcess session(settings);
+    // The folder named (or the CD found now) is the one to rip: never swap in another.
+    session.cdFinder().lookNowhere();
     ConsoleSoundPlayer sound;
     session.setSoundPlayer(&sound);
     // With --server the titles are looked up; several matches are offered on the terminal, the
@@ -48,18 +48,11 @@ int main(int argc, char** argv)
     errors.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
     ConsoleAlbumChooser chooser(input, errors, ConsoleAlbumChooser::standardInputIsTerminal());
     if (!settings.getChosenFreedbServer().isEmpty()) {
-        // The sources of a disc's titles, tried in order until one knows the disc: MusicBrainz
-        // only when the CDDB server gave no album.
-        session.setDiscLookupFactory(DiscLookupChain::factory({
-            FreedbAccess::factory([&settings] { return settings.getFreedbEmail(); }),
-            MusicBrainzLookup::factory([&settings] {
-                return settings.shouldUseMusicBrainz() ? settings.getMusicBrainzURL() : QString();
-            }),
-        }));
+        session.setDiscLookupFactory(TitleSources::forSettings(settings));
         session.setAlbumChooser(&chooser);
     }
-    ConsoleFrontEnd frontEnd(settings, session);
-    settings.setAlertPresenter(&frontEnd);
+    ConsoleFrontEnd frontEnd(session);
+    session.setAlertPresenter(&frontEnd);
     // Ctrl+C, a closed terminal or a service manager stop the rip as the window's Stop button does.
     UnixSignalQuitter signalStopper([&frontEnd](int signalNumber) { frontEnd.stopBySignal(signalNumber); });
     if (!frontEnd.start())

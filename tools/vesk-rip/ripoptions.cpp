@@ -1,8 +1,9 @@
 #include "ripoptions.h"
 
-#include "settings/preferences.h"
 #include "common/log.h"
 #include "common/userpath.h"
+#include "disc/audiocdfinder.h"
+#include "settings/preferences.h"
 #include "settings/settings.h"
 
 #include <QDir>
@@ -216,7 +217,7 @@ bool RipOptions::applyTo(Settings& settings)
     }
 
     if (m_source.isEmpty()) {
-        m_source = settings.findAudioCD();
+        m_source = AudioCDFinder().findAudioCD();
         if (m_source.isEmpty()) {
             m_error = QStringLiteral("Could not find an audio CD. Insert one and open it once in the file "
                                      "manager (or run \"gio mount cdda://sr0\"), or name a SOURCE_FOLDER.");
@@ -226,9 +227,6 @@ bool RipOptions::applyTo(Settings& settings)
     }
     const QString source = QDir::cleanPath(QFileInfo(m_source).absoluteFilePath());
     settings.setChosenCDName(source);
-    // The folder named is the one to rip: never swap in a mounted CD when it has no tracks.
-    settings.setVolumeRoots({});
-    settings.setGvfsRoots({});
     // Without --output the preferences' output folder is used, else the current folder.
     QString outputFolder = QDir::currentPath();
     if (m_parser.isSet(m_output))

@@ -1,8 +1,8 @@
 #include "app/gui/appcontroller.h"
 
 #include "app/gui/mainwindow.h"
-#include "settings/preferences.h"
 #include "common/resources.h"
+#include "settings/preferences.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -55,7 +55,6 @@ QString cellText(const QString& title)
 AppController::AppController(Settings& settings, QObject* parent)
     : QObject(parent), m_settings(settings), m_window(std::make_unique<MainWindow>())
 {
-    m_settings.setAlertPresenter(this);
     bindTextFields();
     bindCheckBoxes();
     bindPresets();
@@ -68,7 +67,6 @@ AppController::AppController(Settings& settings, QObject* parent)
 AppController::~AppController()
 {
     disconnect(&m_settings, nullptr, this, nullptr);
-    m_settings.setAlertPresenter(nullptr);
 }
 
 void AppController::show()
@@ -91,27 +89,14 @@ void AppController::bindTextFields()
         connect(edit, &QLineEdit::textChanged, this,
                 [this, field](const QString& text) { m_settings.setText(field, text); });
     }
-    ui.ptl->setText(m_settings.getptl());
-    ui.ptf->setText(m_settings.getptf());
     connect(&m_settings, &Settings::textChanged, this, [this, fields](Settings::Text changed) {
-        Ui::MainWindow& ui = m_window->ui();
         const QString value = m_settings.text(changed);
         for (const auto& [field, edit] : fields)
             if (field == changed && edit->text() != value)
                 edit->setText(value);
-        if (changed == Settings::Text::Ptl)
-            ui.ptl->setText(value);
-        else if (changed == Settings::Text::Ptf)
-            ui.ptf->setText(value);
-        else if (changed == Settings::Text::ExpertText)
+        if (changed == Settings::Text::ExpertText)
             syncExpertText();
     });
-    auto applyEnabled = [this] {
-        m_window->ui().expertConfigOption->setEnabled(m_settings.isExpertTextFieldEnabled());
-        m_window->ui().nameStyleTextField->setEnabled(m_settings.isNameStyleTextFieldEnabled());
-    };
-    applyEnabled();
-    connect(&m_settings, &Settings::enabledStatesChanged, this, applyEnabled);
 }
 
 void AppController::bindCheckBoxes()
@@ -296,6 +281,22 @@ void AppController::setButtonStates(bool start, bool stop, bool skip)
     ui.actionSkip->setEnabled(skip);
 }
 
+void AppController::setRipFieldsEnabled(bool expertField, bool nameStyleField)
+{
+    m_window->ui().expertConfigOption->setEnabled(expertField);
+    m_window->ui().nameStyleTextField->setEnabled(nameStyleField);
+}
+
+void AppController::showStatusLine(const QString& line)
+{
+    m_window->ui().ptl->setText(line);
+}
+
+void AppController::showTimeRemaining(const QString& line)
+{
+    m_window->ui().ptf->setText(line);
+}
+
 void AppController::showTracksFinished(int finished, int total)
 {
     QProgressBar* bar = m_window->ui().trackProgress;
@@ -356,10 +357,10 @@ QString AppController::sourceDialogStart() const
     const QString source = m_settings.getChosenCDName();
     if (!source.isEmpty() && QFileInfo(source).isDir())
         return source;
-    const QString disc = m_settings.findAudioCD();
+    const QString disc = m_cdFinder.findAudioCD();
     if (!disc.isEmpty())
         return disc;
-    for (const QString& root : m_settings.volumeRoots())
+    for (const QString& root : m_cdFinder.volumeRoots())
         if (QFileInfo(root).isDir())
             return root;
     return QDir::homePath();

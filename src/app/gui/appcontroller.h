@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/alertpresenter.h"
+#include "disc/audiocdfinder.h"
 #include "settings/settings.h"
 
 #include <QObject>
@@ -30,6 +31,12 @@ public:
     QAbstractButton* stopButton() const;
     QAbstractButton* skipButton() const;
     void setButtonStates(bool start, bool stop, bool skip);
+    // The fields a running rip locks, and the rip's status and time-remaining lines.
+    void setRipFieldsEnabled(bool expertField, bool nameStyleField);
+    void showStatusLine(const QString& line);
+    void showTimeRemaining(const QString& line);
+    // Where the source dialogs look for a mounted CD.
+    AudioCDFinder& cdFinder() { return m_cdFinder; }
     // How many of the rip's total tracks are done: encoded, failed or skipped.
     void showTracksFinished(int finished, int total);
     // The rip ended; failedTracks names the tracks the encoder could not make.
@@ -68,6 +75,7 @@ private:
     QString sourceDialogStart() const;
 
     Settings& m_settings;
+    AudioCDFinder m_cdFinder;
     std::unique_ptr<MainWindow> m_window;
     QButtonGroup* m_basicConfigMatrix = nullptr;
     QString m_preferencesPath;

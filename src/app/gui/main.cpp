@@ -6,11 +6,9 @@
 #include "app/gui/ripsessionbinding.h"
 #include "common/unixsignalquitter.h"
 #include "editor/gui/trackinfo.h"
-#include "lookup/disclookupchain.h"
-#include "lookup/cddb/freedbaccess.h"
 #include "lookup/gui/freedbalbummatchescontroller.h"
-#include "lookup/musicbrainz/musicbrainzlookup.h"
 #include "rip/lameprocess.h"
+#include "rip/titlesources.h"
 #include "settings/settings.h"
 
 #include <QApplication>
@@ -28,14 +26,8 @@ int main(int argc, char** argv)
     DesktopSoundPlayer sound;
     LAMEProcess session(settings);
     session.setSoundPlayer(&sound);
-    // The sources of a disc's titles, tried in order until one knows the disc: MusicBrainz only
-    // when the CDDB server gave no album, and only when the user wants it asked.
-    session.setDiscLookupFactory(DiscLookupChain::factory({
-        FreedbAccess::factory([&settings] { return settings.getFreedbEmail(); }),
-        MusicBrainzLookup::factory([&settings] {
-            return settings.shouldUseMusicBrainz() ? settings.getMusicBrainzURL() : QString();
-        }),
-    }));
+    session.setAlertPresenter(&controller);
+    session.setDiscLookupFactory(TitleSources::forSettings(settings));
     // The editor asks the encoder for its genre list as soon as it exists.
     TrackInfo trackInfo(&controller.window());
     session.setTrackEditor(&trackInfo);

@@ -15,9 +15,16 @@ RipSessionBinding::RipSessionBinding(AppController& controller, LAMEProcess& ses
     auto showButtons = [&controller, &session] {
         controller.setButtonStates(session.isStartEnabled(), session.isStopEnabled(),
                                    session.isSkipEnabled());
+        controller.setRipFieldsEnabled(session.isExpertTextFieldEnabled(), session.isNameStyleTextFieldEnabled());
     };
     showButtons();
     connect(&session, &LAMEProcess::buttonStatesChanged, this, showButtons);
+    controller.showStatusLine(session.getptl());
+    controller.showTimeRemaining(session.getptf());
+    connect(&session, &LAMEProcess::statusLineChanged, this,
+            [&controller](const QString& line) { controller.showStatusLine(line); });
+    connect(&session, &LAMEProcess::timeRemainingChanged, this,
+            [&controller](const QString& line) { controller.showTimeRemaining(line); });
     connect(&session, &LAMEProcess::progressChanged, this,
             [&controller](int finished, int total) { controller.showTracksFinished(finished, total); });
     connect(&session, &LAMEProcess::sessionEnded, this,

@@ -1,9 +1,8 @@
 #include "editor/gui/trackinfo.h"
 
 #include "common/log.h"
-#include "encoder/lame/genrelistparser.h"
-#include "editor/gui/trackwindowcontroller.h"
 #include "common/vesktools.h"
+#include "editor/gui/trackwindowcontroller.h"
 #include "encoder/encoderrun.h"
 
 #include <QAbstractButton>
@@ -245,7 +244,7 @@ void TrackInfo::buildGenreList()
     m_chore = new EncoderRun(this);
     connect(m_chore, &EncoderRun::chunkRead, this, &TrackInfo::getLAMEGenreData);
     connect(m_chore, &EncoderRun::outputEnded, this, &TrackInfo::genreOutputEnded);
-    if (!m_chore->start({QStringLiteral("--genre-list")})) {
+    if (!m_chore->start(m_encoder.executable(), m_encoder.genreListArguments())) {
         veskLog(QStringLiteral("No genre list: %1").arg(m_chore->failureReason()));
         delete m_chore;
         m_chore = nullptr;
@@ -256,7 +255,7 @@ void TrackInfo::buildGenreList()
 void TrackInfo::getLAMEGenreData(const QByteArray& chunk)
 {
     // Nothing is parsed before the end: a line may be split across chunks.
-    m_genreString.append(GenreListParser::textFromBytes(chunk));
+    m_genreOutput.append(chunk);
 }
 
 void TrackInfo::genreOutputEnded(bool succeeded, const QString& failure)
@@ -266,7 +265,7 @@ void TrackInfo::genreOutputEnded(bool succeeded, const QString& failure)
         m_chore = nullptr;
     }
     // A failed run prints an error message, not genres.
-    const QStringList names = succeeded ? GenreListParser::parse(m_genreString) : QStringList();
+    const QStringList names = succeeded ? m_encoder.genres(m_genreOutput) : QStringList();
     if (!succeeded)
         veskLog(QStringLiteral("No genre list: %1").arg(failure));
     else if (names.isEmpty())

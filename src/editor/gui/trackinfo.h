@@ -1,8 +1,9 @@
 #pragma once
 
 #include "editor/gui/trackwindowcontroller.h"
-#include "rip/trackeditor.h"
+#include "encoder/lame/lameencoder.h"
 #include "model/album.h"
+#include "rip/trackeditor.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
@@ -62,7 +63,6 @@ public:
     void getLAMEGenreData(const QByteArray& chunk);
     void genreOutputEnded(bool succeeded, const QString& failure);
     bool isGenreListDone() const { return m_genreListDone; }
-    QString genreString() const { return m_genreString; }
 
     TrackWindowController* trackWindowController() const { return m_trackWindowController; }
 
@@ -87,7 +87,9 @@ private:
 
     QPointer<TrackWindowController> m_trackWindowController;
     QList<TrackRecord> m_tracks;
-    QString m_genreString;
+    // The encoder whose genres the pop-up offers, and its genre list run's output so far.
+    LameEncoder m_encoder;
+    QByteArray m_genreOutput;
     EncoderRun* m_chore = nullptr;
     bool m_userEditedInformation = false;
     bool m_genreListDone = false;

@@ -1,20 +1,9 @@
 #include "encoder/lame/encodercommandline.h"
 
-#include "common/audiotracklist.h"
-#include "common/vesktools.h"
-
-#include <QFileInfo>
-
 namespace {
 QString orEmpty(const QString& text)
 {
     return text.isNull() ? QStringLiteral("") : text;
-}
-
-QString withoutExtension(const QString& fileName)
-{
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? fileName.left(dot) : fileName;
 }
 } // namespace
 
@@ -30,27 +19,15 @@ QStringList EncoderCommandLine::commonArguments(const std::optional<QStringList>
     return arguments;
 }
 
-QStringList EncoderCommandLine::id3TagArguments(const QString& inputPath, const QString& outputPath,
-                                                const QString& sessionTitle, const Album& album,
-                                                qsizetype index)
+QStringList EncoderCommandLine::id3TagArguments(const TrackTags& tags)
 {
-    const QString inputName = QFileInfo(inputPath).fileName();
-    const QString outputName = QFileInfo(outputPath).fileName();
-    const qint32 number = AudioTrackList::trackNumber(inputName);
-    // An output name that starts with ".aiff" carries no title of its own: name the track after
-    // its input file then.
-    const QString title =
-        outputName.startsWith(QStringLiteral(".aiff")) ? withoutExtension(inputName) : sessionTitle;
-    const QString artist =
-        index >= 0 && index < album.getTracks().size() ? album.getTracks()[index].getArtist() : QString();
-    return {
-        QStringLiteral("--tt"), orEmpty(title),
-        QStringLiteral("--tn"), QString::number(number),
-        QStringLiteral("--ta"), orEmpty(artist),
-        QStringLiteral("--tl"), orEmpty(album.getTitle()),
-        QStringLiteral("--ty"), orEmpty(album.getYear()),
-        QStringLiteral("--tg"), orEmpty(encoderAcceptsGenre(album.getGenre()) ? album.getGenre() : QString()),
-        QStringLiteral("--tc"), orEmpty(album.getComments())};
+    return {QStringLiteral("--tt"), orEmpty(tags.title),
+            QStringLiteral("--tn"), QString::number(tags.number),
+            QStringLiteral("--ta"), orEmpty(tags.artist),
+            QStringLiteral("--tl"), orEmpty(tags.album),
+            QStringLiteral("--ty"), orEmpty(tags.year),
+            QStringLiteral("--tg"), orEmpty(encoderAcceptsGenre(tags.genre) ? tags.genre : QString()),
+            QStringLiteral("--tc"), orEmpty(tags.comments)};
 }
 
 bool EncoderCommandLine::encoderAcceptsGenre(const QString& genre)

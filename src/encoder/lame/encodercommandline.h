@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/album.h"
+#include "encoder/encoder.h"
 
 #include <QStringList>
 #include <optional>
@@ -17,12 +17,10 @@ public:
     static QStringList commonArguments(const std::optional<QStringList>& basicWords,
                                        const QStringList& expertWords);
 
-    // The seven tag options with their values, for the track at session position index:
-    // "--tt" title, "--tn" the number the input file's name starts with (0 when none), "--ta" the
-    // track's artist, "--tl" the album title, "--ty" year, "--tg" genre, "--tc" comments.
-    // Absent values are passed as empty entries, and so is a genre the encoder refuses.
-    static QStringList id3TagArguments(const QString& inputPath, const QString& outputPath,
-                                       const QString& sessionTitle, const Album& album, qsizetype index);
+    // The seven tag options with their values: "--tt" title, "--tn" number, "--ta" artist,
+    // "--tl" album title, "--ty" year, "--tg" genre, "--tc" comments. Absent values are passed
+    // as empty entries, and so is a genre the encoder refuses.
+    static QStringList id3TagArguments(const TrackTags& tags);
 
     // False for a genre LAME refuses with "Unknown ID3v1 genre number", failing the run: one
     // that reads whole as a C number (blanks, a sign, digits) outside its list of 148. Any

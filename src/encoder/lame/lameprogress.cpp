@@ -1,8 +1,8 @@
-#include "encoder/lame/encoderestimate.h"
+#include "encoder/lame/lameprogress.h"
 
 #include <QRegularExpression>
 
-std::optional<EncoderEstimate> EncoderEstimate::fromChunk(const QString& text)
+std::optional<EncoderEstimate> LameProgress::fromChunk(const QString& text)
 {
     static const QRegularExpression estimate(
         QStringLiteral("(?:^|[ |])(?:(?:(\\d+):)?(\\d+):(\\d\\d)|(\\d+) h)(\\s*)$"));

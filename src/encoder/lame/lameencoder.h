@@ -1,0 +1,34 @@
+#pragma once
+
+#include "encoder/encoder.h"
+
+// The LAME MP3 encoder, carried among the application's resources as "lame_intel" (a link to
+// the system's lame). Every LAME fact the rip relies on lives behind this class: the resource's
+// name, where "fast" goes in a preset, the fixed options, the tag options, the progress report
+// and the genre list.
+class LameEncoder : public Encoder {
+public:
+    // "lame_intel" on little-endian hosts, "lame_ppc" on big-endian ones.
+    static QString resourceName();
+    // The resource's full path, or a null string when the application does not carry it.
+    static QString resourcePath();
+
+    QString executable() const override { return resourcePath(); }
+    QString whereMissing() const override;
+    QString fileExtension() const override { return QStringLiteral(".mp3"); }
+    QStringList sessionArguments(const std::optional<QStringList>& basicWords, const QStringList& expertWords,
+                                 bool faster) const override;
+    QStringList trackArguments(const QStringList& sessionArguments, const EncoderInput& input,
+                               const QString& outputPath, const std::optional<TrackTags>& tags) const override;
+    std::optional<EncoderEstimate> estimate(const QByteArray& chunk) const override;
+    bool acceptsGenre(const QString& genre) const override;
+    QStringList genreListArguments() const override { return {QStringLiteral("--genre-list")}; }
+    QStringList genres(const QByteArray& output) const override;
+
+    // A basic preset's words with "fast" where LAME takes it: directly after "--preset" when a
+    // named VBR preset (medium, standard, extreme) follows. Presets holding "insane" or
+    // "vbr-new" never get it.
+    static QStringList fasterPresetWords(const QStringList& words);
+    // The options that make LAME read raw CD audio from its standard input.
+    static QStringList rawSoundInputArguments();
+};

@@ -1,0 +1,8 @@
+#include "rip/trackjob.h"
+
+#include <QFileInfo>
+
+QString TrackJob::outputName() const
+{
+    return QFileInfo(outputPath).fileName();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "disc/tracksource.h"
+#include "encoder/encoderestimate.h"
+#include "model/track.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+class EncoderRun;
+
+// One track of a rip session, made once when the session is prepared: the track as the album
+// gives it, where its sound comes from, the file it becomes and how far it has got. Everything
+// after the preparation (status lines, progress, Skip, Stop, failures, release files) reads
+// the jobs.
+struct TrackJob {
+    enum class State { Waiting, Running, Done, Skipped, Stopped, Failed };
+
+    // Title and artist from the album; the number is the disc's, read from the track file's
+    // name when the tracks were chosen (0 when the name carries none).
+    Track track;
+    // The track's place in the session, from 1: what "3 of 12" counts.
+    int position = 0;
+    // The title the tags give the track.
+    QString tagTitle;
+    std::shared_ptr<const TrackSource> source;
+    QString outputPath;
+
+    State state = State::Waiting;
+    // Why a failed track failed.
+    QString reason;
+    // The running encoder (a child of the session) and its latest estimate.
+    EncoderRun* run = nullptr;
+    std::optional<EncoderEstimate> estimate;
+
+    bool hasEnded() const { return state != State::Waiting && state != State::Running; }
+    // The output's file name.
+    QString outputName() const;
+};
