@@ -197,9 +197,3 @@ quint32 Crc32::checksumBytewise(QByteArrayView bytes)
                                  std::size_t(bytes.size()));
     return ~crc;
 }
-
-const Crc32::Table& Crc32::table()
-{
-    gen_table();
-    return s_tables[0];
-}

@@ -31,8 +31,6 @@ public:
     static quint32 checksumSliced(QByteArrayView bytes);
     // The same value computed one byte per table look-up: the plain reference form.
     static quint32 checksumBytewise(QByteArrayView bytes);
-    // The shared byte table: entry n is the CRC remainder of the byte value n.
-    static const Table& table();
 
 private:
     quint32 m_state = 0xFFFFFFFFu;
