@@ -21,9 +21,10 @@ QString withoutLeadingTrackNumber(const QString& trackName)
 
 QString OutputFileNaming::createOutputFilenameWithFormat(const QString& format, const QString& artistName,
                                                          qint32 trackNumber, const QString& trackName,
-                                                         const QString& albumTitle, bool spacesToUnderscores)
+                                                         const QString& albumTitle, bool spacesToUnderscores,
+                                                         const QString& extension)
 {
-    const QString style = format.isEmpty() ? defaultStyle() : format;
+    const QString style = format.isEmpty() ? defaultStyle(extension) : format;
     const QString name = withoutLeadingTrackNumber(trackName);
     QString result;
     result.reserve(50);

@@ -9,13 +9,16 @@ class OutputFileNaming {
 public:
     OutputFileNaming() = delete;
 
-    static QString defaultStyle() { return QStringLiteral("%d - %t.mp3"); }
+    // "%d - %t" and the encoder's extension (".mp3").
+    static QString defaultStyle(const QString& extension) { return QStringLiteral("%d - %t") + extension; }
 
-    // The style applied to one track. An absent or empty style means the default one; a
-    // one- or two-digit number and a space at the start of the track name are dropped.
+    // The style applied to one track. An absent or empty style means the default one, with the
+    // extension of the files the encoder makes; a one- or two-digit number and a space at the
+    // start of the track name are dropped.
     static QString createOutputFilenameWithFormat(const QString& format, const QString& artistName,
                                                   qint32 trackNumber, const QString& trackName,
-                                                  const QString& albumTitle, bool spacesToUnderscores);
+                                                  const QString& albumTitle, bool spacesToUnderscores,
+                                                  const QString& extension);
 
     // folder/name, made one safe file name inside folder. When that path is already taken by
     // this session (taken) or by a file on disk, " 2", " 3", ... ("_2" with spaces converted)

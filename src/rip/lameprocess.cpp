@@ -375,7 +375,7 @@ QString LAMEProcess::createOutputFilenameWithFormat(const QString& format, const
 {
     return OutputFileNaming::createOutputFilenameWithFormat(
         format, artistName, trackNumber, trackName, m_currentAlbum ? m_currentAlbum->getTitle() : QString(),
-        m_settings.shouldConvertSpacesToUnderscores());
+        m_settings.shouldConvertSpacesToUnderscores(), m_encoder->fileExtension());
 }
 
 int LAMEProcess::runningCount() const

@@ -16,7 +16,7 @@ QString name(const char* style, qint32 number, const char* track, const char* ar
              bool underscores = false)
 {
     return OutputFileNaming::createOutputFilenameWithFormat(
-        style ? s(style) : QString(), artist ? s(artist) : QString(), number, s(track), s("Y"), underscores);
+        style ? s(style) : QString(), artist ? s(artist) : QString(), number, s(track), s("Y"), underscores, s(".mp3"));
 }
 } // namespace
 
