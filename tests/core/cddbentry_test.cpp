@@ -126,7 +126,7 @@ TEST(CDDBReply, HostileStatusLinesAndUnendedLists)
     EXPECT_EQ(CDDBReply::replyCode(u"99999999999 x"_qs), 0);
     EXPECT_THROW(CDDBReply::replyCode(u"200\r\n"_qs), VeskException);
     EXPECT_THROW(CDDBReply::replyCode(QString()), VeskException);
-    EXPECT_EQ(CDDBReply::statusLineForPeople(u"500 Bad\x1b[2J \x07"
+    EXPECT_EQ(CDDBReply::statusLineForPeople(u"500 Bad\x1b[2J \x07\u009b"
                                              "email\r\nmore"_qs),
               u"500 Bad[2J email"_qs);
     EXPECT_EQ(CDDBReply::statusLineForPeople(QString(300, u'x')).size(), 200);

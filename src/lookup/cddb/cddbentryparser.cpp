@@ -1,6 +1,7 @@
 #include "lookup/cddb/cddbentryparser.h"
 
 #include "common/log.h"
+#include "common/printabletext.h"
 #include "common/veskexception.h"
 #include "common/vesktools.h"
 
@@ -15,20 +16,15 @@ const QString kSeparator = QStringLiteral(" / ");
     throw VeskException(text, text);
 }
 
-bool isControl(char16_t c)
-{
-    return c < 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0);
-}
-
 void appendPrintable(QString& to, QStringView from)
 {
-    const bool clean = std::none_of(from.begin(), from.end(), [](QChar c) { return isControl(c.unicode()); });
+    const bool clean = std::none_of(from.begin(), from.end(), [](QChar c) { return isControlCharacter(c); });
     if (clean) {
         to += from;
         return;
     }
     for (const QChar c : from)
-        if (!isControl(c.unicode()))
+        if (!isControlCharacter(c))
             to += c;
 }
 

@@ -1,5 +1,6 @@
 #include "lookup/cddb/cddbreply.h"
 
+#include "common/printabletext.h"
 #include "common/veskexception.h"
 
 #include <QStringDecoder>
@@ -99,8 +100,7 @@ QString CDDBReply::statusLineForPeople(const QString& reply)
     for (const QChar c : reply) {
         if (c == QLatin1Char('\n') || line.size() >= 200)
             break;
-        const char16_t u = c.unicode();
-        if (u >= 0x20 && u != 0x7f && !(u >= 0x80 && u < 0xa0))
+        if (!isControlCharacter(c))
             line += c;
     }
     return line.trimmed();

@@ -1,6 +1,7 @@
 #include "lookup/cddb/freedbaccess.h"
 
 #include "common/log.h"
+#include "common/printabletext.h"
 #include "common/veskexception.h"
 #include "lookup/cddb/cddbentryparser.h"
 #include "lookup/cddb/cddbreply.h"
@@ -61,7 +62,7 @@ bool isWord(const QString& text)
 {
     bool clean = !text.isEmpty();
     for (const QChar c : text)
-        clean = clean && c.unicode() > 0x20 && c.unicode() != 0x7f;
+        clean = clean && c != QLatin1Char(' ') && !isControlCharacter(c);
     return clean;
 }
 
