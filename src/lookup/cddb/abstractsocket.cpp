@@ -23,21 +23,29 @@ namespace {
 
 std::atomic<int> s_defaultTimeout{30000};
 
+using Kind = VeskException::Kind;
+
 [[noreturn]] void raise(const char* name)
 {
     const QString text = QString::fromLatin1(name);
-    throw VeskException(text, text);
+    throw VeskException(text, text, Kind::Network);
 }
 
 [[noreturn]] void raise(const char* name, const QString& detail)
 {
     const QString text = QString::fromLatin1(name);
-    throw VeskException(text, text + QStringLiteral(": ") + detail);
+    throw VeskException(text, text + QStringLiteral(": ") + detail, Kind::Network);
 }
 
 [[noreturn]] void raiseErrno(const char* name, int error)
 {
     raise(name, QString::fromLocal8Bit(std::strerror(error)));
+}
+
+[[noreturn]] void raiseCancelled()
+{
+    const QString text = QStringLiteral("Socket: Cancelled");
+    throw VeskException(text, text, Kind::Cancelled);
 }
 
 using Clock = std::chrono::steady_clock;
@@ -139,7 +147,7 @@ bool AbstractSocket::isWaitBounded() const
 bool AbstractSocket::waitFor(int fd, short events) const
 {
     if (m_cancellation && m_cancellation->isCancelled())
-        raise("Socket: Cancelled");
+        raiseCancelled();
     if (!isWaitBounded())
         return true;
     Clock::time_point end = m_deadline;
@@ -159,7 +167,7 @@ bool AbstractSocket::waitFor(int fd, short events) const
         if (ready < 0)
             return true; // the call that follows reports the descriptor's trouble
         if (entries[1].revents != 0 || (m_cancellation && m_cancellation->isCancelled()))
-            raise("Socket: Cancelled");
+            raiseCancelled();
         if (ready > 0)
             return true;
         if (Clock::now() >= end)
@@ -201,7 +209,7 @@ void AbstractSocket::connectToHostName(const QString& hostName, std::uint16_t po
         raise("Socket: Already connected");
 
     if (m_cancellation && m_cancellation->isCancelled())
-        raise("Socket: Cancelled");
+        raiseCancelled();
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr = resolve(hostName);

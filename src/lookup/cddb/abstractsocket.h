@@ -11,7 +11,8 @@ class Cancellation;
 
 // One IPv4 TCP stream socket descriptor: connects to a named host, sends bytes or text, receives
 // into a caller's buffer, and can listen and accept. Every failure is raised as a VeskException
-// whose name and reason begin with "Socket: ".
+// whose name and reason begin with "Socket: ", of the kind Network, or Cancelled when a
+// cancellation ended it.
 //
 // Connecting, each receive and each send wait at most timeout() milliseconds in blocking mode and
 // then fail like any other connect, receive or send ("Connection timed out"), so a server that

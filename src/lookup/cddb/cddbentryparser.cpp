@@ -13,7 +13,7 @@ const QString kSeparator = QStringLiteral(" / ");
 [[noreturn]] void failCutOff()
 {
     const QString text = QStringLiteral("freedb: The CD's database entry is incomplete.");
-    throw VeskException(text, text);
+    throw VeskException(text, text, VeskException::Kind::BadReply);
 }
 
 void appendPrintable(QString& to, QStringView from)

@@ -6,9 +6,9 @@
 #include <QStringDecoder>
 
 namespace {
-[[noreturn]] void fail(const QString& text)
+[[noreturn]] void failUnreadable(const QString& text)
 {
-    throw VeskException(text, text);
+    throw VeskException(text, text, VeskException::Kind::BadReply);
 }
 } // namespace
 
@@ -27,7 +27,7 @@ qint32 CDDBReply::replyCode(const QString& reply)
 {
     const qsizetype space = reply.indexOf(QLatin1Char(' '));
     if (space < 0)
-        fail(QStringLiteral("freedb: The server's reply could not be understood."));
+        failUnreadable(QStringLiteral("freedb: The server's reply could not be understood."));
     qsizetype end = 0;
     if (end < space && (reply.at(0) == QLatin1Char('+') || reply.at(0) == QLatin1Char('-')))
         ++end;
@@ -66,12 +66,12 @@ QStringList CDDBReply::matchLines(const QString& reply)
     qsizetype lf = reply.indexOf(QLatin1Char('\n'));
     while (true) {
         if (lf < 0)
-            fail(QStringLiteral("freedb: The server's list of matches is incomplete."));
+            failUnreadable(QStringLiteral("freedb: The server's list of matches is incomplete."));
         if (reply.mid(lf + 1, 1) == QLatin1String("."))
             return lines;
         const qsizetype next = reply.indexOf(QLatin1Char('\n'), lf + 1);
         if (next < 0)
-            fail(QStringLiteral("freedb: The server's list of matches is incomplete."));
+            failUnreadable(QStringLiteral("freedb: The server's list of matches is incomplete."));
         QString line = reply.mid(lf + 1, next - lf - 1);
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);

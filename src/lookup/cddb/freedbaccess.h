@@ -1,7 +1,7 @@
 #pragma once
 
-#include "lookup/disclookup.h"
 #include "disc/disctoc.h"
+#include "lookup/disclookup.h"
 #include "model/album.h"
 
 #include <QString>
