@@ -6,6 +6,7 @@
 #include "common/vesktools.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 const QString kSeparator = QStringLiteral(" / ");
@@ -103,13 +104,18 @@ Album CDDBEntryParser::parseAlbumInfo(const QString& entry)
 {
     // Only what an album holds is kept; of the track titles, one more than a disc holds tells
     // that the entry lists too many, and the highest number how many.
-    qint32 highestTitle = -1;
+    // The highest number is counted in 64 bits: an entry may well say TTITLE2147483647.
+    qint64 highestTitle = -1;
     const QHash<QString, QString> values = fields(entry, [&highestTitle](QStringView key) {
         static const QLatin1String title("TTITLE");
         if (key.startsWith(title)) {
-            bool ok = false;
-            const qint32 number = key.mid(title.size(), key.size() - title.size() - 1).toInt(&ok);
-            if (!ok)
+            const QStringView digits = key.mid(title.size(), key.size() - title.size() - 1);
+            const bool isNumber = !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) {
+                return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+            });
+            const qint64 number = isNumber ? VeskTools::leadingInteger(digits.toString()) : -1;
+            // Beyond 32 bits it is no track number that anything else would take.
+            if (!isNumber || number > std::numeric_limits<qint32>::max())
                 return false;
             highestTitle = std::max(highestTitle, number);
             return number <= maxTracks;

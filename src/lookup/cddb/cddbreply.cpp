@@ -2,8 +2,10 @@
 
 #include "common/printabletext.h"
 #include "common/veskexception.h"
+#include "common/vesktools.h"
 
 #include <QStringDecoder>
+#include <limits>
 
 namespace {
 [[noreturn]] void failUnreadable(const QString& text)
@@ -28,17 +30,13 @@ qint32 CDDBReply::replyCode(const QString& reply)
     const qsizetype space = reply.indexOf(QLatin1Char(' '));
     if (space < 0)
         failUnreadable(QStringLiteral("freedb: The server's reply could not be understood."));
-    qsizetype end = 0;
-    if (end < space && (reply.at(0) == QLatin1Char('+') || reply.at(0) == QLatin1Char('-')))
-        ++end;
-    const qsizetype digitsStart = end;
-    while (end < space && reply.at(end).isDigit() && reply.at(end).unicode() < 128)
-        ++end;
-    if (end == digitsStart)
+    // The code stands at the very start: a reply that begins with a blank has none.
+    if (space == 0 || reply.at(0).isSpace())
         return 0;
-    bool ok = false;
-    const qint32 code = reply.left(end).toInt(&ok);
-    return ok ? code : 0;
+    const qint64 code = VeskTools::leadingInteger(reply.left(space));
+    const bool fits =
+        code >= std::numeric_limits<qint32>::min() && code <= std::numeric_limits<qint32>::max();
+    return fits ? qint32(code) : 0;
 }
 
 bool CDDBReply::hasDataLines(qint32 code)
