@@ -44,20 +44,6 @@ bool CDDBReply::hasDataLines(qint32 code)
     return code >= 100 && code <= 999 && (code / 10) % 10 == 1;
 }
 
-qsizetype CDDBReply::completeLength(const QByteArray& data)
-{
-    const qsizetype lf = data.indexOf('\n');
-    if (lf < 0)
-        return -1;
-    // Only the status line decides; a line without a space counts as a single line and is
-    // refused when its code is taken.
-    const QString status = QString::fromLatin1(data.left(lf + 1));
-    const qint32 code = status.contains(QLatin1Char(' ')) ? replyCode(status) : 0;
-    if (!hasDataLines(code))
-        return lf + 1;
-    return endOfTerminator(data, lf);
-}
-
 QStringList CDDBReply::matchLines(const QString& reply)
 {
     QStringList lines;

@@ -91,14 +91,6 @@ void FreedbAccess::cancel()
     m_cancellation->cancel();
 }
 
-std::unique_ptr<FreedbAccess> FreedbAccess::create(LookupHost& host)
-{
-    const auto toc = host.discTOC();
-    if (!toc)
-        return nullptr;
-    return std::make_unique<FreedbAccess>(host, *toc);
-}
-
 DiscLookupFactory FreedbAccess::factory(std::function<QString()> email, quint16 port, int timeout)
 {
     return [email, port, timeout](LookupHost& host) -> std::unique_ptr<DiscLookup> {

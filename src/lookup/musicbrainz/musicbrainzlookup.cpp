@@ -51,14 +51,6 @@ MusicBrainzLookup::MusicBrainzLookup(LookupHost& host, const DiscTOC& toc, QStri
         m_root.prepend(QStringLiteral("https://"));
 }
 
-std::unique_ptr<MusicBrainzLookup> MusicBrainzLookup::create(LookupHost& host, const QString& root)
-{
-    const auto toc = host.discTOC();
-    if (!toc)
-        return nullptr;
-    return std::make_unique<MusicBrainzLookup>(host, *toc, root);
-}
-
 DiscLookupFactory MusicBrainzLookup::factory(std::function<QString()> root, int timeout)
 {
     return [root = std::move(root), timeout](LookupHost& host) -> std::unique_ptr<DiscLookup> {

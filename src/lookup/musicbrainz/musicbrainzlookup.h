@@ -31,8 +31,6 @@ public:
 
     MusicBrainzLookup(LookupHost& host, const DiscTOC& toc, QString root);
 
-    // The lookup for the host's source folder, or nothing when no table of contents is found for it.
-    static std::unique_ptr<MusicBrainzLookup> create(LookupHost& host, const QString& root);
     // A factory for the rip session. root is asked each time: the service's address
     // ("https://musicbrainz.org"), or an empty text when MusicBrainz is not to be asked.
     static DiscLookupFactory factory(std::function<QString()> root, int timeout = defaultTimeout);
