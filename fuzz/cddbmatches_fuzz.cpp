@@ -37,7 +37,7 @@ void readReplies(const QByteArray& bytes)
     // A larger input would not fit into the connection's buffer at once.
     const bool written = ::write(ends[1], bytes.constData(), size_t(bytes.size())) == bytes.size();
     ::close(ends[1]);
-    Socket socket(ends[0], sockaddr_in{});
+    Socket socket(ends[0], sockaddr_storage{});
     if (!written)
         return;
     socket.setTimeout(1000);

@@ -1,5 +1,5 @@
 // What the lookup's conversation tests cannot bring about on demand: a peer gone while we send,
-// a name that does not resolve and a connect that is never answered.
+// a name that does not resolve, a connect that is never answered, and peers on IPv6.
 #include "common/veskexception.h"
 #include "lookup/cddb/cancellation.h"
 #include "lookup/cddb/socket.h"
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -84,4 +85,42 @@ TEST(Socket, ConnectFailuresAndTimeOutsCarryTheSystemReason)
         failureOf([&] { stopped->connectToHostName(u"127.0.0.1"_qs, localPort(*server)); });
     EXPECT_EQ(cancelled.name, u"Socket: Cancelled"_qs);
     EXPECT_EQ(cancelled.kind, VeskException::Kind::Cancelled);
+}
+
+TEST(Socket, IPv6PeersAreReachedAndNamedByTheirAddress)
+{
+    const int listener = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 local{};
+    local.sin6_family = AF_INET6;
+    local.sin6_addr = in6addr_loopback;
+    socklen_t length = sizeof local;
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&local), length) < 0) {
+        if (listener >= 0)
+            ::close(listener);
+        GTEST_SKIP() << "this machine has no IPv6 loopback";
+    }
+    ASSERT_EQ(::listen(listener, 1), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&local), &length);
+
+    // The new socket is an IPv4 one until it connects.
+    auto client = Socket::socket();
+    client->connectToHostName(u"::1"_qs, ntohs(local.sin6_port));
+    EXPECT_EQ(client->remoteHostName(), u"::1"_qs);
+    sockaddr_storage peer{};
+    socklen_t peerLength = sizeof peer;
+    const int fd = ::accept4(listener, reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_CLOEXEC);
+    ::close(listener);
+    ASSERT_GE(fd, 0);
+    Socket accepted(fd, peer);
+    EXPECT_EQ(accepted.remoteHostName(), u"::1"_qs);
+    EXPECT_NE(accepted.remotePort(), 0);
+    client->writeString(u"quit\n"_qs);
+    QByteArray received;
+    accepted.readData(&received);
+    EXPECT_EQ(received, QByteArray("quit\n"));
+
+    // An IPv4 peer of an IPv6 listener is shown as the IPv4 address it is.
+    in6_addr mapped{};
+    ASSERT_EQ(::inet_pton(AF_INET6, "::ffff:127.0.0.9", &mapped), 1);
+    EXPECT_EQ(AbstractSocket::dottedIPFromAddress(mapped), u"127.0.0.9"_qs);
 }
