@@ -96,6 +96,29 @@ TEST_F(MusicBrainzLookupTest, ABusyServiceIsAskedOnceMoreAfterASecond)
     EXPECT_TRUE(host.alerts.isEmpty());
 }
 
+TEST_F(MusicBrainzLookupTest, RequestsKeepTheirPaceAndACancelEndsTheWaitForATurn)
+{
+    EXPECT_TRUE(lookUp());
+    EXPECT_TRUE(lookUp());
+    const auto requests = m_server.requests();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_GE(requests[1].msecs - requests[0].msecs, 900);
+
+    // The next turn is almost a second away: a cancel meanwhile ends the lookup at once, and
+    // nothing more is asked.
+    QElapsedTimer clock;
+    clock.start();
+    std::thread canceller([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        m_lookup->cancel();
+    });
+    EXPECT_FALSE(lookUp());
+    canceller.join();
+    EXPECT_LT(clock.elapsed(), 700);
+    EXPECT_EQ(m_server.requests().size(), 2);
+    EXPECT_TRUE(host.alerts.isEmpty());
+}
+
 TEST_F(MusicBrainzLookupTest, SeveralReleasesGoToTheChooser)
 {
     QFile::remove(m_reply);
