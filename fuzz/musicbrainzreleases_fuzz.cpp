@@ -1,5 +1,6 @@
 // Albums read from arbitrary MusicBrainz disc replies: whatever comes back is a whole album whose
 // names are safe in file names, or nothing.
+#include "common/printabletext.h"
 #include "lookup/musicbrainz/musicbrainzreleasereader.h"
 
 #include <cstddef>
@@ -11,7 +12,7 @@ bool safeName(const QString& name)
     if (name.isEmpty() || name != name.trimmed())
         return false;
     for (const QChar c : name) {
-        if (c == QLatin1Char('/') || c == QLatin1Char(':') || c.unicode() < 0x20)
+        if (c == QLatin1Char('/') || c == QLatin1Char(':') || isControlCharacter(c))
             return false;
     }
     return true;

@@ -3,6 +3,7 @@
 #include "lookup/cddb/freedbaccess.h"
 #include "support/qstringprinter.h"
 #include "support/recordinghost.h"
+#include "support/testenvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -102,6 +103,21 @@ TEST(CDDBEntry, KeysValuesAndContinuations)
     EXPECT_THROW(FreedbAccess::parseAlbumInfo(u"DTITLE=cut off"_qs), VeskException);
 }
 
+TEST(CDDBEntry, MoreTitlesThanADiscHoldsAreCountedInTheLogAndIgnored)
+{
+    QString entry = u"DTITLE=A / B\r\n"_qs;
+    for (int n = 0; n <= 99; ++n)
+        entry += u"TTITLE%1=t%1\r\n"_qs.arg(n);
+    // The highest number a 32-bit count can hold, and one beyond it that no track has.
+    entry += u"TTITLE2147483647=last\r\nTTITLE99999999999=beyond\r\n.\r\n"_qs;
+    LogCapture log;
+    const Album album = FreedbAccess::parseAlbumInfo(entry);
+    EXPECT_EQ(album.getTracks().size(), 99);
+    EXPECT_EQ(album.getTracks().last().getTitle(), u"t98"_qs);
+    EXPECT_EQ(log.lines(), QStringList{u"The CD's database entry lists 2147483648 tracks; a disc holds at "
+                                       "most 99, the rest are ignored"_qs});
+}
+
 TEST(CDDBEntry, ReadCommandsOfTheWorkedExample)
 {
     RecordingHost host;
@@ -124,9 +140,13 @@ TEST(CDDBReply, HostileStatusLinesAndUnendedLists)
 {
     EXPECT_EQ(CDDBReply::replyCode(u"200 Hello\r\n"_qs), 200);
     EXPECT_EQ(CDDBReply::replyCode(u"99999999999 x"_qs), 0);
+    EXPECT_EQ(CDDBReply::replyCode(u"2147483647 x"_qs), 2147483647);
+    EXPECT_EQ(CDDBReply::replyCode(u"-5 x"_qs), -5);
+    EXPECT_EQ(CDDBReply::replyCode(u"\t200 x"_qs), 0); // the code stands first or not at all
+    EXPECT_EQ(CDDBReply::replyCode(u"20a0 x"_qs), 20);
     EXPECT_THROW(CDDBReply::replyCode(u"200\r\n"_qs), VeskException);
     EXPECT_THROW(CDDBReply::replyCode(QString()), VeskException);
-    EXPECT_EQ(CDDBReply::statusLineForPeople(u"500 Bad\x1b[2J \x07"
+    EXPECT_EQ(CDDBReply::statusLineForPeople(u"500 Bad\x1b[2J \x07\u009b"
                                              "email\r\nmore"_qs),
               u"500 Bad[2J email"_qs);
     EXPECT_EQ(CDDBReply::statusLineForPeople(QString(300, u'x')).size(), 200);

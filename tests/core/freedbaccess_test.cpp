@@ -11,6 +11,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 const DiscTOC kExample = DiscTOC::fromOffsets({150, 18000, 36000}, 720 * 75);
@@ -234,6 +237,30 @@ TEST_F(Lookup, EveryFailureEndsTheConversationWithItsOwnMessageAndTheServersWord
     CddbServer s(m_root.path());
     s.answer(u"proto"_qs, "501 Illegal protocol level.");
     EXPECT_TRUE(lookUp(s, kExample)->getAlbumInfo().has_value());
+}
+
+TEST_F(Lookup, AServerOnTheIPv6LoopbackIsReached)
+{
+    const int probe = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 loopback{};
+    loopback.sin6_family = AF_INET6;
+    loopback.sin6_addr = in6addr_loopback;
+    const bool hasIPv6 =
+        probe >= 0 && ::bind(probe, reinterpret_cast<sockaddr*>(&loopback), sizeof loopback) == 0;
+    if (probe >= 0)
+        ::close(probe);
+    if (!hasIPv6)
+        GTEST_SKIP() << "this machine has no IPv6 loopback";
+
+    CddbServer s(m_root.path());
+    ASSERT_TRUE(s.listen(u"::1"_qs)) << s.errorString().toStdString();
+    FreedbAccess lookup(m_host, kExample);
+    lookup.setPort(s.port());
+    lookup.lookupCDInformation(u"::1"_qs);
+    ASSERT_TRUE(lookup.getAlbumInfo().has_value());
+    EXPECT_EQ(lookup.getAlbumInfo()->getTitle(), u"Some Album"_qs);
+    EXPECT_EQ(sent(s, 5).last(), u"quit\n"_qs);
+    EXPECT_TRUE(m_host.alerts.isEmpty());
 }
 
 TEST_F(Lookup, ATricklingServerMeetsTheDeadline)

@@ -30,6 +30,20 @@ protected:
         m_lookup->lookupCDInformation(QStringLiteral("cddb.invalid"));
         return m_lookup->getAlbumInfo();
     }
+    // How long a lookup takes that another thread cancels after cancelAfter milliseconds; it
+    // finds nothing.
+    qint64 cancelledLookUp(int cancelAfter)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        std::thread canceller([this, cancelAfter] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(cancelAfter));
+            m_lookup->cancel();
+        });
+        EXPECT_FALSE(lookUp());
+        canceller.join();
+        return clock.elapsed();
+    }
     QTemporaryDir m_folder;
     const QString m_reply = m_folder.filePath(QStringLiteral("gS6zk4Cm6ibbcetSKMEn_n_cXMU-.json"));
     MusicBrainzServer m_server{m_folder.path()};
@@ -74,15 +88,7 @@ TEST_F(MusicBrainzLookupTest, EveryFailureEndsWithoutAnAlbumAndOnlyRealFailuresA
     // A cancel from another thread ends the wait for an answer at once, silently.
     m_lookup->setTimeout(MusicBrainzLookup::defaultTimeout);
     host.alerts.clear();
-    QElapsedTimer clock;
-    clock.start();
-    std::thread canceller([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        m_lookup->cancel();
-    });
-    EXPECT_FALSE(lookUp());
-    canceller.join();
-    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_LT(cancelledLookUp(200), 20000);
     EXPECT_TRUE(host.alerts.isEmpty());
 }
 
@@ -93,6 +99,21 @@ TEST_F(MusicBrainzLookupTest, ABusyServiceIsAskedOnceMoreAfterASecond)
     const auto requests = m_server.requests();
     ASSERT_EQ(requests.size(), 2);
     EXPECT_GE(requests[1].msecs - requests[0].msecs, 900);
+    EXPECT_TRUE(host.alerts.isEmpty());
+}
+
+TEST_F(MusicBrainzLookupTest, RequestsKeepTheirPaceAndACancelEndsTheWaitForATurn)
+{
+    EXPECT_TRUE(lookUp());
+    EXPECT_TRUE(lookUp());
+    const auto requests = m_server.requests();
+    ASSERT_EQ(requests.size(), 2);
+    EXPECT_GE(requests[1].msecs - requests[0].msecs, 900);
+
+    // The next turn is almost a second away: a cancel meanwhile ends the lookup at once, and
+    // nothing more is asked.
+    EXPECT_LT(cancelledLookUp(50), 700);
+    EXPECT_EQ(m_server.requests().size(), 2);
     EXPECT_TRUE(host.alerts.isEmpty());
 }
 

@@ -51,18 +51,28 @@ const CddbServer::Rule* CddbServer::ruleFor(const QString& line) const
 
 bool CddbServer::listen(const QString& address, quint16 port)
 {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(port);
-    if (inet_pton(AF_INET, address.toLatin1().constData(), &local.sin_addr) != 1) {
-        m_error = QStringLiteral("not an IPv4 address: %1").arg(address);
+    sockaddr_storage local{};
+    auto& v4 = reinterpret_cast<sockaddr_in&>(local);
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(local);
+    const QByteArray text = address.toLatin1();
+    socklen_t length = 0;
+    if (inet_pton(AF_INET, text.constData(), &v4.sin_addr) == 1) {
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(port);
+        length = sizeof v4;
+    } else if (inet_pton(AF_INET6, text.constData(), &v6.sin6_addr) == 1) {
+        v6.sin6_family = AF_INET6;
+        v6.sin6_port = htons(port);
+        length = sizeof v6;
+    } else {
+        m_error = QStringLiteral("not an IP address: %1").arg(address);
         return false;
     }
-    m_listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    m_listenFd = ::socket(local.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int on = 1;
     if (m_listenFd < 0 || ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0 ||
-        ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0 ||
-        ::listen(m_listenFd, 16) < 0 || ::pipe2(m_wake, O_CLOEXEC) < 0) {
+        ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&local), length) < 0 || ::listen(m_listenFd, 16) < 0 ||
+        ::pipe2(m_wake, O_CLOEXEC) < 0) {
         m_error = QStringLiteral("cannot listen on %1:%2: %3")
                       .arg(address)
                       .arg(port)
@@ -70,10 +80,10 @@ bool CddbServer::listen(const QString& address, quint16 port)
         stop();
         return false;
     }
-    socklen_t length = sizeof local;
+    length = sizeof local;
     ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&local), &length);
     m_address = address;
-    m_port = ntohs(local.sin_port);
+    m_port = ntohs(local.ss_family == AF_INET6 ? v6.sin6_port : v4.sin_port);
     m_acceptor = std::thread([this] { acceptLoop(); });
     return true;
 }

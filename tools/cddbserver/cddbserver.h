@@ -39,7 +39,8 @@ public:
     // Every reply goes out in writes of at most chunkBytes, pauseMilliseconds apart.
     void splitReplies(int chunkBytes, int pauseMilliseconds);
 
-    // Binds to an IPv4 address and port (0 picks a free one) and starts serving.
+    // Binds to an IPv4 or IPv6 address ("127.0.0.1", "::1") and port (0 picks a free one) and
+    // starts serving.
     bool listen(const QString& address = QStringLiteral("127.0.0.1"), quint16 port = 0);
     QString errorString() const { return m_error; }
     QString address() const { return m_address; }

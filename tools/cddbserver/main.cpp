@@ -36,7 +36,8 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(QStringLiteral("A small CDDB server for tests and demos."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("root"), QStringLiteral("Entry tree: root/category/discid."));
-    const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("IPv4 address (127.0.0.1)."),
+    const QCommandLineOption address(QStringLiteral("address"),
+                                     QStringLiteral("IPv4 or IPv6 address (127.0.0.1)."),
                                      QStringLiteral("address"), QStringLiteral("127.0.0.1"));
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Port, 0 for any (8880)."),
                                   QStringLiteral("port"), QStringLiteral("8880"));
@@ -113,8 +114,12 @@ int main(int argc, char** argv)
         if (file.open(QIODevice::WriteOnly))
             file.write(QByteArray::number(server.port()) + '\n');
     }
-    std::fprintf(stderr, "vesk-cddb-server: serving %s on %s:%u\n", qPrintable(roots[0]),
-                 qPrintable(server.address()), unsigned(server.port()));
+    // An IPv6 address goes in brackets, so that the port cannot be read as part of it.
+    const QString where = server.address().contains(QLatin1Char(':'))
+                              ? QStringLiteral("[%1]").arg(server.address())
+                              : server.address();
+    std::fprintf(stderr, "vesk-cddb-server: serving %s on %s:%u\n", qPrintable(roots[0]), qPrintable(where),
+                 unsigned(server.port()));
 
     int received = 0;
     sigwait(&stopSignals, &received);

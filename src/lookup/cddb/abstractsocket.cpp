@@ -23,16 +23,18 @@ namespace {
 
 std::atomic<int> s_defaultTimeout{30000};
 
+using Kind = VeskException::Kind;
+
 [[noreturn]] void raise(const char* name)
 {
     const QString text = QString::fromLatin1(name);
-    throw VeskException(text, text);
+    throw VeskException(text, text, Kind::Network);
 }
 
 [[noreturn]] void raise(const char* name, const QString& detail)
 {
     const QString text = QString::fromLatin1(name);
-    throw VeskException(text, text + QStringLiteral(": ") + detail);
+    throw VeskException(text, text + QStringLiteral(": ") + detail, Kind::Network);
 }
 
 [[noreturn]] void raiseErrno(const char* name, int error)
@@ -40,15 +42,42 @@ std::atomic<int> s_defaultTimeout{30000};
     raise(name, QString::fromLocal8Bit(std::strerror(error)));
 }
 
+[[noreturn]] void raiseCancelled()
+{
+    const QString text = QStringLiteral("Socket: Cancelled");
+    throw VeskException(text, text, Kind::Cancelled);
+}
+
 using Clock = std::chrono::steady_clock;
 
-// One name resolution on a thread of its own, so that the caller can stop waiting for it: the
-// system resolver cannot be interrupted. Whoever lets go last closes the pipe.
+socklen_t lengthOf(const sockaddr_storage& address)
+{
+    return address.ss_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+}
+
+// The resolver's IPv6 and IPv4 addresses in its own order, which puts first what is likeliest
+// to work from this machine.
+std::vector<sockaddr_storage> addressesOf(const addrinfo* found)
+{
+    std::vector<sockaddr_storage> addresses;
+    for (const addrinfo* at = found; at; at = at->ai_next) {
+        if ((at->ai_family != AF_INET && at->ai_family != AF_INET6) ||
+            at->ai_addrlen > sizeof(sockaddr_storage))
+            continue;
+        sockaddr_storage address{};
+        std::memcpy(&address, at->ai_addr, at->ai_addrlen);
+        addresses.push_back(address);
+    }
+    return addresses;
+}
+
+// One name resolution, run on a thread of its own when the caller must be able to stop waiting
+// for it: the system resolver cannot be interrupted. Whoever lets go last closes the pipe.
 struct Resolution {
     std::mutex mutex;
     int result = EAI_SYSTEM;
     int error = 0;
-    in_addr address{};
+    std::vector<sockaddr_storage> addresses;
     int pipe[2] = {-1, -1};
     ~Resolution()
     {
@@ -56,22 +85,25 @@ struct Resolution {
             if (fd >= 0)
                 ::close(fd);
     }
-    void run(const QByteArray& name)
+    void run(const QByteArray& name, const QByteArray& service, int flags)
     {
         addrinfo hints{};
-        hints.ai_family = AF_INET;
+        hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
+        hints.ai_flags = AI_NUMERICSERV | flags;
         addrinfo* found = nullptr;
-        const int resolved = ::getaddrinfo(name.constData(), nullptr, &hints, &found);
-        {
-            std::lock_guard lock(mutex);
-            error = errno;
-            result = resolved != 0 ? resolved : found ? 0 : EAI_NONAME;
-            if (result == 0)
-                address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-        }
+        const int resolved = ::getaddrinfo(name.constData(), service.constData(), &hints, &found);
+        const int resolverError = errno;
+        std::vector<sockaddr_storage> list =
+            resolved == 0 ? addressesOf(found) : std::vector<sockaddr_storage>();
         if (found)
             ::freeaddrinfo(found);
+        {
+            std::lock_guard lock(mutex);
+            error = resolverError;
+            result = resolved != 0 ? resolved : list.empty() ? EAI_NONAME : 0;
+            addresses = std::move(list);
+        }
         if (pipe[1] >= 0)
             (void)!::write(pipe[1], "x", 1);
     }
@@ -87,7 +119,7 @@ AbstractSocket::AbstractSocket() : m_timeout(s_defaultTimeout.load())
     allocReadBuffer();
 }
 
-AbstractSocket::AbstractSocket(int fd, const sockaddr_in& remote) : m_timeout(s_defaultTimeout.load())
+AbstractSocket::AbstractSocket(int fd, const sockaddr_storage& remote) : m_timeout(s_defaultTimeout.load())
 {
     adopt(fd, remote);
     allocReadBuffer();
@@ -98,13 +130,19 @@ AbstractSocket::~AbstractSocket()
     close();
 }
 
-void AbstractSocket::adopt(int fd, const sockaddr_in& remote)
+void AbstractSocket::adopt(int fd, const sockaddr_storage& remote)
 {
     m_socketfd = fd;
+    m_family = remote.ss_family;
     m_connected = true;
     m_listening = false;
-    m_remoteHostName = dottedIPFromAddress(remote.sin_addr);
-    m_remotePort = ntohs(remote.sin_port);
+    m_remoteHostName = dottedIPFromAddress(remote);
+    if (remote.ss_family == AF_INET)
+        m_remotePort = ntohs(reinterpret_cast<const sockaddr_in&>(remote).sin_port);
+    else if (remote.ss_family == AF_INET6)
+        m_remotePort = ntohs(reinterpret_cast<const sockaddr_in6&>(remote).sin6_port);
+    else
+        m_remotePort = 0;
     const int flags = ::fcntl(fd, F_GETFL, 0);
     m_blocking = flags < 0 || !(flags & O_NONBLOCK);
 }
@@ -139,7 +177,7 @@ bool AbstractSocket::isWaitBounded() const
 bool AbstractSocket::waitFor(int fd, short events) const
 {
     if (m_cancellation && m_cancellation->isCancelled())
-        raise("Socket: Cancelled");
+        raiseCancelled();
     if (!isWaitBounded())
         return true;
     Clock::time_point end = m_deadline;
@@ -159,7 +197,7 @@ bool AbstractSocket::waitFor(int fd, short events) const
         if (ready < 0)
             return true; // the call that follows reports the descriptor's trouble
         if (entries[1].revents != 0 || (m_cancellation && m_cancellation->isCancelled()))
-            raise("Socket: Cancelled");
+            raiseCancelled();
         if (ready > 0)
             return true;
         if (Clock::now() >= end)
@@ -167,23 +205,27 @@ bool AbstractSocket::waitFor(int fd, short events) const
     }
 }
 
-in_addr AbstractSocket::resolve(const QString& hostName) const
+std::vector<sockaddr_storage> AbstractSocket::resolve(const QString& hostName, std::uint16_t port) const
 {
     const QByteArray name = hostName.toUtf8();
-    in_addr numeric{};
-    if (::inet_pton(AF_INET, name.constData(), &numeric) == 1)
-        return numeric;
+    const QByteArray service = QByteArray::number(port);
+    // An address written out ("127.0.0.1", "::1") asks no name server and needs no thread.
+    Resolution numeric;
+    numeric.run(name, service, AI_NUMERICHOST);
+    if (numeric.result == 0)
+        return numeric.addresses;
+
     auto job = std::make_shared<Resolution>();
     bool waiting = false;
     if (isWaitBounded() && ::pipe2(job->pipe, O_CLOEXEC) == 0) {
         try {
-            std::thread([job, name] { job->run(name); }).detach();
+            std::thread([job, name, service] { job->run(name, service, 0); }).detach();
             waiting = true;
         } catch (const std::system_error&) {
         }
     }
     if (!waiting)
-        job->run(name);
+        job->run(name, service, 0);
     else if (!waitFor(job->pipe[0], POLLIN))
         raiseErrno("Socket: Host not found", ETIMEDOUT);
     std::lock_guard lock(job->mutex);
@@ -191,22 +233,21 @@ in_addr AbstractSocket::resolve(const QString& hostName) const
         raise("Socket: Host not found", job->result == EAI_SYSTEM
                                             ? QString::fromLocal8Bit(std::strerror(job->error))
                                             : QString::fromLocal8Bit(::gai_strerror(job->result)));
-    return job->address;
+    return job->addresses;
 }
 
-void AbstractSocket::connectToHostName(const QString& hostName, std::uint16_t port)
+void AbstractSocket::replaceDescriptor(int family)
 {
-    checkDescriptor();
-    if (m_connected)
-        raise("Socket: Already connected");
+    const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC | (m_blocking ? 0 : SOCK_NONBLOCK), 0);
+    if (fd < 0)
+        raiseErrno("Socket: Can't create socket", errno);
+    ::close(m_socketfd);
+    m_socketfd = fd;
+    m_family = family;
+}
 
-    if (m_cancellation && m_cancellation->isCancelled())
-        raise("Socket: Cancelled");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr = resolve(hostName);
-    address.sin_port = htons(port);
-
+int AbstractSocket::connectOnce(const sockaddr_storage& address)
+{
     // When waits are bounded the connect runs non-blocking underneath so that it can be given up
     // after the time-out instead of the system's minutes.
     const bool timed = isWaitBounded();
@@ -214,7 +255,7 @@ void AbstractSocket::connectToHostName(const QString& hostName, std::uint16_t po
     if (timed && flags >= 0)
         ::fcntl(m_socketfd, F_SETFL, flags | O_NONBLOCK);
     int error = 0;
-    if (::connect(m_socketfd, reinterpret_cast<const sockaddr*>(&address), sizeof address) < 0) {
+    if (::connect(m_socketfd, reinterpret_cast<const sockaddr*>(&address), lengthOf(address)) < 0) {
         error = errno;
         if ((timed && error == EINPROGRESS) || error == EINTR) {
             bool ready = true;
@@ -239,12 +280,36 @@ void AbstractSocket::connectToHostName(const QString& hostName, std::uint16_t po
     }
     if (timed && flags >= 0)
         ::fcntl(m_socketfd, F_SETFL, flags);
-    if (error != 0)
-        raiseErrno("Socket: Connect failed", error);
+    return error;
+}
 
-    m_remoteHostName = hostName;
-    m_remotePort = port;
-    m_connected = true;
+void AbstractSocket::connectToHostName(const QString& hostName, std::uint16_t port)
+{
+    checkDescriptor();
+    if (m_connected)
+        raise("Socket: Already connected");
+    if (m_cancellation && m_cancellation->isCancelled())
+        raiseCancelled();
+
+    // The descriptor made with the object serves the first address if it is of its family; every
+    // further try gets a new one, as a descriptor whose connect failed cannot be connected again.
+    int error = EHOSTUNREACH;
+    bool tried = false;
+    for (const sockaddr_storage& address : resolve(hostName, port)) {
+        if (tried && Clock::now() >= m_deadline)
+            break;
+        if (tried || address.ss_family != m_family)
+            replaceDescriptor(address.ss_family);
+        tried = true;
+        error = connectOnce(address);
+        if (error == 0) {
+            m_remoteHostName = hostName;
+            m_remotePort = port;
+            m_connected = true;
+            return;
+        }
+    }
+    raiseErrno("Socket: Connect failed", error);
 }
 
 void AbstractSocket::bindTo(std::uint32_t address, std::uint16_t port)
@@ -273,7 +338,7 @@ void AbstractSocket::listenOnPort(std::uint16_t port, std::uint32_t maxPendingCo
     m_listening = true;
 }
 
-int AbstractSocket::acceptOne(sockaddr_in* remote)
+int AbstractSocket::acceptOne(sockaddr_storage* remote)
 {
     checkDescriptor();
     if (m_connected)
@@ -292,7 +357,7 @@ int AbstractSocket::acceptOne(sockaddr_in* remote)
 
 void AbstractSocket::acceptConnection()
 {
-    sockaddr_in remote{};
+    sockaddr_storage remote{};
     const int fd = acceptOne(&remote);
     close();
     adopt(fd, remote);
@@ -409,6 +474,28 @@ void AbstractSocket::allocReadBuffer()
     m_readBuffer.reset(new (std::nothrow) char[m_readBufferSize]);
     if (!m_readBuffer)
         raise("Socket: Malloc failed");
+}
+
+QString AbstractSocket::dottedIPFromAddress(const sockaddr_storage& address)
+{
+    if (address.ss_family == AF_INET)
+        return dottedIPFromAddress(reinterpret_cast<const sockaddr_in&>(address).sin_addr);
+    if (address.ss_family == AF_INET6)
+        return dottedIPFromAddress(reinterpret_cast<const sockaddr_in6&>(address).sin6_addr);
+    return QString();
+}
+
+QString AbstractSocket::dottedIPFromAddress(const in6_addr& address)
+{
+    // What an IPv6 listener shows of an IPv4 peer: "::ffff:a.b.c.d" is that IPv4 address.
+    if (IN6_IS_ADDR_V4MAPPED(&address)) {
+        in_addr v4{};
+        std::memcpy(&v4, address.s6_addr + 12, sizeof v4);
+        return dottedIPFromAddress(v4);
+    }
+    char text[INET6_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET6, &address, text, sizeof text);
+    return QString::fromLatin1(text);
 }
 
 QString AbstractSocket::dottedIPFromAddress(const in_addr& address)

@@ -6,12 +6,18 @@
 #include <cstdint>
 #include <memory>
 #include <netinet/in.h>
+#include <sys/socket.h>
+#include <vector>
 
 class Cancellation;
 
-// One IPv4 TCP stream socket descriptor: connects to a named host, sends bytes or text, receives
-// into a caller's buffer, and can listen and accept. Every failure is raised as a VeskException
-// whose name and reason begin with "Socket: ".
+// One TCP stream socket descriptor: connects to a named host over IPv6 or IPv4, sends bytes or
+// text, receives into a caller's buffer, and can listen and accept (IPv4). Every failure is raised
+// as a VeskException whose name and reason begin with "Socket: ", of the kind Network, or
+// Cancelled when a cancellation ended it.
+//
+// A host name may stand for several addresses; they are tried in the resolver's order until one
+// takes the connection, each with the time-out of its own and all within the deadline.
 //
 // Connecting, each receive and each send wait at most timeout() milliseconds in blocking mode and
 // then fail like any other connect, receive or send ("Connection timed out"), so a server that
@@ -24,8 +30,9 @@ public:
 
     // A new, unconnected socket.
     AbstractSocket();
-    // Adopts the descriptor of an already connected socket whose peer is remote.
-    AbstractSocket(int fd, const sockaddr_in& remote);
+    // Adopts the descriptor of an already connected socket whose peer is remote (of any family;
+    // remoteHostName is empty for one that has no IP address).
+    AbstractSocket(int fd, const sockaddr_storage& remote);
     virtual ~AbstractSocket();
     AbstractSocket(const AbstractSocket&) = delete;
     AbstractSocket& operator=(const AbstractSocket&) = delete;
@@ -75,14 +82,24 @@ public:
         m_cancellation = std::move(cancellation);
     }
 
+    // The address as text: dotted decimal for IPv4 ("127.0.0.1"); the usual form for IPv6
+    // ("::1"), where an IPv4 address mapped into IPv6 is shown in dotted decimal. Empty for a
+    // socket address that holds no IP address.
     static QString dottedIPFromAddress(const in_addr& address);
+    static QString dottedIPFromAddress(const in6_addr& address);
+    static QString dottedIPFromAddress(const sockaddr_storage& address);
 
 protected:
     // Accepts one connection on the listening descriptor after the guards; returns its descriptor.
-    int acceptOne(sockaddr_in* remote);
+    int acceptOne(sockaddr_storage* remote);
 
 private:
-    void adopt(int fd, const sockaddr_in& remote);
+    void adopt(int fd, const sockaddr_storage& remote);
+    // A new descriptor of the family in place of the current one, in the same blocking mode.
+    void replaceDescriptor(int family);
+    // One connect of the descriptor to address, bounded like every wait; the system's error
+    // number, 0 on success.
+    int connectOnce(const sockaddr_storage& address);
     void checkDescriptor() const;
     void checkConnected() const;
     // Waits until fd is ready for events; false when the time-out or the deadline passes first.
@@ -91,7 +108,8 @@ private:
     bool waitFor(short events) const { return waitFor(m_socketfd, events); }
     // Whether waits end by themselves: a time-out, a deadline or a cancellation is set.
     bool isWaitBounded() const;
-    in_addr resolve(const QString& hostName) const;
+    // Every address of the host with port, in the order to try them.
+    std::vector<sockaddr_storage> resolve(const QString& hostName, std::uint16_t port) const;
 
     bool m_connected = false;
     bool m_listening = false;
@@ -101,6 +119,7 @@ private:
     QString m_remoteHostName;
     std::uint16_t m_remotePort = 0;
     int m_socketfd = -1;
+    int m_family = AF_INET; // of m_socketfd
     int m_timeout;
     std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
     std::shared_ptr<const Cancellation> m_cancellation;

@@ -1,10 +1,12 @@
 #include "lookup/cddb/cddbentryparser.h"
 
 #include "common/log.h"
+#include "common/printabletext.h"
 #include "common/veskexception.h"
 #include "common/vesktools.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 const QString kSeparator = QStringLiteral(" / ");
@@ -12,23 +14,18 @@ const QString kSeparator = QStringLiteral(" / ");
 [[noreturn]] void failCutOff()
 {
     const QString text = QStringLiteral("freedb: The CD's database entry is incomplete.");
-    throw VeskException(text, text);
-}
-
-bool isControl(char16_t c)
-{
-    return c < 0x20 || c == 0x7f || (c >= 0x80 && c < 0xa0);
+    throw VeskException(text, text, VeskException::Kind::BadReply);
 }
 
 void appendPrintable(QString& to, QStringView from)
 {
-    const bool clean = std::none_of(from.begin(), from.end(), [](QChar c) { return isControl(c.unicode()); });
+    const bool clean = std::none_of(from.begin(), from.end(), [](QChar c) { return isControlCharacter(c); });
     if (clean) {
         to += from;
         return;
     }
     for (const QChar c : from)
-        if (!isControl(c.unicode()))
+        if (!isControlCharacter(c))
             to += c;
 }
 
@@ -107,13 +104,18 @@ Album CDDBEntryParser::parseAlbumInfo(const QString& entry)
 {
     // Only what an album holds is kept; of the track titles, one more than a disc holds tells
     // that the entry lists too many, and the highest number how many.
-    qint32 highestTitle = -1;
+    // The highest number is counted in 64 bits: an entry may well say TTITLE2147483647.
+    qint64 highestTitle = -1;
     const QHash<QString, QString> values = fields(entry, [&highestTitle](QStringView key) {
         static const QLatin1String title("TTITLE");
         if (key.startsWith(title)) {
-            bool ok = false;
-            const qint32 number = key.mid(title.size(), key.size() - title.size() - 1).toInt(&ok);
-            if (!ok)
+            const QStringView digits = key.mid(title.size(), key.size() - title.size() - 1);
+            const bool isNumber = !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) {
+                return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+            });
+            const qint64 number = isNumber ? VeskTools::leadingInteger(digits.toString()) : -1;
+            // Beyond 32 bits it is no track number that anything else would take.
+            if (!isNumber || number > std::numeric_limits<qint32>::max())
                 return false;
             highestTitle = std::max(highestTitle, number);
             return number <= maxTracks;

@@ -1,13 +1,16 @@
 #include "lookup/cddb/cddbreply.h"
 
+#include "common/printabletext.h"
 #include "common/veskexception.h"
+#include "common/vesktools.h"
 
 #include <QStringDecoder>
+#include <limits>
 
 namespace {
-[[noreturn]] void fail(const QString& text)
+[[noreturn]] void failUnreadable(const QString& text)
 {
-    throw VeskException(text, text);
+    throw VeskException(text, text, VeskException::Kind::BadReply);
 }
 } // namespace
 
@@ -26,37 +29,19 @@ qint32 CDDBReply::replyCode(const QString& reply)
 {
     const qsizetype space = reply.indexOf(QLatin1Char(' '));
     if (space < 0)
-        fail(QStringLiteral("freedb: The server's reply could not be understood."));
-    qsizetype end = 0;
-    if (end < space && (reply.at(0) == QLatin1Char('+') || reply.at(0) == QLatin1Char('-')))
-        ++end;
-    const qsizetype digitsStart = end;
-    while (end < space && reply.at(end).isDigit() && reply.at(end).unicode() < 128)
-        ++end;
-    if (end == digitsStart)
+        failUnreadable(QStringLiteral("freedb: The server's reply could not be understood."));
+    // The code stands at the very start: a reply that begins with a blank has none.
+    if (space == 0 || reply.at(0).isSpace())
         return 0;
-    bool ok = false;
-    const qint32 code = reply.left(end).toInt(&ok);
-    return ok ? code : 0;
+    const qint64 code = VeskTools::leadingInteger(reply.left(space));
+    const bool fits =
+        code >= std::numeric_limits<qint32>::min() && code <= std::numeric_limits<qint32>::max();
+    return fits ? qint32(code) : 0;
 }
 
 bool CDDBReply::hasDataLines(qint32 code)
 {
     return code >= 100 && code <= 999 && (code / 10) % 10 == 1;
-}
-
-qsizetype CDDBReply::completeLength(const QByteArray& data)
-{
-    const qsizetype lf = data.indexOf('\n');
-    if (lf < 0)
-        return -1;
-    // Only the status line decides; a line without a space counts as a single line and is
-    // refused when its code is taken.
-    const QString status = QString::fromLatin1(data.left(lf + 1));
-    const qint32 code = status.contains(QLatin1Char(' ')) ? replyCode(status) : 0;
-    if (!hasDataLines(code))
-        return lf + 1;
-    return endOfTerminator(data, lf);
 }
 
 QStringList CDDBReply::matchLines(const QString& reply)
@@ -65,12 +50,12 @@ QStringList CDDBReply::matchLines(const QString& reply)
     qsizetype lf = reply.indexOf(QLatin1Char('\n'));
     while (true) {
         if (lf < 0)
-            fail(QStringLiteral("freedb: The server's list of matches is incomplete."));
+            failUnreadable(QStringLiteral("freedb: The server's list of matches is incomplete."));
         if (reply.mid(lf + 1, 1) == QLatin1String("."))
             return lines;
         const qsizetype next = reply.indexOf(QLatin1Char('\n'), lf + 1);
         if (next < 0)
-            fail(QStringLiteral("freedb: The server's list of matches is incomplete."));
+            failUnreadable(QStringLiteral("freedb: The server's list of matches is incomplete."));
         QString line = reply.mid(lf + 1, next - lf - 1);
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
@@ -99,8 +84,7 @@ QString CDDBReply::statusLineForPeople(const QString& reply)
     for (const QChar c : reply) {
         if (c == QLatin1Char('\n') || line.size() >= 200)
             break;
-        const char16_t u = c.unicode();
-        if (u >= 0x20 && u != 0x7f && !(u >= 0x80 && u < 0xa0))
+        if (!isControlCharacter(c))
             line += c;
     }
     return line.trimmed();

@@ -18,9 +18,6 @@ public:
     // Whether a status line with this code is followed by data lines and a "." line.
     static bool hasDataLines(qint32 code);
 
-    // The number of bytes of data that make one whole reply, or -1 while more are needed: the
-    // status line, and for replies with data lines everything up to the "." line.
-    static qsizetype completeLength(const QByteArray& data);
     // The position just behind the first "." line that starts behind the line end at or after
     // from, or -1.
     static qsizetype endOfTerminator(const QByteArray& data, qsizetype from);

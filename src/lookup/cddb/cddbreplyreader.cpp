@@ -1,15 +1,16 @@
 #include "lookup/cddb/cddbreplyreader.h"
 
 #include "common/veskexception.h"
-#include "lookup/cddb/cddbreply.h"
 #include "lookup/cddb/abstractsocket.h"
+#include "lookup/cddb/cddbreply.h"
 
 #include <algorithm>
 
 namespace {
-[[noreturn]] void fail(const QString& text)
+// Too long or cut off: either way no reply that can be read.
+[[noreturn]] void failUnreadable(const QString& text)
 {
-    throw VeskException(text, text);
+    throw VeskException(text, text, VeskException::Kind::BadReply);
 }
 } // namespace
 
@@ -44,9 +45,10 @@ QByteArray CDDBReplyReader::readReply()
         if (length >= 0)
             break;
         if (buffer.size() > maxReplySize)
-            fail(QStringLiteral("freedb: The server's reply is too long.  Aborting Connection"));
+            failUnreadable(QStringLiteral("freedb: The server's reply is too long.  Aborting Connection"));
         if (m_socket.readData(&buffer) == 0)
-            fail(QStringLiteral("freedb: The server closed the connection before its reply was complete."));
+            failUnreadable(
+                QStringLiteral("freedb: The server closed the connection before its reply was complete."));
     }
     m_pending = buffer.mid(length);
     buffer.truncate(length);

@@ -1,14 +1,15 @@
 #include "lookup/cddb/freedbaccess.h"
 
 #include "common/log.h"
+#include "common/printabletext.h"
 #include "common/veskexception.h"
+#include "lookup/cddb/cancellation.h"
 #include "lookup/cddb/cddbentryparser.h"
 #include "lookup/cddb/cddbreply.h"
 #include "lookup/cddb/cddbreplyreader.h"
+#include "lookup/cddb/socket.h"
 #include "lookup/deferreddisclookup.h"
 #include "lookup/lookuphost.h"
-#include "lookup/cddb/cancellation.h"
-#include "lookup/cddb/socket.h"
 
 #include <QSysInfo>
 #include <chrono>
@@ -27,17 +28,19 @@ const QString kCorrupt =
     QStringLiteral("freedb: The database entry for this cd is corrupt and cannot be retrieved.");
 const QString kNoHandshake = QStringLiteral("freedb: It seems I forgot to shake hands with the server.");
 
-[[noreturn]] void fail(const QString& text)
+using Kind = VeskException::Kind;
+
+[[noreturn]] void fail(const QString& text, Kind kind)
 {
-    throw VeskException(text, text);
+    throw VeskException(text, text, kind);
 }
 
 // A failure that a reply brought: the server's own line follows our words, so that the user
 // learns what the server wants (a real e-mail address, a later try, ...).
-[[noreturn]] void fail(const QString& text, const QString& reply)
+[[noreturn]] void fail(const QString& text, Kind kind, const QString& reply)
 {
     const QString said = CDDBReply::statusLineForPeople(reply);
-    fail(said.isEmpty() ? text : QStringLiteral("%1  The server said: %2").arg(text, said));
+    fail(said.isEmpty() ? text : QStringLiteral("%1  The server said: %2").arg(text, said), kind);
 }
 
 QString userName()
@@ -61,7 +64,7 @@ bool isWord(const QString& text)
 {
     bool clean = !text.isEmpty();
     for (const QChar c : text)
-        clean = clean && c.unicode() > 0x20 && c.unicode() != 0x7f;
+        clean = clean && c != QLatin1Char(' ') && !isControlCharacter(c);
     return clean;
 }
 
@@ -69,7 +72,8 @@ bool isWord(const QString& text)
 QString checkedWord(const QString& word)
 {
     if (!isWord(word))
-        fail(QStringLiteral("freedb: The server's match for this CD could not be understood."));
+        fail(QStringLiteral("freedb: The server's match for this CD could not be understood."),
+             Kind::BadReply);
     return word;
 }
 } // namespace
@@ -85,14 +89,6 @@ FreedbAccess::~FreedbAccess() = default;
 void FreedbAccess::cancel()
 {
     m_cancellation->cancel();
-}
-
-std::unique_ptr<FreedbAccess> FreedbAccess::create(LookupHost& host)
-{
-    const auto toc = host.discTOC();
-    if (!toc)
-        return nullptr;
-    return std::make_unique<FreedbAccess>(host, *toc);
 }
 
 DiscLookupFactory FreedbAccess::factory(std::function<QString()> email, quint16 port, int timeout)
@@ -171,12 +167,13 @@ std::optional<QString> FreedbAccess::displayAlbumSelectionDialog(const QString& 
 {
     const QStringList lines = CDDBReply::matchLines(reply);
     if (lines.isEmpty())
-        fail(QStringLiteral("freedb: The server announced several matching CDs but listed none."));
+        fail(QStringLiteral("freedb: The server announced several matching CDs but listed none."),
+             Kind::BadReply);
     const int index = m_host.displayMultipleAlbumMatches(lines);
     if (index == -1)
         return std::nullopt;
     if (index < 0 || index >= lines.size())
-        fail(QStringLiteral("freedb: No valid match was chosen."));
+        fail(QStringLiteral("freedb: No valid match was chosen."), Kind::Other);
     return lines.at(index);
 }
 
@@ -186,19 +183,19 @@ void FreedbAccess::lookupCDInformation(const QString& serverHost)
     try {
         converse(serverHost);
     } catch (const VeskException& failure) {
-        if (m_cancellation->isCancelled()) {
+        if (failure.kind() == Kind::Cancelled || m_cancellation->isCancelled()) {
             veskLog(QStringLiteral("The lookup on %1 was stopped").arg(serverHost));
             return;
         }
         QString reason = failure.reason();
         // The step that was cut short by the deadline says "timed out" like any slow step.
         if (std::chrono::steady_clock::now() - started >= std::chrono::seconds(m_conversationSeconds) &&
-            failure.name().startsWith(QLatin1String("Socket: ")))
+            failure.kind() == Kind::Network)
             reason = QStringLiteral("freedb: The server did not finish answering within %1 seconds.  "
                                     "Aborting Connection")
                          .arg(m_conversationSeconds);
         veskLog(QStringLiteral("%1 (%2):  %3").arg(kErrorTitle, failure.name(), reason));
-        if (!reason.startsWith(kNotFound) && reason != kDeclined)
+        if (failure.deservesAlert())
             m_host.runAlertWithTitle(kErrorTitle, reason);
     } catch (const std::exception& failure) {
         const QString text = QStringLiteral("freedb: %1").arg(QString::fromLocal8Bit(failure.what()));
@@ -227,19 +224,20 @@ void FreedbAccess::converse(const QString& serverHost)
     const QString greeting = nextReply();
     const qint32 greetingCode = CDDBReply::replyCode(greeting);
     if (greetingCode < 200 || greetingCode > 299)
-        fail(QStringLiteral("freedb: The server does not take the connection."), greeting);
+        fail(QStringLiteral("freedb: The server does not take the connection."), Kind::Refused, greeting);
 
     socket->writeString(helloString());
     const QString hello = nextReply();
     switch (CDDBReply::replyCode(hello)) {
     case 402:
-        fail(kAlreadyShookHands, hello);
+        fail(kAlreadyShookHands, Kind::Refused, hello);
     case 431:
-        fail(QStringLiteral("freedb: Handshake was not successful; closing connection"), hello);
+        fail(QStringLiteral("freedb: Handshake was not successful; closing connection"), Kind::Refused,
+             hello);
     case 500:
-        fail(QStringLiteral("freedb: Command Syntax Error"), hello);
+        fail(QStringLiteral("freedb: Command Syntax Error"), Kind::Refused, hello);
     case 0:
-        fail(kUnexplained, hello);
+        fail(kUnexplained, Kind::BadReply, hello);
     default:
         break;
     }
@@ -253,7 +251,7 @@ void FreedbAccess::converse(const QString& serverHost)
         socket->writeString(QStringLiteral("proto 5\n"));
         const QString proto5 = nextReply();
         if (CDDBReply::replyCode(proto5) == 0)
-            fail(kUnexplained, proto5);
+            fail(kUnexplained, Kind::BadReply, proto5);
     }
 
     socket->writeString(queryString());
@@ -268,22 +266,22 @@ void FreedbAccess::converse(const QString& serverHost)
     case 211: {
         const auto chosen = displayAlbumSelectionDialog(queryReply);
         if (!chosen)
-            fail(kDeclined);
+            fail(kDeclined, Kind::Declined);
         command = buildCDDBReadEntryString(211, QStringLiteral("Stupid bogus data\n%1\n.").arg(*chosen));
         break;
     }
     case 202:
-        fail(kNotFound, queryReply);
+        fail(kNotFound, Kind::NotFound, queryReply);
     case 403:
-        fail(kCorrupt, queryReply);
+        fail(kCorrupt, Kind::Refused, queryReply);
     case 409:
-        fail(kNoHandshake, queryReply);
+        fail(kNoHandshake, Kind::Refused, queryReply);
     case 0:
-        fail(kUnexplained, queryReply);
+        fail(kUnexplained, Kind::BadReply, queryReply);
     default:
         fail(QStringLiteral("freedb: The server answered the query with a code I don't know.  "
                             "Aborting Connection"),
-             queryReply);
+             Kind::Refused, queryReply);
     }
 
     socket->writeString(command);
@@ -292,21 +290,21 @@ void FreedbAccess::converse(const QString& serverHost)
     case 401:
         fail(QStringLiteral("freedb: The CD should be in the database, but apparently isn't.   "
                             "(freedb: entry not found.)"),
-             entry);
+             Kind::Refused, entry);
     case 402:
-        fail(kAlreadyShookHands, entry);
+        fail(kAlreadyShookHands, Kind::Refused, entry);
     case 403:
-        fail(kCorrupt, entry);
+        fail(kCorrupt, Kind::Refused, entry);
     case 409:
-        fail(kNoHandshake, entry);
+        fail(kNoHandshake, Kind::Refused, entry);
     case 0:
-        fail(kUnexplained, entry);
+        fail(kUnexplained, Kind::BadReply, entry);
     default:
         break;
     }
     // Any other reply without data lines (500, 501, 502 ...) carries no entry: that is no album.
     if (!CDDBReply::hasDataLines(CDDBReply::replyCode(entry)))
-        fail(QStringLiteral("freedb: The server sent no database entry for this CD."), entry);
+        fail(QStringLiteral("freedb: The server sent no database entry for this CD."), Kind::Refused, entry);
     m_albumInfo = parseAlbumInfo(entry);
 
     // The album is found; a server that has already gone away does not make this a failure.

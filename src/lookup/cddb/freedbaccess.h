@@ -1,7 +1,7 @@
 #pragma once
 
-#include "lookup/disclookup.h"
 #include "disc/disctoc.h"
+#include "lookup/disclookup.h"
 #include "model/album.h"
 
 #include <QString>
@@ -26,8 +26,6 @@ public:
     FreedbAccess(LookupHost& host, const DiscTOC& toc);
     ~FreedbAccess() override;
 
-    // The lookup for the host's source folder, or nothing when its table of contents cannot be read.
-    static std::unique_ptr<FreedbAccess> create(LookupHost& host);
     // A factory for the rip session. email is read when a lookup is made (empty: none); port and
     // time-out (milliseconds per step, 0 for the socket's default) are there for tests and tools.
     static DiscLookupFactory factory(std::function<QString()> email = {}, quint16 port = defaultPort,

@@ -7,7 +7,7 @@ std::unique_ptr<Socket> Socket::socket()
 
 std::unique_ptr<Socket> Socket::acceptConnectionAndKeepListening()
 {
-    sockaddr_in remote{};
+    sockaddr_storage remote{};
     const int fd = acceptOne(&remote);
     return std::make_unique<Socket>(fd, remote);
 }

@@ -20,23 +20,26 @@ const QString kNotFound = QStringLiteral("MusicBrainz: I couldn't find this CD i
 const QString kDeclined = QStringLiteral("MusicBrainz: None of the matching CDs was chosen.");
 const QString kCancelled = QStringLiteral("MusicBrainz: The lookup was cancelled.");
 
-[[noreturn]] void fail(const QString& text)
+using Kind = VeskException::Kind;
+
+[[noreturn]] void fail(const QString& text, Kind kind)
 {
-    throw VeskException(text, text);
+    throw VeskException(text, text, kind);
 }
 
 // Every lookup of the process shares the service's allowance: each request takes the next free
-// second and waits for it.
+// second, and the time of the one after it is remembered here.
 std::mutex g_pacingMutex;
 std::chrono::steady_clock::time_point g_nextRequest;
 
-int reserveRequestSlot()
+// Milliseconds from now until the request may go out, at least notBefore.
+int reserveRequestSlot(int notBefore)
 {
     const std::lock_guard lock(g_pacingMutex);
     const auto now = std::chrono::steady_clock::now();
-    const auto slot = std::max(now, g_nextRequest);
+    const auto slot = std::max(now + std::chrono::milliseconds(notBefore), g_nextRequest);
     g_nextRequest = slot + std::chrono::milliseconds(MusicBrainzLookup::requestInterval);
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(slot - now).count());
+    return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(slot - now).count());
 }
 } // namespace
 
@@ -49,14 +52,6 @@ MusicBrainzLookup::MusicBrainzLookup(LookupHost& host, const DiscTOC& toc, QStri
     // "musicbrainz.org" as typed in the window means the service's usual address.
     if (!m_root.contains(QStringLiteral("://")))
         m_root.prepend(QStringLiteral("https://"));
-}
-
-std::unique_ptr<MusicBrainzLookup> MusicBrainzLookup::create(LookupHost& host, const QString& root)
-{
-    const auto toc = host.discTOC();
-    if (!toc)
-        return nullptr;
-    return std::make_unique<MusicBrainzLookup>(host, *toc, root);
 }
 
 DiscLookupFactory MusicBrainzLookup::factory(std::function<QString()> root, int timeout)
@@ -116,17 +111,6 @@ bool MusicBrainzLookup::run(QEventLoop& loop)
     return !m_cancelled;
 }
 
-bool MusicBrainzLookup::pause(int milliseconds)
-{
-    if (milliseconds <= 0) {
-        const std::lock_guard lock(m_mutex);
-        return !m_cancelled;
-    }
-    QEventLoop loop;
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    return run(loop);
-}
-
 void MusicBrainzLookup::lookupCDInformation(const QString&)
 {
     m_albumInfo.reset();
@@ -134,7 +118,7 @@ void MusicBrainzLookup::lookupCDInformation(const QString&)
         converse();
     } catch (const VeskException& failure) {
         veskLog(QStringLiteral("%1 (%2):  %3").arg(kErrorTitle, failure.name(), failure.reason()));
-        if (failure.reason() != kNotFound && failure.reason() != kDeclined && failure.reason() != kCancelled)
+        if (failure.deservesAlert())
             m_host.runAlertWithTitle(kErrorTitle, failure.reason());
     }
 }
@@ -143,30 +127,29 @@ void MusicBrainzLookup::converse()
 {
     if (!m_disc)
         fail(QStringLiteral(
-            "MusicBrainz: This disc's table of contents gives no MusicBrainz disc identifier."));
+                 "MusicBrainz: This disc's table of contents gives no MusicBrainz disc identifier."),
+             Kind::Other);
     veskLog(QStringLiteral("Asking MusicBrainz (%1) for disc %2").arg(m_root, m_disc->id()));
     QNetworkAccessManager manager;
-    Response response = fetch(manager, requestUrl());
-    if (response.status == 503 && !response.cancelled) {
+    Response response = fetch(manager, 0);
+    if (response.status == 503) {
         // The service is busy or we were too fast: one more try after a second.
         veskLog(QStringLiteral("MusicBrainz is busy; asking once more in a second"));
-        response = pause(requestInterval) ? fetch(manager, requestUrl()) : Response{0, {}, {}, true};
+        response = fetch(manager, requestInterval);
     }
-    if (response.cancelled)
-        fail(kCancelled);
     if (response.status == 404)
-        fail(kNotFound);
+        fail(kNotFound, Kind::NotFound);
     if (response.status == 503)
-        fail(QStringLiteral("MusicBrainz: The service is too busy to answer; please try again later."));
-    if (!response.failure.isEmpty())
-        fail(response.failure);
+        fail(QStringLiteral("MusicBrainz: The service is too busy to answer; please try again later."),
+             Kind::Refused);
 
     const auto matches =
         MusicBrainzReleaseReader::readMatches(response.body, m_disc->id(), m_disc->trackCount());
     if (!matches)
-        fail(QStringLiteral("MusicBrainz: The service's answer for this CD could not be read."));
+        fail(QStringLiteral("MusicBrainz: The service's answer for this CD could not be read."),
+             Kind::BadReply);
     if (matches->isEmpty())
-        fail(kNotFound);
+        fail(kNotFound, Kind::NotFound);
     qsizetype chosen = 0;
     if (matches->size() > 1) {
         QStringList lines;
@@ -174,70 +157,80 @@ void MusicBrainzLookup::converse()
             lines.append(match.line);
         chosen = m_host.displayMultipleAlbumMatches(lines);
         if (chosen == -1)
-            fail(kDeclined);
+            fail(kDeclined, Kind::Declined);
         if (chosen < 0 || chosen >= lines.size())
-            fail(QStringLiteral("MusicBrainz: No valid match was chosen."));
+            fail(QStringLiteral("MusicBrainz: No valid match was chosen."), Kind::Other);
     }
     m_albumInfo = matches->at(chosen).album;
 }
 
-MusicBrainzLookup::Response MusicBrainzLookup::fetch(QNetworkAccessManager& manager, const QUrl& url)
+MusicBrainzLookup::Response MusicBrainzLookup::fetch(QNetworkAccessManager& manager, int notBefore)
 {
-    Response response;
-    if (!pause(reserveRequestSlot())) {
-        response.cancelled = true;
-        return response;
-    }
-    QNetworkRequest request(url);
+    QNetworkRequest request(requestUrl());
     request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
     request.setRawHeader("Accept", "application/json");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
+    const QString tooLongText =
+        QStringLiteral("MusicBrainz: The service's answer is far too long to be a CD's.");
 
+    Response response;
     QEventLoop loop;
-    const std::unique_ptr<QNetworkReply> reply(manager.get(request));
+    std::unique_ptr<QNetworkReply> reply;
     bool timedOut = false;
     bool tooLong = false;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+    // The time-out counts from the request on, not from the wait for its turn.
+    QTimer answerTimer;
+    answerTimer.setSingleShot(true);
+    QObject::connect(&answerTimer, &QTimer::timeout, &loop, [&] {
         timedOut = true;
         loop.quit();
     });
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
-        response.body += reply->readAll();
-        if (response.body.size() > MusicBrainzReleaseReader::maxReplySize) {
-            tooLong = true;
+    // The request goes out from within the loop when its turn comes; until then the loop only
+    // waits for the turn, or for a cancel.
+    QTimer turn;
+    turn.setSingleShot(true);
+    QObject::connect(&turn, &QTimer::timeout, &loop, [&] {
+        reply.reset(manager.get(request));
+        QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
+            response.body += reply->readAll();
+            if (response.body.size() > MusicBrainzReleaseReader::maxReplySize) {
+                tooLong = true;
+                loop.quit();
+            }
+        });
+        answerTimer.start(m_timeout);
+        if (reply->isFinished())
             loop.quit();
-        }
     });
-    timer.start(m_timeout);
-    const bool carriedOn = reply->isFinished() || run(loop);
-    QObject::disconnect(reply.get(), nullptr, &loop, nullptr);
-    if (!carriedOn || timedOut || tooLong || !reply->isFinished()) {
-        reply->abort();
-        response.cancelled = !carriedOn;
-        if (timedOut)
-            response.failure = QStringLiteral("MusicBrainz: The service did not answer within %1 seconds.")
-                                   .arg(m_timeout / 1000);
-        else if (tooLong)
-            response.failure =
-                QStringLiteral("MusicBrainz: The service's answer is far too long to be a CD's.");
-        else
-            response.failure = kCancelled;
-        return response;
+    turn.start(reserveRequestSlot(notBefore));
+    const bool carriedOn = run(loop);
+    if (reply)
+        QObject::disconnect(reply.get(), nullptr, &loop, nullptr);
+    if (!carriedOn || timedOut || tooLong || !reply || !reply->isFinished()) {
+        if (reply)
+            reply->abort();
+        if (carriedOn && timedOut)
+            fail(QStringLiteral("MusicBrainz: The service did not answer within %1 seconds.")
+                     .arg(m_timeout / 1000),
+                 Kind::Network);
+        if (carriedOn && tooLong)
+            fail(tooLongText, Kind::BadReply);
+        fail(kCancelled, Kind::Cancelled);
     }
     response.body += reply->readAll();
     response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (response.status == 404 || response.status == 503)
         return response;
     if (response.body.size() > MusicBrainzReleaseReader::maxReplySize)
-        response.failure = QStringLiteral("MusicBrainz: The service's answer is far too long to be a CD's.");
-    else if (reply->error() != QNetworkReply::NoError)
-        response.failure = QStringLiteral("MusicBrainz: %1").arg(reply->errorString());
-    else if (response.status != 200)
-        response.failure =
-            QStringLiteral("MusicBrainz: The service answered with HTTP status %1.").arg(response.status);
+        fail(tooLongText, Kind::BadReply);
+    // An HTTP status says the service answered, and no; without one the connection failed.
+    if (reply->error() != QNetworkReply::NoError)
+        fail(QStringLiteral("MusicBrainz: %1").arg(reply->errorString()),
+             response.status != 0 ? Kind::Refused : Kind::Network);
+    if (response.status != 200)
+        fail(QStringLiteral("MusicBrainz: The service answered with HTTP status %1.").arg(response.status),
+             Kind::Refused);
     return response;
 }

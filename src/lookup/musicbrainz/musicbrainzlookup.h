@@ -1,9 +1,9 @@
 #pragma once
 
-#include "lookup/disclookup.h"
 #include "disc/disctoc.h"
-#include "model/album.h"
+#include "lookup/disclookup.h"
 #include "lookup/musicbrainz/musicbrainzdiscid.h"
+#include "model/album.h"
 
 #include <QByteArray>
 #include <QString>
@@ -20,9 +20,10 @@ class QNetworkAccessManager;
 // The disc lookup at MusicBrainz's web service: one GET of the disc identifier (with the table
 // of contents, so that a disc the service knows under a close identifier is found too), the
 // releases of the JSON reply turned into albums, the host's match chooser when there are several.
-// The call blocks in a local event loop on the calling thread, which may be a worker thread.
-// Not found and a declined choice are logged; every other failure is logged and shown to the
-// host as an alert, and leaves no album.
+// The call blocks in a local event loop on the calling thread, which may be a worker thread; the
+// service's pace of one request a second is kept by a timer in that loop, which a cancel ends at
+// once. Not found, a declined choice and a cancel are logged; every other failure is logged and
+// shown to the host as an alert, and leaves no album.
 class MusicBrainzLookup : public DiscLookup {
 public:
     static constexpr int defaultTimeout = 30000;
@@ -31,8 +32,6 @@ public:
 
     MusicBrainzLookup(LookupHost& host, const DiscTOC& toc, QString root);
 
-    // The lookup for the host's source folder, or nothing when no table of contents is found for it.
-    static std::unique_ptr<MusicBrainzLookup> create(LookupHost& host, const QString& root);
     // A factory for the rip session. root is asked each time: the service's address
     // ("https://musicbrainz.org"), or an empty text when MusicBrainz is not to be asked.
     static DiscLookupFactory factory(std::function<QString()> root, int timeout = defaultTimeout);
@@ -52,17 +51,19 @@ public:
     void setTimeout(int milliseconds) { m_timeout = milliseconds; }
 
 private:
+    // An answer of the service: its body when the status is 200, else only the status (404 or
+    // 503, which the conversation handles).
     struct Response {
         int status = 0;
         QByteArray body;
-        QString failure;
-        bool cancelled = false;
     };
     void converse();
-    Response fetch(QNetworkAccessManager& manager, const QUrl& url);
+    // Asks for the disc once its turn among the process's requests has come, and no sooner than
+    // notBefore milliseconds from now. Throws VeskException for every other answer and when
+    // the request fails, times out or is cancelled.
+    Response fetch(QNetworkAccessManager& manager, int notBefore);
     // Runs the loop until something quits it; false when the lookup was cancelled.
     bool run(QEventLoop& loop);
-    bool pause(int milliseconds);
 
     LookupHost& m_host;
     std::optional<MusicBrainzDiscId> m_disc;

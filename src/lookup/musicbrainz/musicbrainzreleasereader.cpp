@@ -1,5 +1,6 @@
 #include "lookup/musicbrainz/musicbrainzreleasereader.h"
 
+#include "common/printabletext.h"
 #include "common/vesktools.h"
 
 #include <QJsonArray>
@@ -14,7 +15,7 @@ QString cleanName(const QString& text)
 {
     QString result = VeskTools::stripBadPathChars(text);
     for (QChar& c : result) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+        if (isControlCharacter(c))
             c = QLatin1Char(' ');
     }
     return result.trimmed();
