@@ -1,18 +1,5 @@
 #include "model/album.h"
 
-namespace {
-Album albumWithDefaultTexts()
-{
-    Album album;
-    album.setArtist(QStringLiteral("Artist"));
-    album.setTitle(QStringLiteral("Title"));
-    album.setYear(QStringLiteral("1900"));
-    album.setGenre(QStringLiteral("Rock"));
-    album.setComments(QStringLiteral("Ripped by Vesk"));
-    return album;
-}
-} // namespace
-
 void Album::removeTrackNumber(qint32 number)
 {
     for (qsizetype i = 0; i < m_tracks.size(); ++i) {
@@ -25,16 +12,26 @@ void Album::removeTrackNumber(qint32 number)
 
 Album Album::defaultAlbum(qint32 count)
 {
-    Album album = albumWithDefaultTexts();
+    Album album;
     for (qint32 i = 0; i < count; ++i)
-        album.addTrack(Track::trackWithArtist(QStringLiteral("Artist Name"), QStringLiteral("Track Title"), i + 1));
+        album.addTrack(Track::trackWithArtist(QString(), QStringLiteral("Track Title"), i + 1));
     return album;
 }
 
 Album Album::defaultAlbumWithTrackTitles(const QStringList& titles)
 {
-    Album album = albumWithDefaultTexts();
+    Album album;
     for (qsizetype i = 0; i < titles.size(); ++i)
-        album.addTrack(Track::trackWithArtist(QStringLiteral("Artist Name"), titles[i], qint32(i + 1)));
+        album.addTrack(Track::trackWithArtist(QString(), titles[i], qint32(i + 1)));
     return album;
+}
+
+QString Album::artistForNames() const
+{
+    return m_artist.isEmpty() ? placeholderArtist() : m_artist;
+}
+
+QString Album::titleForNames() const
+{
+    return m_title.isEmpty() ? placeholderTitle() : m_title;
 }

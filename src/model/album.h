@@ -16,6 +16,9 @@ public:
     QString getYear() const { return m_year; }
     QString getGenre() const { return m_genre; }
     QString getComments() const { return m_comments; }
+    // The medium's place in a set of several ("2/2"); null for a single disc or when not known.
+    QString getDiscNumber() const { return m_discNumber; }
+    void setDiscNumber(const QString& discNumber) { m_discNumber = discNumber; }
     void setArtist(const QString& artist) { m_artist = artist; }
     void setTitle(const QString& title) { m_title = title; }
     void setYear(const QString& year) { m_year = year; }
@@ -29,10 +32,21 @@ public:
     // Removes the first track carrying this number; no match leaves the album as it is.
     void removeTrackNumber(qint32 number);
 
-    // "Artist", "Title", "1900", "Rock", "Ripped by Vesk" and count tracks "Track Title".
+    // An album nobody identified: nothing is known of it but its tracks, count of them titled
+    // "Track Title". Its artist, title, year, genre, comments and track artists stay null, so
+    // that no tag states what nobody said; names and the editor show the placeholders below.
     static Album defaultAlbum(qint32 count);
-    // The same album texts, one track per title, numbered by position from 1.
+    // The same, one track per title, numbered by position from 1.
     static Album defaultAlbumWithTrackTitles(const QStringList& titles);
+
+    // What stands for an unknown artist, album title or track artist where a name must be
+    // formed (folders, files, release files) or a field shows what it would hold.
+    static QString placeholderArtist() { return QStringLiteral("Artist"); }
+    static QString placeholderTitle() { return QStringLiteral("Title"); }
+    static QString placeholderTrackArtist() { return QStringLiteral("Artist Name"); }
+    // The artist and title for names: the album's own, else the placeholders.
+    QString artistForNames() const;
+    QString titleForNames() const;
 
     bool operator==(const Album&) const = default;
 
@@ -42,5 +56,6 @@ private:
     QString m_year;
     QString m_genre;
     QString m_comments;
+    QString m_discNumber;
     QList<Track> m_tracks;
 };

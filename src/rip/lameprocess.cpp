@@ -283,8 +283,8 @@ void LAMEProcess::makeJobs(const QString& folder)
         job.source =
             std::make_shared<FileTrackSource>(VeskTools::joinedPath(m_preparedSource, m_preparedTracks[i]));
         const qint32 number = job.track.getTrackNum() != 0 ? job.track.getTrackNum() : job.position;
-        const QString name = createOutputFilenameWithFormat(style, job.track.getArtist(), number,
-                                                            job.track.getTitle());
+        const QString name =
+            createOutputFilenameWithFormat(style, artistForNames(job.track), number, job.track.getTitle());
         job.outputPath = OutputFileNaming::uniqueOutputPath(folder, name, taken, spaces);
         taken.insert(job.outputPath);
         // An output name that starts with ".aiff" carries no title of its own: the track is
@@ -355,11 +355,11 @@ QString LAMEProcess::createOutputFolder(const Album& album)
     const QString outputPath = m_settings.getChosenOutputDirectory();
     QString folder;
     if (m_settings.shouldCreateSeparateArtistAlbumDirs()) {
-        folder = VeskTools::createUniqueNestedFolderAtPath(outputPath, album.getArtist(), album.getTitle(),
-                                                           spaces);
+        folder = VeskTools::createUniqueNestedFolderAtPath(outputPath, album.artistForNames(),
+                                                           album.titleForNames(), spaces);
     } else {
         folder = VeskTools::createUniqueFolderAtPath(
-            outputPath, QStringLiteral("%1 - %2").arg(album.getArtist(), album.getTitle()), spaces);
+            outputPath, QStringLiteral("%1 - %2").arg(album.artistForNames(), album.titleForNames()), spaces);
     }
     if (folder.isEmpty()) {
         // No album folder: the files go to the output path as it stands, which must exist for
@@ -370,11 +370,20 @@ QString LAMEProcess::createOutputFolder(const Album& album)
     return folder;
 }
 
+QString LAMEProcess::artistForNames(const Track& track) const
+{
+    if (!track.getArtist().isEmpty())
+        return track.getArtist();
+    if (m_currentAlbum && !m_currentAlbum->getArtist().isEmpty())
+        return m_currentAlbum->getArtist();
+    return Album::placeholderTrackArtist();
+}
+
 QString LAMEProcess::createOutputFilenameWithFormat(const QString& format, const QString& artistName,
                                                     qint32 trackNumber, const QString& trackName) const
 {
     return OutputFileNaming::createOutputFilenameWithFormat(
-        format, artistName, trackNumber, trackName, m_currentAlbum ? m_currentAlbum->getTitle() : QString(),
+        format, artistName, trackNumber, trackName, m_currentAlbum ? m_currentAlbum->titleForNames() : QString(),
         m_settings.shouldConvertSpacesToUnderscores(), m_encoder->fileExtension());
 }
 
@@ -637,8 +646,7 @@ void LAMEProcess::finishSession(bool endedByItself)
 
 void LAMEProcess::writeReleaseFilesIfAsked()
 {
-    if (!m_settings.shouldCreateReleaseFiles() || !m_currentAlbum || m_currentAlbum->getArtist().isNull() ||
-        m_currentAlbum->getTitle().isNull())
+    if (!m_settings.shouldCreateReleaseFiles() || !m_currentAlbum)
         return;
     QStringList order;
     QStringList incomplete;
@@ -650,8 +658,8 @@ void LAMEProcess::writeReleaseFilesIfAsked()
             incomplete.append(job.outputName());
     }
     const bool spaces = m_settings.shouldConvertSpacesToUnderscores();
-    const QString artist = m_currentAlbum->getArtist();
-    const QString title = m_currentAlbum->getTitle();
+    const QString artist = m_currentAlbum->artistForNames();
+    const QString title = m_currentAlbum->titleForNames();
     VeskFileGenerator generator;
     generator.setTrackOrder(order);
     generator.setIncomplete(incomplete);

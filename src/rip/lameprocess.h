@@ -124,6 +124,8 @@ private:
     Album obtainAlbum(std::optional<Album> album);
     bool editAlbum(Album& album);
     QString createOutputFolder(const Album& album);
+    // A track's artist for its file name: its own, the album's, else the placeholder.
+    QString artistForNames(const Track& track) const;
     void setButtonStates(bool start, bool stopAndSkip);
     void setFieldsEnabled(bool enabled);
     void runAlertBadCD();

@@ -77,10 +77,11 @@ TEST_F(VeskRipTest, RipsAFolderIntoTaggedMP3FilesAndPlaysTheSound)
         const TagLib::ID3v2::Tag* tag = file.ID3v2Tag();
         EXPECT_EQ(tag->title().to8Bit(true), u"%1 Audio Track"_qs.arg(i).toStdString());
         EXPECT_EQ(tag->track(), unsigned(i));
-        EXPECT_EQ(tag->artist().to8Bit(true) + tag->album().to8Bit(true) + tag->genre().to8Bit(true),
-                  "Artist NameTitleRock");
-        EXPECT_EQ(tag->year(), 1900u);
-        EXPECT_EQ(tag->comment().to8Bit(true), "Ripped by Vesk");
+        // Nobody identified the disc: its tags state nothing beyond the file's title and number.
+        EXPECT_EQ(tag->artist().to8Bit(true) + tag->album().to8Bit(true) + tag->genre().to8Bit(true) +
+                      tag->comment().to8Bit(true),
+                  "");
+        EXPECT_EQ(tag->year(), 0u);
     }
     ASSERT_TRUE(waitUntil([&] { return QFileInfo(played).size() > 0; }));
     EXPECT_TRUE(readTestFile(played).contains("--id=complete"));
