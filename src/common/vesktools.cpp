@@ -4,9 +4,17 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFile>
 #include <QTextBoundaryFinder>
+#include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 bool existsAt(const QString& path)
@@ -214,4 +222,52 @@ QString VeskTools::deletingLastPathComponent(const QString& path)
 QString VeskTools::joinedPath(const QString& folder, const QString& name)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+bool VeskTools::renameWithoutReplacing(const QString& from, const QString& to, QString* failure)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    int result = ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE);
+    if (result != 0 && errno == EINVAL) {
+        // A file system without the flag: a hard link fails on an existing name just the same.
+        result = ::link(source.constData(), target.constData());
+        if (result == 0) {
+            ::unlink(source.constData());
+        } else if (errno == EPERM || errno == EOPNOTSUPP) {
+            // Nor hard links (FAT): look first, then rename.
+            if (QFileInfo::exists(to))
+                errno = EEXIST;
+            else
+                result = ::rename(source.constData(), target.constData());
+        }
+    }
+    if (result != 0 && failure)
+        *failure = QString::fromLocal8Bit(std::strerror(errno));
+    return result == 0;
+}
+
+QString VeskTools::problemWritingInto(const QString& folder)
+{
+    // Each missing folder from the top down, so that the reason is the one for the first that
+    // could not be made.
+    const QString clean = QDir::cleanPath(folder);
+    QString path;
+    for (const QString& part : clean.split(QLatin1Char('/'))) {
+        path = path.isEmpty() && clean.startsWith(QLatin1Char('/')) ? QStringLiteral("/") + part
+                                                                     : joinedPath(path, part);
+        if (part.isEmpty() || QFileInfo(path).isDir())
+            continue;
+        if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0 && errno != EEXIST)
+            return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    if (!QFileInfo(clean).isDir())
+        return QString::fromLocal8Bit(std::strerror(ENOTDIR));
+    QByteArray probe = QFile::encodeName(joinedPath(clean, QStringLiteral(".vesk-write-test-XXXXXX")));
+    const int fd = ::mkstemp(probe.data());
+    if (fd < 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    ::close(fd);
+    ::unlink(probe.constData());
+    return QString();
 }

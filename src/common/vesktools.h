@@ -42,6 +42,12 @@ public:
     // stem, cut at a character boundary so that stem + suffix takes at most maxNameBytes in
     // UTF-8, followed by suffix. The suffix (an extension, a uniqueness number) is never cut.
     static QString fittedName(const QString& stem, const QString& suffix = QString());
+    // Gives the file at from the name to, unless a file of that name exists: never replaces
+    // one. False with the system's reason in *failure otherwise.
+    static bool renameWithoutReplacing(const QString& from, const QString& to, QString* failure);
+    // Makes the folder (and missing ancestors) and proves a file can be written in it. The
+    // system's reason ("Permission denied", "Read-only file system") when it cannot be.
+    static QString problemWritingInto(const QString& folder);
     // folder + "/" + name, without doubling a slash the folder ends with ("/" + "a" is "/a").
     static QString joinedPath(const QString& folder, const QString& name);
     // The path less its last component ("/a/b" -> "/a", "/a" -> "/", "a" -> ".").

@@ -17,15 +17,19 @@ struct EncoderInput {
     static EncoderInput rawSound() { return {QString(), true}; }
 };
 
-// The tags of one track as the encoder is to write them. Null texts are values never set.
+// The tags of one track as the encoder is to write them. Empty texts are values nobody gave:
+// they are left out of the file, not written empty.
 struct TrackTags {
     QString title;
-    qint32 number = 0;
+    qint32 number = 0;      // the track's number; 0 when not known
+    qint32 trackCount = 0;  // how many tracks the disc holds; 0 when not known
     QString artist;
     QString album;
+    QString albumArtist;
     QString year;
     QString genre;
     QString comments;
+    QString discNumber; // "2/2" for the second disc of two; empty for a single one
 };
 
 // An encoder program as the rip session uses it: what to run, the words for a preset and a
@@ -37,8 +41,10 @@ public:
 
     // The program to run, or a null string when it is missing.
     virtual QString executable() const = 0;
-    // Where the program was looked for, for a message saying it is missing or cannot be run.
+    // Where the program was looked for, for the log when it is missing; and what the user can
+    // do about it.
     virtual QString whereMissing() const = 0;
+    virtual QString howToInstall() const = 0;
     // The extension of the files it makes, with its dot (".mp3").
     virtual QString fileExtension() const = 0;
 

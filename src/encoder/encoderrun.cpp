@@ -1,12 +1,18 @@
 #include "encoder/encoderrun.h"
 
+#include "common/printabletext.h"
+
 #include <QFileInfo>
 #include <QIODevice>
+#include <QRegularExpression>
 
 namespace {
 // How much sound waits in the pipe's buffer at most: the program takes it at its own pace, and
 // a whole track is never held in memory.
 constexpr qint64 soundBlockSize = 256 * 1024;
+constexpr qsizetype tailSize = 4096;
+constexpr int lastWordLines = 3;
+constexpr qsizetype lastWordsLength = 400;
 } // namespace
 
 EncoderRun::EncoderRun(QObject* parent) : QObject(parent) {}
@@ -36,6 +42,7 @@ bool EncoderRun::start(const QString& program, const QStringList& arguments, con
 {
     terminate();
     m_failure.clear();
+    m_tail.clear();
     if (program.isEmpty()) {
         m_failure = QStringLiteral("The encoder is missing.");
         return false;
@@ -105,6 +112,28 @@ void EncoderRun::terminate()
     process->deleteLater();
 }
 
+QString EncoderRun::lastWords() const
+{
+    QStringList lines;
+    const QString text = QString::fromUtf8(m_tail);
+    const QStringList all = text.split(QRegularExpression(QStringLiteral("[\\r\\n]")), Qt::SkipEmptyParts);
+    for (auto line = all.crbegin(); line != all.crend() && lines.size() < lastWordLines; ++line) {
+        // Progress reports redraw themselves with terminal escapes; words do not.
+        if (line->contains(QChar(0x1b)))
+            continue;
+        QString plain;
+        for (QChar c : *line)
+            plain += isControlCharacter(c) ? QChar(u' ') : c;
+        plain = plain.simplified();
+        if (!plain.isEmpty())
+            lines.prepend(plain);
+    }
+    QString words = lines.join(QStringLiteral(" / "));
+    if (words.size() > lastWordsLength)
+        words = words.left(lastWordsLength) + QStringLiteral("...");
+    return words;
+}
+
 bool EncoderRun::isRunning() const
 {
     return m_process != nullptr;
@@ -115,8 +144,10 @@ void EncoderRun::readAvailable()
     if (!m_process)
         return;
     const QByteArray chunk = m_process->readAll();
-    if (!chunk.isEmpty())
-        Q_EMIT chunkRead(chunk);
+    if (chunk.isEmpty())
+        return;
+    m_tail = (m_tail + chunk).right(tailSize);
+    Q_EMIT chunkRead(chunk);
 }
 
 void EncoderRun::finish(int exitCode, QProcess::ExitStatus status)
@@ -137,5 +168,8 @@ void EncoderRun::finish(int exitCode, QProcess::ExitStatus status)
         failure = QStringLiteral("the encoder stopped unexpectedly");
     else if (exitCode != 0)
         failure = QStringLiteral("the encoder exited with status %1").arg(exitCode);
+    const QString words = lastWords();
+    if (!succeeded && !words.isEmpty())
+        failure += QStringLiteral(": ") + words;
     Q_EMIT outputEnded(succeeded, failure);
 }

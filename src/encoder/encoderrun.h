@@ -34,6 +34,9 @@ public:
     void terminate();
     bool isRunning() const;
     QString failureReason() const { return m_failure; }
+    // The last few lines the program printed that say something (not its progress), as one
+    // line of plain text: an encoder's own words on why it failed.
+    QString lastWords() const;
 
 Q_SIGNALS:
     void chunkRead(const QByteArray& chunk);
@@ -48,4 +51,5 @@ private:
     QProcess* m_process = nullptr;
     std::unique_ptr<QIODevice> m_sound;
     QString m_failure;
+    QByteArray m_tail; // the end of the output, for lastWords()
 };

@@ -9,6 +9,7 @@ struct TrackJob;
 class FinishedFileStep {
 public:
     virtual ~FinishedFileStep() = default;
+    // The file is still under the job's partialPath; it gets its name once every step is done.
     // False, with failure set, when the file must not count as a finished track.
     virtual bool finishFile(const TrackJob& job, QString& failure) = 0;
 };

@@ -17,6 +17,7 @@
 #include "rip/trackeditor.h"
 #include "settings/settings.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSet>
 #include <algorithm>
@@ -201,13 +202,9 @@ bool LAMEProcess::checkSession()
     m_preparedTracks.clear();
     m_preparedNumbers.clear();
     // Nothing may be half-started for want of the encoder: check it before any folder is made.
-    const QString encoder = m_encoder->executable();
-    if (encoder.isEmpty() || !QFileInfo(encoder).isExecutable()) {
-        const QString missing =
-            encoder.isEmpty() ? m_encoder->whereMissing() : encoder + QStringLiteral(" (not executable)");
-        runAlertWithTitle(
-            QStringLiteral("The MP3 encoder is missing!"),
-            QStringLiteral("Vesk cannot find its LAME encoder: %1.\n\nPlease reinstall Vesk.").arg(missing));
+    if (m_encoder->executable().isEmpty()) {
+        veskLog(QStringLiteral("No encoder: %1").arg(m_encoder->whereMissing()));
+        runAlertWithTitle(QStringLiteral("The MP3 encoder is missing!"), m_encoder->howToInstall());
         return false;
     }
 
@@ -241,6 +238,7 @@ bool LAMEProcess::checkSession()
     // The only place a track's number is read from its file's name.
     for (const QString& name : chosen)
         m_preparedNumbers.append(AudioTrackList::trackNumber(name));
+    m_discTrackCount = qint32(AudioTrackList::tracksInFolder(source, false).value_or(chosen).size());
     return true;
 }
 
@@ -286,6 +284,7 @@ void LAMEProcess::makeJobs(const QString& folder)
         const QString name =
             createOutputFilenameWithFormat(style, artistForNames(job.track), number, job.track.getTitle());
         job.outputPath = OutputFileNaming::uniqueOutputPath(folder, name, taken, spaces);
+        job.partialPath = TrackJob::partialPathFor(job.outputPath);
         taken.insert(job.outputPath);
         // An output name that starts with ".aiff" carries no title of its own: the track is
         // tagged with its input file's name then.
@@ -437,13 +436,17 @@ void LAMEProcess::startRun(TrackJob& job)
     }
     std::optional<TrackTags> tags;
     if (tagged) {
+        const QString albumArtist = m_currentAlbum->getArtist();
         tags = TrackTags{job.tagTitle,
                          job.track.getTrackNum(),
-                         job.track.getArtist(),
+                         m_discTrackCount,
+                         job.track.getArtist().isEmpty() ? albumArtist : job.track.getArtist(),
                          m_currentAlbum->getTitle(),
+                         albumArtist,
                          m_currentAlbum->getYear(),
                          genre,
-                         m_currentAlbum->getComments()};
+                         m_currentAlbum->getComments(),
+                         m_currentAlbum->getDiscNumber()};
     }
     // A file the encoder reads itself, else the source's sound through its standard input.
     std::unique_ptr<QIODevice> sound;
@@ -452,7 +455,7 @@ void LAMEProcess::startRun(TrackJob& job)
         sound = job.source->openSound();
         input = EncoderInput::rawSound();
     }
-    const QStringList arguments = m_encoder->trackArguments(m_sessionArguments, input, job.outputPath, tags);
+    const QStringList arguments = m_encoder->trackArguments(m_sessionArguments, input, job.partialPath, tags);
 
     auto* encoder = new EncoderRun(this);
     job.run = encoder;
@@ -503,12 +506,14 @@ void LAMEProcess::releaseRun(TrackJob& job)
     EncoderRun* encoder = job.run;
     job.run = nullptr;
     job.estimate.reset();
-    if (!encoder)
-        return;
-    encoder->disconnect(this);
-    encoder->terminate();
-    // We may be inside one of its signals: let it go once control is back in the event loop.
-    encoder->deleteLater();
+    if (encoder) {
+        encoder->disconnect(this);
+        encoder->terminate(); // waits for the program to end, so the file is closed
+        // We may be inside one of its signals: let it go once control is back in the event loop.
+        encoder->deleteLater();
+    }
+    // Whatever did not become the track's file goes.
+    QFile::remove(job.partialPath);
 }
 
 void LAMEProcess::showTracksInProgress()
@@ -581,6 +586,11 @@ void LAMEProcess::runEnded(EncoderRun* encoder, bool succeeded, const QString& f
             }
         }
     }
+    // Only a whole track gets its name; never over a file that appeared there meanwhile.
+    if (succeeded && !VeskTools::renameWithoutReplacing(job->partialPath, job->outputPath, &stepFailure)) {
+        succeeded = false;
+        stepFailure = QStringLiteral("the finished file could not be named %1: %2").arg(job->outputName(), stepFailure);
+    }
     if (!succeeded) {
         releaseRun(*job);
         fail(*job, failure.isEmpty() ? stepFailure : failure);
@@ -631,8 +641,11 @@ void LAMEProcess::finishSession(bool endedByItself)
     QStringList failed;
     for (const TrackJob& job : m_jobs) {
         if (job.state == TrackJob::State::Failed)
-            failed.append(QStringLiteral("%1 (%2)").arg(job.track.getTitle(), job.outputName()));
+            failed.append(QStringLiteral("%1 (%2): %3").arg(job.track.getTitle(), job.outputName(), job.reason));
     }
+    const QString summary = notRippedSummary();
+    if (!summary.isEmpty())
+        Q_EMIT sessionSummary(summary);
     if (!failed.isEmpty()) {
         runAlertWithTitle(
             failed.size() == 1 ? QStringLiteral("A track could not be encoded!")
@@ -642,6 +655,35 @@ void LAMEProcess::finishSession(bool endedByItself)
     }
     resetLAMEProcessForNewCD();
     Q_EMIT sessionEnded(failed);
+}
+
+QString LAMEProcess::notRippedSummary() const
+{
+    int skipped = 0;
+    int stopped = 0;
+    int failed = 0;
+    for (const TrackJob& job : m_jobs) {
+        skipped += job.state == TrackJob::State::Skipped;
+        stopped += job.state == TrackJob::State::Stopped || job.state == TrackJob::State::Waiting;
+        failed += job.state == TrackJob::State::Failed;
+    }
+    const int missing = skipped + stopped + failed;
+    if (missing == 0)
+        return QString();
+    QStringList why;
+    if (skipped > 0)
+        why << QStringLiteral("%1 skipped").arg(skipped);
+    if (stopped > 0)
+        why << QStringLiteral("%1 stopped").arg(stopped);
+    if (failed > 0)
+        why << QStringLiteral("%1 failed").arg(failed);
+    const int total = int(m_jobs.size());
+    return QStringLiteral("%1 of %2 tracks were not ripped (%3); the %4 finished tracks are in %5.")
+        .arg(missing)
+        .arg(total)
+        .arg(why.join(QStringLiteral(", ")))
+        .arg(total - missing)
+        .arg(m_albumFolder);
 }
 
 void LAMEProcess::writeReleaseFilesIfAsked()

@@ -105,8 +105,11 @@ Q_SIGNALS:
     void trackStarted(int number, int total);
     // How many of the session's total tracks are done: encoded, failed or skipped.
     void progressChanged(int finished, int total);
+    // Just before sessionEnded when some tracks were not ripped: how many and why, and where
+    // the finished ones are.
+    void sessionSummary(const QString& text);
     // The session has ended (finished, skipped to its end or stopped) and was reset.
-    // failedTracks names the tracks whose encoder failed.
+    // failedTracks names the tracks whose encoder failed, each with the reason.
     void sessionEnded(const QStringList& failedTracks);
     // A session that went on after its lookup ended before its first track (Stop during the
     // lookup, the editor cancelled): nothing was made.
@@ -145,6 +148,7 @@ private:
     void endRun(TrackJob& job, TrackJob::State state);
     void finishSession(bool endedByItself);
     void writeReleaseFilesIfAsked();
+    QString notRippedSummary() const;
     void releaseEncoders(TrackJob::State state);
 
     Settings& m_settings;
@@ -162,6 +166,7 @@ private:
     QString m_preparedSource;
     QStringList m_preparedTracks;
     QList<qint32> m_preparedNumbers; // each chosen file's disc number, 0 when its name has none
+    qint32 m_discTrackCount = 0;     // the disc's tracks, chosen or not; 0 when not known
 
     QString m_ptl;
     QString m_ptf;

@@ -25,7 +25,11 @@ struct TrackJob {
     // The title the tags give the track.
     QString tagTitle;
     std::shared_ptr<const TrackSource> source;
+    // The file the track becomes, and the hidden name it is encoded under until its encoder has
+    // ended well: a skipped, stopped, failed or crashed run leaves nothing a player would take
+    // for a whole track.
     QString outputPath;
+    QString partialPath;
 
     State state = State::Waiting;
     // Why a failed track failed.
@@ -37,4 +41,6 @@ struct TrackJob {
     bool hasEnded() const { return state != State::Waiting && state != State::Running; }
     // The output's file name.
     QString outputName() const;
+    // "." + the output's name + ".part", beside it.
+    static QString partialPathFor(const QString& outputPath);
 };

@@ -33,15 +33,23 @@ TEST(EncoderCommandLine, PresetWordsThenTheFixedOptions)
               Settings::splitIntoWords(Settings::basicPresetTitles().constFirst()));
 }
 
-TEST(EncoderCommandLine, TagOptionsComeInOrderWithEmptyValuesForMissingFields)
+TEST(EncoderCommandLine, TagOptionsForTheValuesATrackHasAndID3v1OnlyWhereTheyFit)
 {
-    TrackTags tags{s("Two Words"), 4, s("Second Artist"), s("Record"), s("1999"), s("1999"), QString()};
-    // 1999 is a genre number LAME refuses: left out.
+    TrackTags tags{s("Two: Words"), 4, 12, s("A/B"), s("Record"), s("Various Artists"), s("1999"), s("1999"),
+                   QString(), s("2/2")};
+    // 1999 is a genre number LAME refuses: left out, as is the comment nobody gave.
     EXPECT_EQ(EncoderCommandLine::id3TagArguments(tags),
-              words("--tt|Two Words|--tn|4|--ta|Second Artist|--tl|Record|--ty|1999|--tg||--tc|"));
-    const QStringList intro = EncoderCommandLine::id3TagArguments(TrackTags{s("Intro"), 0, {}, {}, {}, {}, {}});
-    EXPECT_EQ(intro, words("--tt|Intro|--tn|0|--ta||--tl||--ty||--tg||--tc|"));
-    EXPECT_FALSE(intro[5].isNull());
+              words("--tt|Two: Words|--tn|4/12|--ta|A/B|--tl|Record|--ty|1999|--tv|TPE2=Various Artists|--tv|"
+                    "TPOS=2/2"));
+    EXPECT_EQ(EncoderCommandLine::id3TagArguments(TrackTags{s("Intro"), 0, 0, {}, {}, {}, {}, {}, {}, {}}),
+              words("--tt|Intro"));
+    // Japanese, or more than 30 bytes, would turn into "?" or be cut in ID3v1: ID3v2 only then.
+    tags.title = s("夜明け");
+    EXPECT_EQ(EncoderCommandLine::id3TagArguments(tags).value(0), s("--id3v2-only"));
+    tags.title = s("Ünder the Lïght");
+    EXPECT_NE(EncoderCommandLine::id3TagArguments(tags).value(0), s("--id3v2-only"));
+    tags.album = QString(31, u'x');
+    EXPECT_EQ(EncoderCommandLine::id3TagArguments(tags).value(0), s("--id3v2-only"));
     // A file is named after its input, raw sound comes from standard input.
     const LameEncoder lame;
     EXPECT_EQ(lame.trackArguments(words("-V|2"), EncoderInput::file(s("/cd/1 A.aiff")), s("/out/a.mp3"),

@@ -1,9 +1,13 @@
 #include "encoder/lame/encodercommandline.h"
 
+#include <algorithm>
+
 namespace {
-QString orEmpty(const QString& text)
+// Latin-1 text of at most maxBytes: what one ID3v1 field holds.
+bool fitsField(const QString& text, qsizetype maxBytes)
 {
-    return text.isNull() ? QStringLiteral("") : text;
+    return text.size() <= maxBytes &&
+           std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xff; });
 }
 } // namespace
 
@@ -19,15 +23,36 @@ QStringList EncoderCommandLine::commonArguments(const std::optional<QStringList>
     return arguments;
 }
 
+bool EncoderCommandLine::fitsID3v1(const TrackTags& tags)
+{
+    // ID3v1.1: 30 bytes of title, artist and album, 4 of year, 28 of comment beside the track.
+    return fitsField(tags.title, 30) && fitsField(tags.artist, 30) && fitsField(tags.album, 30) &&
+           fitsField(tags.year, 4) && fitsField(tags.comments, 28);
+}
+
 QStringList EncoderCommandLine::id3TagArguments(const TrackTags& tags)
 {
-    return {QStringLiteral("--tt"), orEmpty(tags.title),
-            QStringLiteral("--tn"), QString::number(tags.number),
-            QStringLiteral("--ta"), orEmpty(tags.artist),
-            QStringLiteral("--tl"), orEmpty(tags.album),
-            QStringLiteral("--ty"), orEmpty(tags.year),
-            QStringLiteral("--tg"), orEmpty(encoderAcceptsGenre(tags.genre) ? tags.genre : QString()),
-            QStringLiteral("--tc"), orEmpty(tags.comments)};
+    QStringList arguments;
+    if (!fitsID3v1(tags))
+        arguments << QStringLiteral("--id3v2-only");
+    const auto add = [&arguments](const char* option, const QString& value) {
+        if (!value.isEmpty())
+            arguments << QLatin1String(option) << value;
+    };
+    add("--tt", tags.title);
+    if (tags.number > 0)
+        add("--tn", tags.trackCount >= tags.number ? QStringLiteral("%1/%2").arg(tags.number).arg(tags.trackCount)
+                                                   : QString::number(tags.number));
+    add("--ta", tags.artist);
+    add("--tl", tags.album);
+    add("--ty", tags.year);
+    add("--tg", encoderAcceptsGenre(tags.genre) ? tags.genre : QString());
+    add("--tc", tags.comments);
+    if (!tags.albumArtist.isEmpty())
+        add("--tv", QStringLiteral("TPE2=") + tags.albumArtist);
+    if (!tags.discNumber.isEmpty())
+        add("--tv", QStringLiteral("TPOS=") + tags.discNumber);
+    return arguments;
 }
 
 bool EncoderCommandLine::encoderAcceptsGenre(const QString& genre)

@@ -17,10 +17,16 @@ public:
     static QStringList commonArguments(const std::optional<QStringList>& basicWords,
                                        const QStringList& expertWords);
 
-    // The seven tag options with their values: "--tt" title, "--tn" number, "--ta" artist,
-    // "--tl" album title, "--ty" year, "--tg" genre, "--tc" comments. Absent values are passed
-    // as empty entries, and so is a genre the encoder refuses.
+    // The tag options of the values a track has, in this order: "--tt" title, "--tn" number
+    // (with the disc's count, "3/12"), "--ta" artist, "--tl" album title, "--ty" year, "--tg"
+    // genre, "--tc" comments, then the album artist and the disc's place in a set as ID3v2
+    // frames (TPE2, TPOS). Empty values, and a genre the encoder refuses, give no option: LAME
+    // would write empty frames for them. "--id3v2-only" comes first when a value does not fit
+    // an ID3v1 tag, which holds 30 bytes of Latin-1 a field: LAME would write "?" for every
+    // other character there.
     static QStringList id3TagArguments(const TrackTags& tags);
+    // Whether every value an ID3v1 tag would hold fits it unchanged.
+    static bool fitsID3v1(const TrackTags& tags);
 
     // False for a genre LAME refuses with "Unknown ID3v1 genre number", failing the run: one
     // that reads whole as a C number (blanks, a sign, digits) outside its list of 148. Any

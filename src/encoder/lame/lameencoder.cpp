@@ -5,6 +5,8 @@
 #include "encoder/lame/genrelistparser.h"
 #include "encoder/lame/lameprogress.h"
 
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <cstdint>
 #include <cstring>
 
@@ -21,9 +23,24 @@ QString LameEncoder::resourcePath()
     return Resources::pathForResource(resourceName(), QString());
 }
 
+QString LameEncoder::program()
+{
+    const QString bundled = resourcePath();
+    if (!bundled.isEmpty() && QFileInfo(bundled).isExecutable())
+        return bundled;
+    return QStandardPaths::findExecutable(QStringLiteral("lame"));
+}
+
 QString LameEncoder::whereMissing() const
 {
-    return QStringLiteral("\"%1\" in %2").arg(resourceName(), Resources::resourceDirectory());
+    return QStringLiteral("neither \"%1\" in %2 nor lame on the PATH can be run")
+        .arg(resourceName(), Resources::resourceDirectory());
+}
+
+QString LameEncoder::howToInstall() const
+{
+    return QStringLiteral("Vesk encodes with LAME, which is not installed. Please install the lame package "
+                          "(for example: apt install lame).");
 }
 
 QStringList LameEncoder::fasterPresetWords(const QStringList& words)

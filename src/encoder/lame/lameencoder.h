@@ -2,8 +2,8 @@
 
 #include "encoder/encoder.h"
 
-// The LAME MP3 encoder, carried among the application's resources as "lame_intel" (a link to
-// the system's lame). Every LAME fact the rip relies on lives behind this class: the resource's
+// The LAME MP3 encoder: the application's own link to it among the resources ("lame_intel"),
+// else the lame program on the PATH (Debian's lame package). Every LAME fact the rip relies on lives behind this class: the resource's
 // name, where "fast" goes in a preset, the fixed options, the tag options, the progress report
 // and the genre list.
 class LameEncoder : public Encoder {
@@ -12,9 +12,12 @@ public:
     static QString resourceName();
     // The resource's full path, or a null string when the application does not carry it.
     static QString resourcePath();
+    // The resource when it can be run, else lame on the PATH; a null string when neither is there.
+    static QString program();
 
-    QString executable() const override { return resourcePath(); }
+    QString executable() const override { return program(); }
     QString whereMissing() const override;
+    QString howToInstall() const override;
     QString fileExtension() const override { return QStringLiteral(".mp3"); }
     QStringList sessionArguments(const std::optional<QStringList>& basicWords, const QStringList& expertWords,
                                  bool faster) const override;
