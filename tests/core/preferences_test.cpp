@@ -41,7 +41,7 @@ TEST(PreferencesTest, EveryKeyRoundTripsIdentically)
     first.setText(Settings::Text::MusicBrainzURL, u"http://127.0.0.3:8080"_qs);
     first.setEncoderJobs(first.encoderJobs() % Settings::maxEncoderJobs + 1);
     // The last option, MusicBrainz, starts on: turning it off must survive the round trip.
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < int(Settings::Option::Count); ++i)
         first.setCheckState(Settings::Option(i), i % 2 ? Settings::On : Settings::Off);
     const QString path = env.home() + u"/one.plist"_qs;
     ASSERT_TRUE(Preferences::savePreferences(first, path));
