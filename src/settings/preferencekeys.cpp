@@ -18,7 +18,6 @@ QList<PreferenceKey> makeKeys()
     const qint64 lastPresetRow = Settings::basicPresetTitles().size() - 1;
     // The upper end of the expert selection depends on the list; it is checked when applied.
     const qint64 anyRow = std::numeric_limits<int>::max();
-    // clang-format off: one key to a line or two, read as a table
     auto box = [](const char* name, Option option, const char* control, bool startsOn = false) {
         return PreferenceKey{.name = latin1(name),
                              .kind = Kind::CheckBox,
@@ -78,7 +77,6 @@ QList<PreferenceKey> makeKeys()
          .minimum = 1,
          .maximum = Settings::maxEncoderJobs},
     };
-    // clang-format on
 }
 } // namespace
 
