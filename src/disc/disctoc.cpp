@@ -1,36 +1,12 @@
 #include "disc/disctoc.h"
 
+#include "common/propertylist.h"
+
 #include <QFile>
-#include <memory>
-#include <plist/plist.h>
 
-namespace {
-struct PlistFree {
-    void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistPtr = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistFree>;
-
-plist_t item(plist_t dict, const char* key)
-{
-    return plist_get_node_type(dict) == PLIST_DICT ? plist_dict_get_item(dict, key) : nullptr;
-}
-
-// Integers are stored as 64-bit values; anything that is not an integer gives nothing.
-std::optional<qint64> integerValue(plist_t node)
-{
-    if (!node || plist_get_node_type(node) != PLIST_UINT)
-        return std::nullopt;
-    uint64_t value = 0;
-    plist_get_uint_val(node, &value);
-    return static_cast<qint64>(value);
-}
-
-// A missing or non-array value counts as an empty array.
-uint32_t arraySize(plist_t node)
-{
-    return node && plist_get_node_type(node) == PLIST_ARRAY ? plist_array_get_size(node) : 0;
-}
-} // namespace
+using PropertyList::arraySize;
+using PropertyList::integerValue;
+using PropertyList::item;
 
 qint32 cddb_sum(qint32 x)
 {
@@ -52,11 +28,7 @@ std::optional<DiscTOC> DiscTOC::readFromFile(const QString& path)
 
 std::optional<DiscTOC> DiscTOC::readFromData(const QByteArray& data)
 {
-    if (data.isEmpty() || data.size() > 0x7fffffff)
-        return std::nullopt;
-    plist_t rootNode = nullptr;
-    plist_from_memory(data.constData(), static_cast<uint32_t>(data.size()), &rootNode);
-    const PlistPtr root(rootNode);
+    const PropertyList::Node root = PropertyList::rootFromBytes(data);
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
         return std::nullopt;
 
@@ -65,7 +37,7 @@ std::optional<DiscTOC> DiscTOC::readFromData(const QByteArray& data)
     const uint32_t sessionCount = arraySize(sessions);
     toc.m_numSessions = static_cast<qint32>(sessionCount);
     for (uint32_t i = 0; i < sessionCount; ++i) {
-        const plist_t session = plist_array_get_item(sessions, i);
+        const plist_t session = PropertyList::arrayItem(sessions, i);
         // Every session overwrites the length, so the last session's lead-out wins.
         const quint32 leadout =
             static_cast<quint32>(integerValue(item(session, "Leadout Block")).value_or(0));
@@ -76,7 +48,7 @@ std::optional<DiscTOC> DiscTOC::readFromData(const QByteArray& data)
         for (uint32_t j = 0; j < trackCount; ++j) {
             // Without a start the identifier would be wrong, and a wrong identifier can fetch
             // another disc's titles: better no lookup at all.
-            const auto start = integerValue(item(plist_array_get_item(tracks, j), "Start Block"));
+            const auto start = integerValue(item(PropertyList::arrayItem(tracks, j), "Start Block"));
             if (!start)
                 return std::nullopt;
             toc.m_trackOffsets.append(*start);

@@ -29,10 +29,12 @@ public:
     // defaults. False (and nothing changed) when it cannot be read as a property list dictionary.
     static bool applyPreferencesFile(Settings& settings, const QString& path);
     // Overrides one value by its key, as a command-line option does: check boxes take 1/0 (also
-    // on/off, yes/no, true/false) and may be turned off; "OutputDirectory" is the output folder;
-    // "ConfigOptionSelected" chooses that preset; "ExpertConfigOption" is the expert line itself.
-    // False for an unknown key or a value the key cannot take; then nothing changes.
+    // on/off, yes/no, true/false) and may be turned off; the output folder's key takes the folder
+    // itself; the basic preset row's key chooses that preset; the expert lines' key takes the
+    // expert line itself. False for an unknown key or a value the key cannot take; then nothing
+    // changes.
     static bool setValue(Settings& settings, const QString& key, const QString& value);
+    // Every key the file holds, in the order PreferenceKeys lists them.
     static QStringList keys();
 
     // The dictionary the settings are saved as, and the loading steps applied to a dictionary.

@@ -3,6 +3,7 @@
 #include "common/log.h"
 #include "common/audiotracklist.h"
 #include "common/cdfolder.h"
+#include "settings/preferencekeys.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,8 +22,14 @@ Settings::Settings(QObject* parent)
     : QObject(parent), m_basicConfigOption(basicPresetTitles().constFirst())
 {
     m_chosenTracks.reserve(15);
-    m_checkStates[int(Option::UseMusicBrainz)] = On;
-    m_texts[int(Text::MusicBrainzURL)] = QStringLiteral("https://musicbrainz.org");
+    for (const PreferenceKey& key : PreferenceKeys::all()) {
+        if (!key.startsSet)
+            continue;
+        if (key.option)
+            m_checkStates[int(*key.option)] = On;
+        if (key.text)
+            m_texts[int(*key.text)] = key.fallback;
+    }
 }
 
 int Settings::defaultEncoderJobs()
@@ -134,14 +141,6 @@ void Settings::setExpertSelectedIndex(int index)
     Q_EMIT expertListChanged();
 }
 
-void Settings::setExpertVisibleItems(int count)
-{
-    if (count == m_expertVisibleItems)
-        return;
-    m_expertVisibleItems = count;
-    Q_EMIT expertListChanged();
-}
-
 void Settings::selectExpertItem(int index)
 {
     if (index < 0 || index >= m_expertItems.size())
@@ -156,22 +155,6 @@ void Settings::addExpertItems(const QStringList& lines)
         return;
     setExpertItems(m_expertItems + lines);
     selectExpertItem(0);
-    setExpertVisibleItems(m_expertItems.size() > 4 ? 5 : int(m_expertItems.size()) + 1);
-}
-
-void Settings::expertFieldPoppingUp()
-{
-    if (!m_expertItems.isEmpty() && m_expertItems.last().isEmpty())
-        return;
-    setExpertItems(m_expertItems + QStringList{QString()});
-    adjustExpertVisibleItems();
-}
-
-void Settings::adjustExpertVisibleItems()
-{
-    if (m_expertItems.size() > 4 || m_expertVisibleItems > 4)
-        return;
-    setExpertVisibleItems(m_expertVisibleItems + 1);
 }
 
 void Settings::expertFieldTextChanged(const QString& editorText)

@@ -28,6 +28,7 @@ public:
         CreateSeparateArtistAlbumDirs,
         CreateReleaseFiles,
         UseMusicBrainz,
+        Count // not an option: how many there are
     };
     Q_ENUM(Option)
 
@@ -39,6 +40,7 @@ public:
         ExpertText,
         FreedbEmail,
         MusicBrainzURL,
+        Count // not a text: how many there are
     };
     Q_ENUM(Text)
 
@@ -102,19 +104,13 @@ public:
     void setExpertItems(const QStringList& items);
     int expertSelectedIndex() const { return m_expertSelectedIndex; }
     void setExpertSelectedIndex(int index);
-    int expertVisibleItems() const { return m_expertVisibleItems; }
-    void setExpertVisibleItems(int count);
     // Selects a remembered line and shows it as the expert text; an index outside the list is ignored.
     void selectExpertItem(int index);
-    // Appends lines to the list; when it then holds any, selects the first and sizes the drop-down
-    // (five rows at most, else one more than the lines). Loading preferences does this.
+    // Appends lines to the list; when it then holds any, selects the first. Loading preferences
+    // does this.
     void addExpertItems(const QStringList& lines);
 
     // Upkeep of the remembered lines, driven by the expert combo box's events.
-    // The drop-down is about to open: a blank last item is offered for starting a new line.
-    void expertFieldPoppingUp();
-    // Shows one row more, up to five, while the list holds at most four lines.
-    void adjustExpertVisibleItems();
     // Some text field ended editing with editorText. For the expert field: an emptied field drops
     // the selected line, any other text is remembered.
     void expertFieldTextChanged(const QString& editorText);
@@ -147,16 +143,13 @@ Q_SIGNALS:
     void encoderJobsChanged();
 
 private:
-    static constexpr int OptionCount = 9;
-    static constexpr int TextCount = 7;
-    int m_checkStates[OptionCount] = {};
-    QString m_texts[TextCount];
+    int m_checkStates[int(Option::Count)] = {};
+    QString m_texts[int(Text::Count)];
     int m_encoderJobs = defaultEncoderJobs();
     int m_selectedBasicRow = 0;
     QString m_basicConfigOption;
     QStringList m_expertItems;
     int m_expertSelectedIndex = -1;
-    int m_expertVisibleItems = 1;
     void removeExpertItem(int index);
     QStringList m_chosenTracks;
 };

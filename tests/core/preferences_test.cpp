@@ -1,3 +1,4 @@
+#include "settings/preferencekeys.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
 #include "support/testenvironment.h"
@@ -5,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -41,7 +44,7 @@ TEST(PreferencesTest, EveryKeyRoundTripsIdentically)
     first.setText(Settings::Text::MusicBrainzURL, u"http://127.0.0.3:8080"_qs);
     first.setEncoderJobs(first.encoderJobs() % Settings::maxEncoderJobs + 1);
     // The last option, MusicBrainz, starts on: turning it off must survive the round trip.
-    for (int i = 0; i < 9; ++i)
+    for (int i = 0; i < int(Settings::Option::Count); ++i)
         first.setCheckState(Settings::Option(i), i % 2 ? Settings::On : Settings::Off);
     const QString path = env.home() + u"/one.plist"_qs;
     ASSERT_TRUE(Preferences::savePreferences(first, path));
@@ -82,6 +85,61 @@ TEST(PreferencesTest, ExpertLinesSplitAtCommaSpaceAndKeepTheBlankItem)
     Settings reloaded;
     Preferences::loadPreferences(reloaded, path);
     EXPECT_EQ(reloaded.expertItems(), (QStringList{u"a"_qs, u"b"_qs, u"-V 3"_qs, u"-q 0"_qs}));
+}
+
+// The one table of keys: each check box has exactly one key and the defaults file names only
+// keys the table knows; a command-line value is read strictly and kept as loading keeps it.
+TEST(PreferencesTest, EveryOptionHasOneKeyAndSetValueFollowsTheTable)
+{
+    TestEnvironment env;
+    QSet<QString> names;
+    for (const PreferenceKey& key : PreferenceKeys::all()) {
+        EXPECT_FALSE(names.contains(key.name)) << key.name.toStdString();
+        names.insert(key.name);
+    }
+    for (int i = 0; i < int(Settings::Option::Count); ++i) {
+        int keys = 0;
+        for (const PreferenceKey& key : PreferenceKeys::all())
+            keys += key.option == Settings::Option(i);
+        EXPECT_EQ(keys, 1) << i;
+    }
+    const QVariantMap defaults = *Preferences::readDictionary(Preferences::defaultsPath());
+    for (const QString& name : defaults.keys())
+        EXPECT_TRUE(names.contains(name)) << name.toStdString();
+
+    Settings settings;
+    const QString jobs = PreferenceKeys::all().constLast().name;
+    ASSERT_EQ(PreferenceKeys::find(jobs)->role, PreferenceKey::Role::EncoderJobs);
+    EXPECT_FALSE(Preferences::setValue(settings, jobs, u"3x"_qs));
+    EXPECT_FALSE(Preferences::setValue(settings, jobs, u"0"_qs));
+    EXPECT_TRUE(Preferences::setValue(settings, jobs, u" 1 "_qs));
+    EXPECT_EQ(settings.encoderJobs(), 1);
+    const QString releaseFiles = PreferenceKeys::of(Settings::Option::CreateReleaseFiles).name;
+    EXPECT_TRUE(Preferences::setValue(settings, releaseFiles, u" Yes"_qs));
+    EXPECT_TRUE(settings.shouldCreateReleaseFiles());
+    EXPECT_TRUE(Preferences::setValue(settings, releaseFiles, u"off"_qs));
+    EXPECT_FALSE(settings.shouldCreateReleaseFiles());
+    EXPECT_FALSE(Preferences::setValue(settings, releaseFiles, u"2"_qs));
+    EXPECT_FALSE(Preferences::setValue(settings, u"NoSuchKey"_qs, u"1"_qs));
+
+    const PreferenceKey& server = *PreferenceKeys::of(Settings::Text::FreedbServer);
+    EXPECT_TRUE(Preferences::setValue(settings, server.name, QString()));
+    EXPECT_EQ(settings.getChosenFreedbServer(), server.fallback);
+    EXPECT_TRUE(Preferences::setValue(settings, PreferenceKeys::of(Settings::Text::FreedbEmail)->name,
+                                      u" me@example.org "_qs));
+    EXPECT_EQ(settings.getFreedbEmail(), u"me@example.org"_qs);
+    QDir::setCurrent(env.home());
+    EXPECT_TRUE(Preferences::setValue(
+        settings, PreferenceKeys::of(Settings::Text::ChosenOutputDirectory)->name, u"rips"_qs));
+    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/rips/Audio CD"_qs);
+
+    // The preset row given on the command line chooses that preset's options as well.
+    const auto row =
+        std::find_if(PreferenceKeys::all().begin(), PreferenceKeys::all().end(),
+                     [](const PreferenceKey& key) { return key.role == PreferenceKey::Role::BasicRow; });
+    ASSERT_NE(row, PreferenceKeys::all().end());
+    EXPECT_TRUE(Preferences::setValue(settings, row->name, u"3"_qs));
+    EXPECT_EQ(settings.basicConfigOption(), Settings::basicPresetTitles().at(3));
 }
 
 // A hand-edited file: each value of the wrong type or out of range gives that key's default and

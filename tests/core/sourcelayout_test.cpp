@@ -117,7 +117,7 @@ TEST(SourceLayout, FoldersIncludeOnlyFoldersBelowThemAndNoCircles)
     EXPECT_TRUE(offences.isEmpty()) << offences.join(QLatin1Char('\n')).toStdString();
 }
 
-TEST(SourceLayout, DISABLED_EveryPreferencesKeyIsSpelledOnce)
+TEST(SourceLayout, EveryPreferencesKeyIsSpelledOnce)
 {
     static const QRegularExpression key(QStringLiteral("<key>([^<]+)</key>"));
     QStringList keys;

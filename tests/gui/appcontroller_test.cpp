@@ -1,8 +1,8 @@
 #include "app/gui/appcontroller.h"
 #include "app/gui/expertcombobox.h"
 #include "app/gui/mainwindow.h"
-#include "settings/preferences.h"
 #include "common/resources.h"
+#include "settings/preferences.h"
 #include "settings/settings.h"
 #include "support/qstringprinter.h"
 #include "support/testenvironment.h"
@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 template <typename T> T* child(AppController& controller, const char* name)
@@ -154,6 +155,27 @@ TEST(AppControllerTest, ExpertListUpkeepFollowsTheRealComboBox)
     typeLine(combo->lineEdit(), QString());
     EXPECT_EQ(shownItems(combo), (QStringList{u"-V 0 -q 0"_qs, QString()}));
     EXPECT_EQ(settings.expertItems(), shownItems(combo));
+}
+
+// The drop-down shows one row more than the loaded lines, and grows with the blank line it
+// offers, but never past five rows by itself.
+TEST(AppControllerTest, ExpertDropDownRowsFollowTheLinesUpToFive)
+{
+    for (const auto& [stored, rows, afterPopUp] :
+         {std::tuple{u"a, b"_qs, 3, 4}, {u"1, 2, 3, 4, 5"_qs, 5, 5}, {u"1, 2, 3, 4, "_qs, 5, 5}}) {
+        TestEnvironment env;
+        Preferences::writeDictionary({{u"ExpertConfigOption"_qs, stored}}, Preferences::preferencesPath());
+        Settings settings;
+        AppController controller(settings);
+        controller.show();
+        auto* combo = child<ExpertComboBox>(controller, "expertConfigOption");
+        EXPECT_EQ(combo->maxVisibleItems(), rows) << stored.toStdString();
+        combo->showPopup();
+        combo->hidePopup();
+        EXPECT_EQ(combo->maxVisibleItems(), afterPopUp) << stored.toStdString();
+        EXPECT_TRUE(shownItems(combo).constLast().isEmpty());
+        EXPECT_EQ(settings.expertItems(), shownItems(combo));
+    }
 }
 
 // Alerts and help: what reaches the user, literally and without blocking.

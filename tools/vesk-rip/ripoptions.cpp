@@ -3,6 +3,7 @@
 #include "common/log.h"
 #include "common/userpath.h"
 #include "disc/audiocdfinder.h"
+#include "settings/preferencekeys.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
 
@@ -10,13 +11,20 @@
 #include <QFileInfo>
 
 namespace {
-// The preferences keys --set takes: the source and output folders have options of their own.
+// The source and output folders have options of their own, so --set does not take their keys.
+bool isSettable(const PreferenceKey* key)
+{
+    return key && key->role != PreferenceKey::Role::SourceFolder &&
+           key->role != PreferenceKey::Role::OutputFolder;
+}
+
 QString settableKeys()
 {
-    QStringList keys = Preferences::keys();
-    keys.removeAll(QStringLiteral("AudioCDLocation"));
-    keys.removeAll(QStringLiteral("OutputDirectory"));
-    return keys.join(QStringLiteral(", "));
+    QStringList names;
+    for (const PreferenceKey& key : PreferenceKeys::all())
+        if (isSettable(&key))
+            names.append(key.name);
+    return names.join(QStringLiteral(", "));
 }
 
 QString presetList()
@@ -67,7 +75,8 @@ RipOptions::RipOptions()
               QStringLiteral("ADDRESS")),
       m_musicBrainzURL(QStringLiteral("musicbrainz-url"),
                        QStringLiteral("MusicBrainz service asked when the CDDB server has no album "
-                                      "(default: https://musicbrainz.org)."),
+                                      "(default: %1).")
+                           .arg(PreferenceKeys::of(Settings::Text::MusicBrainzURL)->fallback),
                        QStringLiteral("URL")),
       m_noMusicBrainz(QStringLiteral("no-musicbrainz"),
                       QStringLiteral("Never ask MusicBrainz, even when the CDDB server has no album.")),
@@ -94,9 +103,8 @@ RipOptions::RipOptions()
                         .arg(Preferences::preferencesPath()),
                     QStringLiteral("FILE")),
       m_set(QStringLiteral("set"),
-            QStringLiteral("Override one preferences value, for example CreateReleaseFiles=0 (repeatable). "
-                           "Keys: %1.")
-                .arg(settableKeys()),
+            QStringLiteral("Override one preferences value, for example %1=0 (repeatable). Keys: %2.")
+                .arg(PreferenceKeys::of(Settings::Option::CreateReleaseFiles).name, settableKeys()),
             QStringLiteral("KEY=VALUE"))
 {
     m_parser.setApplicationDescription(
@@ -242,8 +250,7 @@ bool RipOptions::applyTo(Settings& settings)
     for (const QString& assignment : m_parser.values(m_set)) {
         const qsizetype equals = assignment.indexOf(QLatin1Char('='));
         const QString key = assignment.left(equals);
-        if (equals < 0 || key == QStringLiteral("AudioCDLocation") ||
-            key == QStringLiteral("OutputDirectory") ||
+        if (equals < 0 || !isSettable(PreferenceKeys::find(key)) ||
             !Preferences::setValue(settings, key, assignment.mid(equals + 1))) {
             m_error = QStringLiteral("Cannot set \"%1\"; give KEY=VALUE with one of %2 (the source and "
                                      "output folders have their own options).")

@@ -1,7 +1,9 @@
 #include "app/gui/appcontroller.h"
 
+#include "app/gui/expertfieldbinding.h"
 #include "app/gui/mainwindow.h"
 #include "common/resources.h"
+#include "settings/preferencekeys.h"
 #include "settings/preferences.h"
 #include "ui_mainwindow.h"
 
@@ -74,16 +76,27 @@ void AppController::show()
     m_window->show();
 }
 
+namespace {
+// The window's control for each plain key of the preferences that has one.
+template <typename Control> QList<std::pair<const PreferenceKey*, Control*>> keyControls(MainWindow& window)
+{
+    QList<std::pair<const PreferenceKey*, Control*>> controls;
+    for (const PreferenceKey& key : PreferenceKeys::all()) {
+        if (key.control.isEmpty())
+            continue;
+        if (Control* control = window.findChild<Control*>(key.control))
+            controls.append({&key, control});
+    }
+    return controls;
+}
+} // namespace
+
 void AppController::bindTextFields()
 {
-    Ui::MainWindow& ui = m_window->ui();
-    const std::pair<Settings::Text, QLineEdit*> fields[] = {
-        {Settings::Text::ChosenCD, ui.chosenCD},
-        {Settings::Text::ChosenOutputDirectory, ui.chosenOutputDirectory},
-        {Settings::Text::NameStyle, ui.nameStyleTextField},
-        {Settings::Text::FreedbServer, ui.freedbServerField},
-        {Settings::Text::FreedbEmail, ui.freedbEmailField},
-    };
+    QList<std::pair<Settings::Text, QLineEdit*>> fields;
+    for (const auto& [key, edit] : keyControls<QLineEdit>(*m_window))
+        if (key->text)
+            fields.append({*key->text, edit});
     for (const auto& [field, edit] : fields) {
         edit->setText(m_settings.text(field));
         connect(edit, &QLineEdit::textChanged, this,
@@ -94,25 +107,15 @@ void AppController::bindTextFields()
         for (const auto& [field, edit] : fields)
             if (field == changed && edit->text() != value)
                 edit->setText(value);
-        if (changed == Settings::Text::ExpertText)
-            syncExpertText();
     });
 }
 
 void AppController::bindCheckBoxes()
 {
-    Ui::MainWindow& ui = m_window->ui();
-    const std::pair<Settings::Option, QCheckBox*> boxes[] = {
-        {Settings::Option::SpacesToUnderscores, ui.spacesToUnderscores},
-        {Settings::Option::AddID3Tags, ui.addID3Tags},
-        {Settings::Option::MakeAltPresetFaster, ui.makeAltPresetFaster},
-        {Settings::Option::ZFlag, ui.zFlag},
-        {Settings::Option::SoundAlertWhenFinished, ui.soundAlertWhenFinished},
-        {Settings::Option::EditTrackInformation, ui.editTrackInformation},
-        {Settings::Option::CreateSeparateArtistAlbumDirs, ui.createSeparateArtistAlbumDirs},
-        {Settings::Option::CreateReleaseFiles, ui.createReleaseFiles},
-        {Settings::Option::UseMusicBrainz, ui.useMusicBrainz},
-    };
+    QList<std::pair<Settings::Option, QCheckBox*>> boxes;
+    for (const auto& [key, box] : keyControls<QCheckBox>(*m_window))
+        if (key->option)
+            boxes.append({*key->option, box});
     auto show = [this](Settings::Option option, QCheckBox* box) {
         const Qt::CheckState state = qtState(m_settings.checkState(option));
         if (state == Qt::PartiallyChecked)
@@ -135,12 +138,15 @@ void AppController::bindCheckBoxes()
                 show(option, box);
     });
 
-    QSpinBox* jobs = ui.encoderJobs;
-    jobs->setRange(1, Settings::maxEncoderJobs);
-    jobs->setValue(m_settings.encoderJobs());
-    connect(jobs, &QSpinBox::valueChanged, &m_settings, &Settings::setEncoderJobs);
-    connect(&m_settings, &Settings::encoderJobsChanged, jobs,
-            [this, jobs] { jobs->setValue(m_settings.encoderJobs()); });
+    for (const auto& [key, jobs] : keyControls<QSpinBox>(*m_window)) {
+        if (key->role != PreferenceKey::Role::EncoderJobs)
+            continue;
+        jobs->setRange(int(key->minimum), int(key->maximum));
+        jobs->setValue(m_settings.encoderJobs());
+        connect(jobs, &QSpinBox::valueChanged, &m_settings, &Settings::setEncoderJobs);
+        connect(&m_settings, &Settings::encoderJobsChanged, jobs,
+                [this, jobs] { jobs->setValue(m_settings.encoderJobs()); });
+    }
 }
 
 void AppController::bindPresets()
@@ -183,56 +189,7 @@ void AppController::bindPresets()
 
 void AppController::bindExpertField()
 {
-    ExpertComboBox* combo = m_window->ui().expertConfigOption;
-    syncExpertField();
-    connect(combo, &QComboBox::editTextChanged, this, [this](const QString& text) {
-        if (!m_syncingExpert)
-            m_settings.setText(Settings::Text::ExpertText, text);
-    });
-    connect(combo, &QComboBox::activated, this, [this](int index) {
-        if (!m_syncingExpert)
-            m_settings.selectExpertItem(index);
-    });
-    connect(combo, &ExpertComboBox::poppingUp, this, [this] { m_settings.expertFieldPoppingUp(); });
-    connect(combo, &ExpertComboBox::editingFinished, this,
-            [this](const QString& text) { m_settings.expertFieldTextChanged(text); });
-    connect(&m_settings, &Settings::expertListChanged, this, &AppController::syncExpertField);
-}
-
-void AppController::syncExpertField()
-{
-    if (m_syncingExpert)
-        return;
-    m_syncingExpert = true;
-    ExpertComboBox* combo = m_window->ui().expertConfigOption;
-    const QStringList items = m_settings.expertItems();
-    QStringList shown;
-    for (int i = 0; i < combo->count(); ++i)
-        shown.append(combo->itemText(i));
-    if (shown != items) {
-        combo->clear();
-        combo->addItems(items);
-    }
-    if (combo->currentIndex() != m_settings.expertSelectedIndex())
-        combo->setCurrentIndex(m_settings.expertSelectedIndex());
-    combo->setMaxVisibleItems(qMax(1, m_settings.expertVisibleItems()));
-    const QString text = m_settings.text(Settings::Text::ExpertText);
-    if (combo->currentText() != text)
-        combo->setEditText(text);
-    m_syncingExpert = false;
-}
-
-void AppController::syncExpertText()
-{
-    // Only the text: the combo box may be in the middle of changing its selection, which the
-    // settings learn from its activated signal.
-    ExpertComboBox* combo = m_window->ui().expertConfigOption;
-    const QString text = m_settings.text(Settings::Text::ExpertText);
-    if (m_syncingExpert || combo->currentText() == text)
-        return;
-    m_syncingExpert = true;
-    combo->setEditText(text);
-    m_syncingExpert = false;
+    m_expertField = new ExpertFieldBinding(m_settings, *m_window->ui().expertConfigOption, this);
 }
 
 void AppController::bindCommands()
@@ -328,7 +285,11 @@ void AppController::setRipSessionHooks(std::function<bool()> isRunning, std::fun
 
 bool AppController::loadPreferences()
 {
-    return Preferences::loadPreferences(m_settings);
+    const qsizetype expertLines = m_settings.expertItems().size();
+    const bool loaded = Preferences::loadPreferences(m_settings);
+    if (m_settings.expertItems().size() != expertLines)
+        m_expertField->sizeForLoadedItems();
+    return loaded;
 }
 
 bool AppController::savePreferences()

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class ExpertFieldBinding;
 class MainWindow;
 class QAbstractButton;
 class QButtonGroup;
@@ -69,8 +70,6 @@ private:
     void bindCheckBoxes();
     void bindPresets();
     void bindExpertField();
-    void syncExpertField();
-    void syncExpertText();
     void bindCommands();
     QString sourceDialogStart() const;
 
@@ -78,9 +77,9 @@ private:
     AudioCDFinder m_cdFinder;
     std::unique_ptr<MainWindow> m_window;
     QButtonGroup* m_basicConfigMatrix = nullptr;
+    ExpertFieldBinding* m_expertField = nullptr;
     QString m_preferencesPath;
     std::function<bool()> m_isRipRunning;
     std::function<void()> m_stopRip;
-    bool m_syncingExpert = false;
     bool m_terminated = false;
 };
