@@ -45,6 +45,7 @@ protected:
     TestEnvironment m_environment;
     LogCapture m_log;
     QTemporaryDir m_noEncoder;
+    ScopedPath m_noLameOnPath{m_noEncoder.path()};
     QWidget m_mainWindow;
     TrackInfo m_editor{(Resources::setResourceDirectory(m_noEncoder.path()), &m_mainWindow)};
     TrackWindowController* m_window = m_editor.trackWindowController();

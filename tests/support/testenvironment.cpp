@@ -122,3 +122,13 @@ QString discIdText(quint32 id)
 {
     return QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0'));
 }
+
+ScopedPath::ScopedPath(const QString& folder) : m_old(qgetenv("PATH"))
+{
+    qputenv("PATH", QFile::encodeName(folder));
+}
+
+ScopedPath::~ScopedPath()
+{
+    qputenv("PATH", m_old);
+}

@@ -20,6 +20,16 @@ private:
     QByteArray m_oldRuntime;
 };
 
+// PATH holds only folder while alive: a program the test did not put there is not found.
+class ScopedPath {
+public:
+    explicit ScopedPath(const QString& folder);
+    ~ScopedPath();
+
+private:
+    QByteArray m_old;
+};
+
 // Collects log lines while alive.
 class LogCapture {
 public:

@@ -24,6 +24,8 @@ ConsoleFrontEnd::ConsoleFrontEnd(LAMEProcess& session, QObject* parent) : QObjec
             [this](const QString& line) { showLine(line, true); });
     connect(&m_session, &LAMEProcess::timeRemainingChanged, this,
             [this](const QString& line) { showLine(line, false); });
+    connect(&m_session, &LAMEProcess::sessionSummary, this,
+            [](const QString& text) { printLine(stderr, text); });
     connect(&m_session, &LAMEProcess::sessionEnded, this, [this](const QStringList& failed) {
         m_ended = true;
         m_exitCode = failed.isEmpty() ? 0 : 1;

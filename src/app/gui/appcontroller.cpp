@@ -264,13 +264,15 @@ void AppController::showTracksFinished(int finished, int total)
     m_window->statusBar()->clearMessage();
 }
 
-void AppController::showSessionEnded(const QStringList& failedTracks)
+void AppController::showSessionEnded(const QStringList& failedTracks, const QString& summary)
 {
     QProgressBar* bar = m_window->ui().trackProgress;
     bar->setRange(0, 1);
     bar->setValue(0);
     bar->setTextVisible(false);
-    if (failedTracks.isEmpty())
+    if (!summary.isEmpty())
+        m_window->statusBar()->showMessage(summary);
+    else if (failedTracks.isEmpty())
         m_window->statusBar()->showMessage(tr("The rip has ended."));
     else
         m_window->statusBar()->showMessage(

@@ -41,7 +41,8 @@ public:
     // How many of the rip's total tracks are done: encoded, failed or skipped.
     void showTracksFinished(int finished, int total);
     // The rip ended; failedTracks names the tracks the encoder could not make.
-    void showSessionEnded(const QStringList& failedTracks);
+    // summary, when some tracks were not ripped, says how many and why.
+    void showSessionEnded(const QStringList& failedTracks, const QString& summary = QString());
 
     // How the shell reaches the rip session when the application ends.
     void setRipSessionHooks(std::function<bool()> isRunning, std::function<void()> stop);

@@ -4,6 +4,7 @@
 #include "rip/lameprocess.h"
 
 #include <QAbstractButton>
+#include <memory>
 
 RipSessionBinding::RipSessionBinding(AppController& controller, LAMEProcess& session, QObject* parent)
     : QObject(parent)
@@ -27,7 +28,11 @@ RipSessionBinding::RipSessionBinding(AppController& controller, LAMEProcess& ses
             [&controller](const QString& line) { controller.showTimeRemaining(line); });
     connect(&session, &LAMEProcess::progressChanged, this,
             [&controller](int finished, int total) { controller.showTracksFinished(finished, total); });
-    connect(&session, &LAMEProcess::sessionEnded, this,
-            [&controller](const QStringList& failed) { controller.showSessionEnded(failed); });
+    auto summary = std::make_shared<QString>();
+    connect(&session, &LAMEProcess::sessionSummary, this, [summary](const QString& text) { *summary = text; });
+    connect(&session, &LAMEProcess::sessionEnded, this, [&controller, summary](const QStringList& failed) {
+        controller.showSessionEnded(failed, *summary);
+        summary->clear();
+    });
     controller.setRipSessionHooks([&session] { return session.isRunning(); }, [&session] { session.stop(); });
 }
