@@ -113,16 +113,15 @@ bool VeskTools::audioCDIsMounted(const QString& path)
     return hasEntry;
 }
 
-QString VeskTools::createUniqueFolderAtPath(const QString& outputPath, const QString& name,
-                                            bool replaceSpaces)
+QString VeskTools::createUniqueFolderAtPath(const QString& folder, const QString& name, bool replaceSpaces)
 {
-    QString folderName = name;
+    QString folderName = stripBadPathChars(name);
     QChar separator = QLatin1Char(' ');
     if (replaceSpaces) {
         folderName = replaceChar(QLatin1Char(' '), QLatin1Char('_'), folderName);
         separator = QLatin1Char('_');
     }
-    const QString base = deletingLastPathComponent(outputPath);
+    const QString& base = folder;
     createDirectoryStructure(base);
     if (name.isNull()) {
         veskLog(QStringLiteral("Name cannot be null!"));
@@ -132,18 +131,18 @@ QString VeskTools::createUniqueFolderAtPath(const QString& outputPath, const QSt
     return makeOneDirectory(candidate) ? candidate : QString();
 }
 
-QString VeskTools::createUniqueNestedFolderAtPath(const QString& outputPath, const QString& artistName,
+QString VeskTools::createUniqueNestedFolderAtPath(const QString& folder, const QString& artistName,
                                                   const QString& albumName, bool replaceSpaces)
 {
-    QString artist = artistName;
-    QString album = albumName;
+    QString artist = stripBadPathChars(artistName);
+    QString album = stripBadPathChars(albumName);
     QChar separator = QLatin1Char(' ');
     if (replaceSpaces) {
         artist = replaceChar(QLatin1Char(' '), QLatin1Char('_'), artist);
         album = replaceChar(QLatin1Char(' '), QLatin1Char('_'), album);
         separator = QLatin1Char('_');
     }
-    const QString base = deletingLastPathComponent(outputPath);
+    const QString& base = folder;
     createDirectoryStructure(base);
     const QString artistFolder = VeskTools::joinedPath(base, safePathComponent(artist));
     if (!existsAt(artistFolder))
@@ -249,21 +248,18 @@ bool VeskTools::renameWithoutReplacing(const QString& from, const QString& to, Q
 
 QString VeskTools::problemWritingInto(const QString& folder)
 {
-    // Each missing folder from the top down, so that the reason is the one for the first that
-    // could not be made.
-    const QString clean = QDir::cleanPath(folder);
-    QString path;
-    for (const QString& part : clean.split(QLatin1Char('/'))) {
-        path = path.isEmpty() && clean.startsWith(QLatin1Char('/')) ? QStringLiteral("/") + part
-                                                                     : joinedPath(path, part);
-        if (part.isEmpty() || QFileInfo(path).isDir())
-            continue;
-        if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0 && errno != EEXIST)
-            return QString::fromLocal8Bit(std::strerror(errno));
+    // The folder, or where it would be made: its nearest ancestor that is there. Nothing is made
+    // here; a probe file shows what the system says to writing (permissions, a read-only mount).
+    QString existing = QDir::cleanPath(folder);
+    while (!QFileInfo::exists(existing) && !QFileInfo(existing).isSymLink()) {
+        const QString parent = deletingLastPathComponent(existing);
+        if (parent == existing)
+            break;
+        existing = parent;
     }
-    if (!QFileInfo(clean).isDir())
+    if (!QFileInfo(existing).isDir())
         return QString::fromLocal8Bit(std::strerror(ENOTDIR));
-    QByteArray probe = QFile::encodeName(joinedPath(clean, QStringLiteral(".vesk-write-test-XXXXXX")));
+    QByteArray probe = QFile::encodeName(joinedPath(existing, QStringLiteral(".vesk-write-test-XXXXXX")));
     const int fd = ::mkstemp(probe.data());
     if (fd < 0)
         return QString::fromLocal8Bit(std::strerror(errno));

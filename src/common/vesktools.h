@@ -22,12 +22,12 @@ public:
     // True when the folder can be listed and holds at least one entry (hidden ones count).
     static bool audioCDIsMounted(const QString& path);
 
-    // A new, empty folder named after name beside the output path's last component, numbered
-    // when the name is taken. Returns its path, or a null string when none was made.
-    static QString createUniqueFolderAtPath(const QString& outputPath, const QString& name,
-                                            bool replaceSpaces);
+    // A new, empty folder named after name inside folder (made when missing), numbered when
+    // the name is taken. "/" and ":" in the name become "-". Returns its path, or a null string
+    // when none was made.
+    static QString createUniqueFolderAtPath(const QString& folder, const QString& name, bool replaceSpaces);
     // The same inside an artist folder (shared, never numbered) holding a numbered album folder.
-    static QString createUniqueNestedFolderAtPath(const QString& outputPath, const QString& artistName,
+    static QString createUniqueNestedFolderAtPath(const QString& folder, const QString& artistName,
                                                   const QString& albumName, bool replaceSpaces);
 
     // One path component that stays inside its parent: "/" becomes "-", NUL is dropped, other
@@ -45,8 +45,9 @@ public:
     // Gives the file at from the name to, unless a file of that name exists: never replaces
     // one. False with the system's reason in *failure otherwise.
     static bool renameWithoutReplacing(const QString& from, const QString& to, QString* failure);
-    // Makes the folder (and missing ancestors) and proves a file can be written in it. The
-    // system's reason ("Permission denied", "Read-only file system") when it cannot be.
+    // Whether files can be written in folder, or in the ancestor it would be made in when it is
+    // missing: a null string, else the system's reason ("Permission denied", "Read-only file
+    // system", "Not a directory"). Leaves nothing behind.
     static QString problemWritingInto(const QString& folder);
     // folder + "/" + name, without doubling a slash the folder ends with ("/" + "a" is "/a").
     static QString joinedPath(const QString& folder, const QString& name);

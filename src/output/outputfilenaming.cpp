@@ -40,14 +40,16 @@ QString OutputFileNaming::createOutputFilenameWithFormat(const QString& format, 
             result.append(trackNumber <= 9 ? QStringLiteral("0%1").arg(trackNumber)
                                            : QString::number(trackNumber));
             break;
+        // Titles keep "/" and ":" everywhere but in names, where they would make a folder or
+        // trouble a file manager.
         case 't':
-            result.append(name);
+            result.append(VeskTools::stripBadPathChars(name));
             break;
         case 'a':
-            result.append(artistName);
+            result.append(VeskTools::stripBadPathChars(artistName));
             break;
         case 'l':
-            result.append(albumTitle);
+            result.append(VeskTools::stripBadPathChars(albumTitle));
             break;
         default:
             break; // unknown tokens, "%%" included, give nothing

@@ -228,9 +228,17 @@ bool LAMEProcess::checkSession()
                 .arg(source));
         return false;
     }
-    if (m_settings.getChosenOutputDirectory().isEmpty()) {
+    const QString output = m_settings.getChosenOutputDirectory();
+    if (output.isEmpty()) {
         runAlertWithTitle(QStringLiteral("No output folder!"),
                           QStringLiteral("Please choose the folder the MP3 files should go to."));
+        return false;
+    }
+    // Found now, before anything is looked up or encoded, not as every track failing.
+    if (const QString problem = VeskTools::problemWritingInto(output); !problem.isEmpty()) {
+        runAlertWithTitle(QStringLiteral("The output folder cannot be used!"),
+                          QStringLiteral("Vesk cannot write into %1: %2.\n\nPlease choose another output folder.")
+                              .arg(output, problem));
         return false;
     }
     m_preparedSource = source;
@@ -251,10 +259,8 @@ bool LAMEProcess::prepareSession(std::optional<Album> lookedUp)
         return false;
     }
 
-    m_outputPathAtStart = m_settings.getChosenOutputDirectory();
     m_albumFolder = createOutputFolder(*album);
-    // The window shows where this album goes.
-    m_settings.setOutputDirectory(m_albumFolder);
+    Q_EMIT albumFolderMade(m_albumFolder);
 
     m_currentAlbum = std::move(album);
     m_sessionActive = true;
@@ -634,10 +640,6 @@ void LAMEProcess::finishSession(bool endedByItself)
     if (endedByItself && m_soundPlayer && m_settings.shouldSoundAlertWhenFinished())
         m_soundPlayer->playFinishedSound();
     writeReleaseFilesIfAsked();
-    if (m_settings.shouldCreateSeparateArtistAlbumDirs() && !m_outputPathAtStart.isEmpty()) {
-        // Back to the output path the user chose, placeholder included, for the next session.
-        m_settings.setOutputDirectory(m_outputPathAtStart);
-    }
     QStringList failed;
     for (const TrackJob& job : m_jobs) {
         if (job.state == TrackJob::State::Failed)
@@ -700,8 +702,8 @@ void LAMEProcess::writeReleaseFilesIfAsked()
             incomplete.append(job.outputName());
     }
     const bool spaces = m_settings.shouldConvertSpacesToUnderscores();
-    const QString artist = m_currentAlbum->artistForNames();
-    const QString title = m_currentAlbum->titleForNames();
+    const QString artist = VeskTools::stripBadPathChars(m_currentAlbum->artistForNames());
+    const QString title = VeskTools::stripBadPathChars(m_currentAlbum->titleForNames());
     VeskFileGenerator generator;
     generator.setTrackOrder(order);
     generator.setIncomplete(incomplete);
@@ -746,7 +748,6 @@ void LAMEProcess::resetLAMEProcessForNewCD()
     m_currentAlbum.reset();
     m_albumFolder.clear();
     m_sessionActive = false;
-    m_outputPathAtStart.clear();
     m_reportedRefusedGenre = false;
     setptl(QStringLiteral(""));
     setptf(QStringLiteral(""));

@@ -99,6 +99,8 @@ public:
 
 Q_SIGNALS:
     void buttonStatesChanged();
+    // The album folder of the session that is starting: where its files go.
+    void albumFolderMade(const QString& folder);
     void statusLineChanged(const QString& line);
     void timeRemainingChanged(const QString& line);
     // Track number (1-based, in session order) has started; total is the session's track count.
@@ -182,7 +184,6 @@ private:
     QString m_albumFolder;
     bool m_preparing = false;
     bool m_sessionActive = false;
-    QString m_outputPathAtStart;
     bool m_reportedNoEditor = false;
     bool m_reportedRefusedGenre = false;
 };

@@ -47,7 +47,7 @@ protected:
         ASSERT_TRUE(writeTestFile(cd + u"/.TOC.plist"_qs, oneSessionTocPlist({150}, 300)));
         QFile(cd + u"/1 Audio Track.aiff"_qs).open(QIODevice::WriteOnly);
         settings.setChosenCDName(cd);
-        settings.setOutputDirectory(out() + u"/cd"_qs);
+        settings.setOutputDirectory(out());
         settings.setText(Settings::Text::FreedbServer, u"127.0.0.1"_qs);
     }
     QString out() const { return m_work.filePath(u"music"_qs); }

@@ -62,7 +62,7 @@ protected:
         session.cdFinder().lookNowhere();
         settings.setEncoderJobs(1); // one after another unless a case asks for more
         session.setSoundPlayer(&sound);
-        settings.setOutputDirectory(out() + s("/cd"));
+        settings.setOutputDirectory(out());
     }
 
     QString out() const { return m_work.path() + s("/music"); }
@@ -124,7 +124,7 @@ TEST_F(LAMEProcessTest, StatusLineFollowsTheTracksAndFailedTracksAreNamedOnceAtT
     for (int k = 1; k <= 4; ++k)
         expected << s("Processing: ") + names[k - 1].chopped(5) + QStringLiteral("     (%1 of 4)").arg(k);
     EXPECT_EQ(statusLines, expected << s(""));
-    EXPECT_EQ(settings.getChosenOutputDirectory(), out() + s("/cd"));
+    EXPECT_EQ(settings.getChosenOutputDirectory(), out());
     EXPECT_EQ(sound.plays, 1);
     ASSERT_EQ(alerts.alerts.size(), 1);
     EXPECT_TRUE(alerts.alerts[0].contains(s("2 Fail (02 -  Fail.mp3)")));
@@ -244,7 +244,7 @@ TEST_F(LAMEProcessTest, SkipEndsTheOldestRunAndStopEndsThemAll)
     ASSERT_EQ(ended.count(), 1);
     EXPECT_TRUE(ended.at(0).at(0).toStringList().isEmpty());
     EXPECT_EQ(sound.plays, 0);
-    EXPECT_EQ(settings.getChosenOutputDirectory(), out() + s("/cd"));
+    EXPECT_EQ(settings.getChosenOutputDirectory(), out());
     EXPECT_TRUE(settings.chosenTracks().isEmpty());
     expectIdle();
     session.stop(); // harmless while idle

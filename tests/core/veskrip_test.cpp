@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
+#include <unistd.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <id3v2tag.h>
@@ -185,4 +186,36 @@ TEST_F(VeskRipTest, SignalsStopTheRipLikeTheStopButton)
                   QStringList({u"00-Artist-Title.m3u"_qs, u"00-Artist-Title.sfv"_qs, u"01 -  Audio Track.mp3"_qs}));
         EXPECT_TRUE(run.err.contains(u"4 of 5 tracks were not ripped (4 stopped)"_qs)) << run.err.toStdString();
     }
+}
+
+// An output folder that cannot be written is refused before anything is looked up or encoded,
+// with the system's reason: a file where a folder should be, a read-only mount (a bind mount
+// when we are root, whom permissions do not stop; a read-only folder otherwise).
+TEST_F(VeskRipTest, AnOutputFolderThatCannotBeWrittenIsRefusedBeforeEncoding)
+{
+    const auto expectRefused = [&](const QString& folder, const QString& reason) {
+        const RipRun run = veskRip({u"--output"_qs, folder, cd});
+        EXPECT_NE(run.exitCode, 0);
+        EXPECT_TRUE(run.err.contains(u"Vesk cannot write into %1: %2."_qs.arg(folder, reason)))
+            << run.err.toStdString();
+        EXPECT_FALSE(run.out.contains(u"Processing"_qs));
+    };
+    ASSERT_TRUE(writeTestFile(m_work.filePath(u"file"_qs), "x"));
+    expectRefused(m_work.filePath(u"file/music"_qs), u"Not a directory"_qs);
+
+    const QString locked = m_work.filePath(u"locked"_qs);
+    ASSERT_TRUE(QDir().mkpath(locked));
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        const auto run = [](const QStringList& arguments) { return QProcess::execute(u"mount"_qs, arguments); };
+        if (run({u"--bind"_qs, locked, locked}) != 0 || run({u"-o"_qs, u"remount,bind,ro"_qs, locked}) != 0) {
+            QProcess::execute(u"umount"_qs, {locked});
+            GTEST_SKIP() << "no read-only bind mount here";
+        }
+    } else {
+        ASSERT_TRUE(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    expectRefused(locked + u"/new"_qs, root ? u"Read-only file system"_qs : u"Permission denied"_qs);
+    if (root)
+        QProcess::execute(u"umount"_qs, {locked});
 }

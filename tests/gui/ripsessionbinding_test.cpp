@@ -24,7 +24,7 @@ TEST(RipSessionBindingTest, SkipAndProgressFollowARealRip)
     Settings settings;
     AppController controller(settings);
     settings.setChosenCDName(source);
-    settings.setOutputDirectory(output + u"/Audio CD"_qs);
+    settings.setOutputDirectory(output);
     settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::Off);
     settings.setCheckState(Settings::Option::EditTrackInformation, Settings::Off);
     LAMEProcess session(settings);

@@ -34,7 +34,7 @@ TEST(RipWithEditorTest, CancelOrQuitMakesNothingAndAnEditedTitleReachesTheFileNa
     Settings settings;
     AppController controller(settings);
     settings.setChosenCDName(cd);
-    settings.setOutputDirectory(out + u"/cd"_qs);
+    settings.setOutputDirectory(out);
     settings.setText(Settings::Text::NameStyle, u"%d - %t.mp3"_qs);
     settings.setCheckState(Settings::Option::AddID3Tags, Settings::On);
     settings.setCheckState(Settings::Option::EditTrackInformation, Settings::On);

@@ -241,10 +241,8 @@ bool RipOptions::applyTo(Settings& settings)
         outputFolder = UserPath::absolute(m_parser.value(m_output), QDir::currentPath());
     else if (m_preferencesApplied)
         outputFolder = QFileInfo(settings.getChosenOutputDirectory()).path();
-    // The output path ends in one placeholder component, the source folder's name; the album
-    // folder is made beside it.
-    settings.setOutputDirectory(QDir::cleanPath(QFileInfo(outputFolder).absoluteFilePath()) +
-                                QLatin1Char('/') + QFileInfo(source).fileName());
+    // The album folder is made inside the output folder.
+    settings.setOutputDirectory(QDir::cleanPath(QFileInfo(outputFolder).absoluteFilePath()));
     settings.setChosenTracks(m_parser.values(m_track));
 
     for (const QString& assignment : m_parser.values(m_set)) {
