@@ -244,6 +244,8 @@ TEST_F(LAMEProcessTest, SkipEndsTheOldestRunAndStopEndsThemAll)
     ASSERT_EQ(ended.count(), 1);
     EXPECT_TRUE(ended.at(0).at(0).toStringList().isEmpty());
     EXPECT_EQ(sound.plays, 0);
+    // Skipped and stopped tracks leave no file, partial or whole.
+    EXPECT_EQ(folderEntries(out() + s("/Artist/Title")), QStringList());
     EXPECT_EQ(settings.getChosenOutputDirectory(), out());
     EXPECT_TRUE(settings.chosenTracks().isEmpty());
     expectIdle();

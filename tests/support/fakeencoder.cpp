@@ -18,7 +18,7 @@ done
 case "$input" in
   *Fail*) echo "Could not read $input" >&2; exit 2;;
   *Crash*) kill -KILL $$;;
-  *Wait*) n=${input##*Wait}; n=${n%%.aiff}; sleep $(( (9 - n) * 3 / 4 )); printf '|    0:0%s \n' "$n"; sleep 6;;
+  *Wait*) echo "partial" > "$output"; n=${input##*Wait}; n=${n%%.aiff}; sleep $(( (9 - n) * 3 / 4 )); printf '|    0:0%s \n' "$n"; sleep 6;;
 esac
 printf '    1/1    (100%%)|    0:00/    0:00|    0:00/    0:00|   1.0000x|    0:00 \n'
 echo "fake mp3" > "$output"

@@ -7,8 +7,8 @@
 // ending in .aiff) and the output (the argument after it), then by the input's name:
 //   "...Fail..."  prints an error and exits with status 2 without writing anything;
 //   "...Crash..." kills itself with SIGKILL;
-//   "...WaitN.aiff" (N a digit) waits (9 - N) * 3 / 4 seconds (whole ones), reports the
-//                  estimate 0:0N and runs 6 seconds more;
+//   "...WaitN.aiff" (N a digit) writes the start of its file, waits (9 - N) * 3 / 4 seconds
+//                  (whole ones), reports the estimate 0:0N and runs 6 seconds more;
 //   otherwise     prints one progress line and writes a small output file.
 // Returns false when the script could not be written.
 bool writeFakeEncoder(const QString& folder);
