@@ -652,7 +652,7 @@ void LAMEProcess::finishSession(bool endedByItself)
         runAlertWithTitle(
             failed.size() == 1 ? QStringLiteral("A track could not be encoded!")
                                : QStringLiteral("%1 tracks could not be encoded!").arg(failed.size()),
-            QStringLiteral("The encoder failed on:\n%1\n\nTheir MP3 files are missing or incomplete.")
+            QStringLiteral("The encoder failed on:\n%1\n\nNo file was kept for them.")
                 .arg(failed.join(QLatin1Char('\n'))));
     }
     resetLAMEProcessForNewCD();
