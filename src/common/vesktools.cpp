@@ -23,18 +23,27 @@ bool existsAt(const QString& path)
     return QFileInfo::exists(path) || QFileInfo(path).isSymLink();
 }
 
-bool makeOneDirectory(const QString& path)
+// Makes base/name, else base/name<sep>1, base/name<sep>2, ..., each fitted to a name's length,
+// and returns the one made. The folder is claimed by making it: when another process takes a
+// name first, the next number is tried, so two rips never share an album folder. A null string
+// when a folder cannot be made at all.
+QString claimFreeFolder(const QString& base, const QString& name, QChar separator)
 {
-    return QDir().mkdir(path);
-}
-
-// base/name if free, else base/name<sep>1, base/name<sep>2, ..., each fitted to a name's length.
-QString firstFreeCandidate(const QString& base, const QString& name, QChar separator)
-{
-    QString candidate = VeskTools::joinedPath(base, VeskTools::fittedName(name));
-    for (qint64 counter = 1; existsAt(candidate); ++counter)
-        candidate = VeskTools::joinedPath(base, VeskTools::fittedName(name, separator + QString::number(counter)));
-    return candidate;
+    for (qint64 counter = 0; counter < 100000; ++counter) {
+        const QString candidate = VeskTools::joinedPath(
+            base, counter == 0 ? VeskTools::fittedName(name)
+                               : VeskTools::fittedName(name, separator + QString::number(counter)));
+        if (existsAt(candidate))
+            continue;
+        if (::mkdir(QFile::encodeName(candidate).constData(), 0777) == 0)
+            return candidate;
+        if (errno != EEXIST) {
+            veskLog(QStringLiteral("Could not make the folder %1: %2")
+                        .arg(candidate, QString::fromLocal8Bit(std::strerror(errno))));
+            return QString();
+        }
+    }
+    return QString();
 }
 } // namespace
 
@@ -92,7 +101,7 @@ void VeskTools::createDirectoryStructure(const QString& path)
     const QString parent = deletingLastPathComponent(path);
     if (parent != path)
         createDirectoryStructure(parent);
-    makeOneDirectory(path);
+    QDir().mkdir(path);
 }
 
 bool VeskTools::audioCDIsMounted(const QString& path)
@@ -127,8 +136,7 @@ QString VeskTools::createUniqueFolderAtPath(const QString& folder, const QString
         veskLog(QStringLiteral("Name cannot be null!"));
         return QString();
     }
-    const QString candidate = firstFreeCandidate(base, safePathComponent(folderName), separator);
-    return makeOneDirectory(candidate) ? candidate : QString();
+    return claimFreeFolder(base, safePathComponent(folderName), separator);
 }
 
 QString VeskTools::createUniqueNestedFolderAtPath(const QString& folder, const QString& artistName,
@@ -145,10 +153,9 @@ QString VeskTools::createUniqueNestedFolderAtPath(const QString& folder, const Q
     const QString& base = folder;
     createDirectoryStructure(base);
     const QString artistFolder = VeskTools::joinedPath(base, safePathComponent(artist));
-    if (!existsAt(artistFolder))
-        makeOneDirectory(artistFolder);
-    const QString candidate = firstFreeCandidate(artistFolder, safePathComponent(album), separator);
-    return makeOneDirectory(candidate) ? candidate : QString();
+    // Shared by every album of the artist: another rip may make it at the same moment.
+    ::mkdir(QFile::encodeName(artistFolder).constData(), 0777);
+    return claimFreeFolder(artistFolder, safePathComponent(album), separator);
 }
 
 QString VeskTools::safePathComponent(const QString& name, bool keepExtension)

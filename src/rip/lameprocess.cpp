@@ -260,6 +260,14 @@ bool LAMEProcess::prepareSession(std::optional<Album> lookedUp)
     }
 
     m_albumFolder = createOutputFolder(*album);
+    if (m_albumFolder.isEmpty()) {
+        runAlertWithTitle(QStringLiteral("The album folder could not be made!"),
+                          QStringLiteral("Vesk could not make a folder for %1 in %2; nothing was ripped.")
+                              .arg(album->titleForNames(), m_settings.getChosenOutputDirectory()));
+        m_currentAlbum = std::move(album);
+        resetLAMEProcessForNewCD();
+        return false;
+    }
     Q_EMIT albumFolderMade(m_albumFolder);
 
     m_currentAlbum = std::move(album);
@@ -366,12 +374,7 @@ QString LAMEProcess::createOutputFolder(const Album& album)
         folder = VeskTools::createUniqueFolderAtPath(
             outputPath, QStringLiteral("%1 - %2").arg(album.artistForNames(), album.titleForNames()), spaces);
     }
-    if (folder.isEmpty()) {
-        // No album folder: the files go to the output path as it stands, which must exist for
-        // the encoder to write there.
-        folder = outputPath;
-        VeskTools::createDirectoryStructure(folder);
-    }
+    // No falling back to a folder another rip may be writing into: no folder, no rip.
     return folder;
 }
 

@@ -219,3 +219,30 @@ TEST_F(VeskRipTest, AnOutputFolderThatCannotBeWrittenIsRefusedBeforeEncoding)
     if (root)
         QProcess::execute(u"umount"_qs, {locked});
 }
+
+// Rips started together each claim an album folder of their own, even when all of them would
+// name it the same: no file of one ends up among another's.
+TEST_F(VeskRipTest, RipsStartedTogetherEachOwnTheirAlbumFolder)
+{
+    std::vector<std::unique_ptr<QProcess>> rips;
+    for (int i = 0; i < 6; ++i) {
+        const QString source = m_work.filePath(u"disc%1/short"_qs.arg(i));
+        ASSERT_TRUE(QDir().mkpath(source));
+        for (int track = 1; track <= 3; ++track)
+            ASSERT_TRUE(QFile::copy(cd + u"/%1 Audio Track.aiff"_qs.arg(track),
+                                    source + u"/%1 Audio Track.aiff"_qs.arg(track)));
+        auto rip = std::make_unique<QProcess>();
+        rip->setStandardInputFile(QProcess::nullDevice());
+        rip->start(QStringLiteral(VESK_TEST_BINARY_DIR "/vesk-rip"),
+                   {u"--server="_qs, u"--no-musicbrainz"_qs, u"--jobs"_qs, u"1"_qs, u"--output"_qs, out, source});
+        rips.push_back(std::move(rip));
+    }
+    for (const auto& rip : rips) {
+        ASSERT_TRUE(rip->waitForFinished(120000));
+        EXPECT_EQ(rip->exitCode(), 0) << rip->readAllStandardError().toStdString();
+    }
+    const QStringList folders = folderEntries(out);
+    ASSERT_EQ(folders.size(), 6) << folders.join(u' ').toStdString();
+    for (const QString& folder : folders)
+        EXPECT_EQ(folderEntries(out + u'/' + folder).filter(u".mp3"_qs).size(), 3) << folder.toStdString();
+}
