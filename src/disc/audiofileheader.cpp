@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <QtEndian>
+#include <QFileInfo>
 #include <cstring>
+#include <limits>
 
 namespace {
 // Headers come before the sound data: a few hundred bytes, more with long names and comments.
@@ -122,13 +124,30 @@ std::optional<AudioFormat> AudioFileHeader::parse(const QByteArray& head, qint64
     return std::nullopt;
 }
 
-std::optional<AudioFormat> AudioFileHeader::readFile(const QString& path)
+std::optional<AudioFormat> AudioFileHeader::readFile(const QString& path, QString* problem)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    const auto fail = [problem](const QString& why) {
+        if (problem)
+            *problem = why;
         return std::nullopt;
+    };
+    QFile file(path);
+    if (!QFileInfo(path).isFile())
+        return fail(QStringLiteral("is not a file"));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return fail(QStringLiteral("cannot be read: ") + file.errorString());
     const qint64 size = file.size();
-    if (auto format = parse(file.read(kFirstTry), size); format || size <= kFirstTry)
+    QByteArray head = file.read(kFirstTry);
+    std::optional<AudioFormat> format = parse(head, size);
+    if (!format && size > kFirstTry && file.seek(0)) {
+        head = file.read(kHeadBytes);
+        format = parse(head, size);
+    }
+    if (format)
         return format;
-    return file.seek(0) ? parse(file.read(kHeadBytes), size) : std::nullopt;
+    // Read as if the file went on for ever: a header that reads then promises more sound than
+    // the file holds (a copy that was cut short).
+    if (parse(head, std::numeric_limits<qint64>::max()))
+        return fail(QStringLiteral("holds less sound than its header says (the file is cut short)"));
+    return fail(QStringLiteral("does not read as an AIFF or WAV file of uncompressed sound"));
 }

@@ -24,5 +24,8 @@ public:
     // head: the first bytes of the file (at least up to the sound data); fileSize: the whole
     // file's size in bytes.
     static std::optional<AudioFormat> parse(const QByteArray& head, qint64 fileSize);
-    static std::optional<AudioFormat> readFile(const QString& path);
+    // Nothing when the file is no such sound file; problem then says why, in words that follow
+    // the file's name ("does not read as an AIFF or WAV file ...", "holds less sound than its
+    // header says ...").
+    static std::optional<AudioFormat> readFile(const QString& path, QString* problem = nullptr);
 };

@@ -9,11 +9,23 @@ QString FileTrackSource::name() const
     return QFileInfo(m_path).fileName();
 }
 
+void FileTrackSource::readHeader() const
+{
+    if (m_sampleFrames)
+        return;
+    const std::optional<AudioFormat> format = AudioFileHeader::readFile(m_path, &m_problem);
+    // Lengths count CD sample frames: 44,100 a second.
+    m_sampleFrames = !format || format->sampleRate <= 0 ? -1 : format->sampleFrames * 44100 / format->sampleRate;
+}
+
 qint64 FileTrackSource::sampleFrames() const
 {
-    if (!m_sampleFrames) {
-        const std::optional<AudioFormat> format = AudioFileHeader::readFile(m_path);
-        m_sampleFrames = format ? format->sampleFrames : -1;
-    }
+    readHeader();
     return *m_sampleFrames;
+}
+
+QString FileTrackSource::problem() const
+{
+    readHeader();
+    return m_problem;
 }

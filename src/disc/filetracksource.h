@@ -14,8 +14,14 @@ public:
     qint64 sampleFrames() const override;
     QString filePath() const override { return m_path; }
     std::unique_ptr<QIODevice> openSound() const override { return nullptr; }
+    // Read from the header: anything that is not an AIFF or WAV file of sound, or that holds less
+    // sound than its header says, is no track (the encoder would make noise of it).
+    QString problem() const override;
 
 private:
+    void readHeader() const;
+
     QString m_path;
     mutable std::optional<qint64> m_sampleFrames;
+    mutable QString m_problem;
 };

@@ -28,4 +28,6 @@ public:
     virtual QString filePath() const = 0;
     // The sound as raw CD audio, opened for reading; nothing when only a file is offered.
     virtual std::unique_ptr<QIODevice> openSound() const = 0;
+    // Why the track's sound cannot be had, in words that follow its name; a null string when it can.
+    virtual QString problem() const = 0;
 };

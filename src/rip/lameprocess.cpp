@@ -457,6 +457,14 @@ void LAMEProcess::startRun(TrackJob& job)
                          m_currentAlbum->getComments(),
                          m_currentAlbum->getDiscNumber()};
     }
+    // What is not sound must not become noise at full scale.
+    if (const QString problem = job.source->problem(); !problem.isEmpty()) {
+        job.state = TrackJob::State::Running;
+        Q_EMIT trackStarted(job.position, int(m_jobs.size()));
+        fail(job, job.source->name() + QLatin1Char(' ') + problem);
+        Q_EMIT progressChanged(endedCount(), int(m_jobs.size()));
+        return;
+    }
     // A file the encoder reads itself, else the source's sound through its standard input.
     std::unique_ptr<QIODevice> sound;
     EncoderInput input = EncoderInput::file(job.source->filePath());
@@ -587,6 +595,8 @@ void LAMEProcess::runEnded(EncoderRun* encoder, bool succeeded, const QString& f
     if (!job)
         return;
     QString stepFailure;
+    if (succeeded)
+        succeeded = checkEncodedFile(*job, stepFailure);
     if (succeeded) {
         for (FinishedFileStep* step : m_fileSteps) {
             if (!step->finishFile(*job, stepFailure)) {
@@ -660,6 +670,26 @@ void LAMEProcess::finishSession(bool endedByItself)
     }
     resetLAMEProcessForNewCD();
     Q_EMIT sessionEnded(failed);
+}
+
+bool LAMEProcess::checkEncodedFile(const TrackJob& job, QString& failure) const
+{
+    // An encoder that says it did well but left nothing, or far less than the track's length
+    // can be at any bit rate an MP3 goes down to, did not encode the track.
+    constexpr qint64 leastBytesPerSecond = 500;
+    const qint64 size = QFileInfo(job.partialPath).size();
+    const qint64 frames = job.source->sampleFrames();
+    if (size <= 0) {
+        failure = QStringLiteral("the encoder ended without making a file");
+        return false;
+    }
+    if (frames > 0 && size < frames * leastBytesPerSecond / 44100) {
+        failure = QStringLiteral("the encoder's file holds %1 bytes, far too few for %2 seconds of sound")
+                      .arg(size)
+                      .arg(frames / 44100);
+        return false;
+    }
+    return true;
 }
 
 QString LAMEProcess::notRippedSummary() const

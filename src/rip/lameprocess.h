@@ -151,6 +151,7 @@ private:
     void finishSession(bool endedByItself);
     void writeReleaseFilesIfAsked();
     QString notRippedSummary() const;
+    bool checkEncodedFile(const TrackJob& job, QString& failure) const;
     void releaseEncoders(TrackJob::State state);
 
     Settings& m_settings;

@@ -45,7 +45,7 @@ protected:
         Resources::setResourceDirectory(m_resources.path());
         const QString cd = m_work.filePath(u"cd"_qs);
         ASSERT_TRUE(writeTestFile(cd + u"/.TOC.plist"_qs, oneSessionTocPlist({150}, 300)));
-        QFile(cd + u"/1 Audio Track.aiff"_qs).open(QIODevice::WriteOnly);
+        ASSERT_TRUE(writeCDTrack(cd + u"/1 Audio Track.aiff"_qs, 588, true));
         settings.setChosenCDName(cd);
         settings.setOutputDirectory(out());
         settings.setText(Settings::Text::FreedbServer, u"127.0.0.1"_qs);

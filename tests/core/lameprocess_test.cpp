@@ -66,13 +66,15 @@ protected:
     }
 
     QString out() const { return m_work.path() + s("/music"); }
-    // A new source folder of empty files for the fake encoder.
+    // A new source folder of tracks for the fake encoder.
     QString makeCd(const QStringList& names)
     {
         const QString cd = m_work.path() + QStringLiteral("/cd%1").arg(++m_cds);
         QDir().mkpath(cd);
+        // Each track a sector of sound: what the fake encoder is fed only has to read as a track.
         for (const QString& name : names)
-            EXPECT_TRUE(QFile(cd + u'/' + name).open(QIODevice::WriteOnly));
+            EXPECT_TRUE(name.startsWith(u'.') ? QFile(cd + u'/' + name).open(QIODevice::WriteOnly)
+                                              : writeCDTrack(cd + u'/' + name, 588, true));
         return cd;
     }
     void useFakeEncoder()

@@ -132,7 +132,7 @@ TEST_F(VeskRipTest, FailuresAndBadCommandLinesExitNonZero)
     const RipRun failed =
         veskRip({u"--resources"_qs, resources.path(), u"--sound"_qs, u"--output"_qs, out, cd}, pathOnly(out));
     EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_TRUE(failed.err.contains(u"A track could not be encoded!"_qs));
+    EXPECT_TRUE(failed.err.contains(u"A track could not be encoded!"_qs)) << failed.err.toStdString();
     EXPECT_TRUE(failed.err.contains(u"no sound played"_qs)) << failed.err.toStdString();
 
     QTemporaryDir empty;
@@ -245,4 +245,25 @@ TEST_F(VeskRipTest, RipsStartedTogetherEachOwnTheirAlbumFolder)
     ASSERT_EQ(folders.size(), 6) << folders.join(u' ').toStdString();
     for (const QString& folder : folders)
         EXPECT_EQ(folderEntries(out + u'/' + folder).filter(u".mp3"_qs).size(), 3) << folder.toStdString();
+}
+
+// What is not sound never becomes noise: an empty file, random bytes and text under track names,
+// and a copy cut short each fail with what is wrong, and only the real track is ripped.
+TEST_F(VeskRipTest, FilesThatAreNotWholeSoundFailWithTheReason)
+{
+    const QString source = m_work.filePath(u"bad"_qs);
+    QByteArray noise(300 * 1024, '\0');
+    for (qsizetype i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919 + (i >> 3) * 104729) & 0xff);
+    ASSERT_TRUE(writeTestFile(source + u"/1 Empty.aiff"_qs, {}) && writeTestFile(source + u"/2 Noise.aiff"_qs, noise) &&
+                writeTestFile(source + u"/3 Text.wav"_qs, "just some text\n") &&
+                writeCDTrack(source + u"/4 Cut.aiff"_qs, 588 * 75, true, 50000) &&
+                QFile::copy(cd + u"/1 Audio Track.aiff"_qs, source + u"/5 Good.aiff"_qs));
+    const RipRun run = veskRip({u"--release-files"_qs, u"--output"_qs, out, source});
+    EXPECT_EQ(run.exitCode, 1);
+    for (const char* name : {"1 Empty.aiff does not read", "2 Noise.aiff does not read", "3 Text.wav does not read",
+                             "4 Cut.aiff holds less sound than its header says"})
+        EXPECT_TRUE(run.err.contains(QLatin1String(name))) << name << "\n" << run.err.toStdString();
+    EXPECT_EQ(folderEntries(out + u"/Artist - Title"_qs).filter(u".mp3"_qs), QStringList{u"05 -  Good.mp3"_qs});
+    EXPECT_EQ(readTestFile(out + u"/Artist - Title/00-Artist-Title.m3u"_qs), QByteArray("05 -  Good.mp3\n"));
 }

@@ -9,6 +9,6 @@
 //   "...Crash..." kills itself with SIGKILL;
 //   "...WaitN.aiff" (N a digit) writes the start of its file, waits (9 - N) * 3 / 4 seconds
 //                  (whole ones), reports the estimate 0:0N and runs 6 seconds more;
-//   otherwise     prints one progress line and writes a small output file.
+//   otherwise     prints one progress line and writes a 64 KiB output file.
 // Returns false when the script could not be written.
 bool writeFakeEncoder(const QString& folder);
