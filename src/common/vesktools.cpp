@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -273,4 +274,12 @@ QString VeskTools::problemWritingInto(const QString& folder)
     ::close(fd);
     ::unlink(probe.constData());
     return QString();
+}
+
+qint64 VeskTools::availableBytes(const QString& folder)
+{
+    struct statvfs info {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &info) != 0)
+        return -1;
+    return qint64(info.f_bavail) * qint64(info.f_frsize);
 }

@@ -49,6 +49,8 @@ public:
     // missing: a null string, else the system's reason ("Permission denied", "Read-only file
     // system", "Not a directory"). Leaves nothing behind.
     static QString problemWritingInto(const QString& folder);
+    // The bytes an ordinary user may still write on the folder's file system; -1 when unknown.
+    static qint64 availableBytes(const QString& folder);
     // folder + "/" + name, without doubling a slash the folder ends with ("/" + "a" is "/a").
     static QString joinedPath(const QString& folder, const QString& name);
     // The path less its last component ("/a/b" -> "/a", "/a" -> "/", "a" -> ".").

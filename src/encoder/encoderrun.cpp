@@ -118,11 +118,14 @@ QString EncoderRun::lastWords() const
     const QString text = QString::fromUtf8(m_tail);
     const QStringList all = text.split(QRegularExpression(QStringLiteral("[\\r\\n]")), Qt::SkipEmptyParts);
     for (auto line = all.crbegin(); line != all.crend() && lines.size() < lastWordLines; ++line) {
-        // Progress reports redraw themselves with terminal escapes; words do not.
-        if (line->contains(QChar(0x1b)))
-            continue;
+        // Progress reports redraw themselves with terminal escapes; what follows the last escape
+        // of a line is what the program wrote after its report ("Error writing mp3 output").
+        static const QRegularExpression escape(QStringLiteral("\x1b\\[[0-9;]*[A-Za-z]"));
+        QString rest = *line;
+        if (const qsizetype at = rest.lastIndexOf(escape); at >= 0)
+            rest = rest.mid(at).remove(escape);
         QString plain;
-        for (QChar c : *line)
+        for (QChar c : rest)
             plain += isControlCharacter(c) ? QChar(u' ') : c;
         plain = plain.simplified();
         if (!plain.isEmpty())

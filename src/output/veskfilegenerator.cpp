@@ -89,18 +89,25 @@ QString VeskFileGenerator::releaseFileName(const QString& filename, bool replace
     return VeskTools::safePathComponent(name, true);
 }
 
-void VeskFileGenerator::writeReleaseFile(const QString& folder, const QString& name,
+QString VeskFileGenerator::writeReleaseFile(const QString& folder, const QString& name,
                                          const QByteArray& contents)
 {
     const QString path = VeskTools::joinedPath(folder, name);
     // Written beside the target and renamed over it, so that a failure leaves any earlier file
-    // whole instead of a truncated one.
+    // whole instead of a truncated one. Unbuffered, so that a short write (a full disk) shows in
+    // write()'s answer: a failed flush inside commit() is not always reported.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit())
-        veskLog(QStringLiteral("Could not write %1: %2").arg(path, file.errorString()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(contents) != contents.size() ||
+        !file.commit()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        veskLog(QStringLiteral("Could not write %1: %2").arg(path, reason));
+        return QStringLiteral("%1: %2").arg(name, reason);
+    }
+    return QString();
 }
 
-void VeskFileGenerator::makeM3UFile(const QString& folder, const QString& filename, bool replaceSpaces)
+QString VeskFileGenerator::makeM3UFile(const QString& folder, const QString& filename, bool replaceSpaces)
 {
     const QString name = releaseFileName(filename, replaceSpaces);
     QString text;
@@ -111,10 +118,10 @@ void VeskFileGenerator::makeM3UFile(const QString& folder, const QString& filena
             continue;
         text += entry + QLatin1Char('\n');
     }
-    writeReleaseFile(folder, name, text.toUtf8());
+    return writeReleaseFile(folder, name, text.toUtf8());
 }
 
-void VeskFileGenerator::makeSFVFile(const QString& folder, const QString& filename, bool replaceSpaces)
+QString VeskFileGenerator::makeSFVFile(const QString& folder, const QString& filename, bool replaceSpaces)
 {
     const QString name = releaseFileName(filename, replaceSpaces);
     const QStringList entries = listFolder(folder);
@@ -131,5 +138,5 @@ void VeskFileGenerator::makeSFVFile(const QString& folder, const QString& filena
         text += entry + QLatin1Char(' ') + QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')) +
                 QStringLiteral("\r\n");
     }
-    writeReleaseFile(folder, name, text.toUtf8());
+    return writeReleaseFile(folder, name, text.toUtf8());
 }

@@ -19,10 +19,12 @@ public:
     void setIncomplete(const QStringList& names) { m_incomplete = names; }
 
     // Writes folder/filename listing every entry of the folder, one name and "\n" per line.
-    void makeM3UFile(const QString& folder, const QString& filename, bool replaceSpaces);
+    // Each returns a null string when the file was written whole, else what went wrong: then no
+    // file of that name is left, neither empty nor partial.
+    QString makeM3UFile(const QString& folder, const QString& filename, bool replaceSpaces);
     // Writes folder/filename with the SFV header and one "name crc\r\n" line per file (the CRC in
     // eight lower-case hex digits), skipping playlists (".m3u") and ".DS_Store".
-    void makeSFVFile(const QString& folder, const QString& filename, bool replaceSpaces);
+    QString makeSFVFile(const QString& folder, const QString& filename, bool replaceSpaces);
     // The CRC-32 of a block of bytes; 0 for an empty one.
     static quint32 get_crc(QByteArrayView bytes) { return Crc32::checksum(bytes); }
 
@@ -35,7 +37,7 @@ private:
     static quint32 crcOfFile(const QString& path);
 
     static QString releaseFileName(const QString& filename, bool replaceSpaces);
-    static void writeReleaseFile(const QString& folder, const QString& name, const QByteArray& contents);
+    static QString writeReleaseFile(const QString& folder, const QString& name, const QByteArray& contents);
 
     QStringList m_trackOrder;
     QStringList m_incomplete;

@@ -19,6 +19,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 
@@ -611,8 +612,14 @@ void LAMEProcess::runEnded(EncoderRun* encoder, bool succeeded, const QString& f
         stepFailure = QStringLiteral("the finished file could not be named %1: %2").arg(job->outputName(), stepFailure);
     }
     if (!succeeded) {
+        QString reason = failure.isEmpty() ? stepFailure : failure;
+        // An encoder says only that it could not write; a full disk is the usual reason. Looked
+        // at before the partial file goes and frees its space.
+        constexpr qint64 nearlyFull = 64 * 1024;
+        if (const qint64 left = VeskTools::availableBytes(m_albumFolder); left >= 0 && left < nearlyFull)
+            reason += QStringLiteral(" (No space left on device)");
         releaseRun(*job);
-        fail(*job, failure.isEmpty() ? stepFailure : failure);
+        fail(*job, reason);
     }
     endRun(*job, TrackJob::State::Done);
 }
@@ -740,8 +747,13 @@ void LAMEProcess::writeReleaseFilesIfAsked()
     VeskFileGenerator generator;
     generator.setTrackOrder(order);
     generator.setIncomplete(incomplete);
-    generator.makeM3UFile(m_albumFolder, QStringLiteral("00-%1-%2.m3u").arg(artist, title), spaces);
-    generator.makeSFVFile(m_albumFolder, QStringLiteral("00-%1-%2.sfv").arg(artist, title), spaces);
+    const QStringList problems =
+        QStringList{generator.makeM3UFile(m_albumFolder, QStringLiteral("00-%1-%2.m3u").arg(artist, title), spaces),
+                    generator.makeSFVFile(m_albumFolder, QStringLiteral("00-%1-%2.sfv").arg(artist, title), spaces)}
+            .filter(QRegularExpression(QStringLiteral(".")));
+    if (!problems.isEmpty())
+        runAlertWithTitle(QStringLiteral("The release files could not be written!"),
+                          QStringLiteral("In %1:\n%2").arg(m_albumFolder, problems.join(QLatin1Char('\n'))));
 }
 
 void LAMEProcess::stop()

@@ -267,3 +267,30 @@ TEST_F(VeskRipTest, FilesThatAreNotWholeSoundFailWithTheReason)
     EXPECT_EQ(folderEntries(out + u"/Artist - Title"_qs).filter(u".mp3"_qs), QStringList{u"05 -  Good.mp3"_qs});
     EXPECT_EQ(readTestFile(out + u"/Artist - Title/00-Artist-Title.m3u"_qs), QByteArray("05 -  Good.mp3\n"));
 }
+
+// On a file system that fills up, tracks fail saying so and the release files are whole or
+// absent, never empty (a small tmpfs needs root to mount; skipped otherwise).
+TEST_F(VeskRipTest, AFullDiskIsSaidAndLeavesNoEmptyReleaseFiles)
+{
+    const QString small = m_work.filePath(u"small"_qs);
+    ASSERT_TRUE(QDir().mkpath(small));
+    if (::geteuid() != 0 || QProcess::execute(u"mount"_qs, {u"-t"_qs, u"tmpfs"_qs, u"-o"_qs, u"size=400k"_qs,
+                                                            u"tmpfs"_qs, small}) != 0)
+        GTEST_SKIP() << "cannot mount a small file system here";
+    const QString source = m_work.filePath(u"long"_qs);
+    ASSERT_TRUE(QDir().mkpath(source));
+    for (int i = 1; i <= 3; ++i)
+        ASSERT_TRUE(makeAiff(source + u"/%1 Long.aiff"_qs.arg(i), 12.0));
+    const RipRun run = veskRip({u"--release-files"_qs, u"--jobs"_qs, u"1"_qs, u"--output"_qs, small, source});
+    const QString album = small + u"/Artist - Title/"_qs;
+    QStringList left;
+    for (const QString& name : folderEntries(album))
+        left << name + u' ' + QString::number(QFileInfo(album + name).size());
+    QProcess::execute(u"umount"_qs, {small});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(u"No space left on device"_qs)) << run.err.toStdString();
+    for (const QString& entry : left) {
+        EXPECT_FALSE(entry.contains(u".part"_qs)) << entry.toStdString();
+        EXPECT_FALSE(entry.endsWith(u" 0"_qs)) << entry.toStdString();
+    }
+}
