@@ -60,6 +60,9 @@ public:
     // The estimate a chunk of the run's output ends with, if any.
     virtual std::optional<EncoderEstimate> estimate(const QByteArray& chunk) const = 0;
 
+    // A tag value as the encoder will write it: cut when longer than a tag or the command line
+    // takes.
+    virtual QString fittedTagValue(const QString& value) const = 0;
     // False for a genre the encoder would refuse, failing the run; such a genre is left out.
     virtual bool acceptsGenre(const QString& genre) const = 0;
     // The run that prints the genres the encoder knows, and the names read from what it printed.

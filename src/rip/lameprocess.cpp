@@ -445,6 +445,16 @@ void LAMEProcess::startRun(TrackJob& job)
         m_reportedRefusedGenre = true;
     }
     std::optional<TrackTags> tags;
+    if (tagged && !m_reportedLongTag) {
+        for (const QString& value : {job.tagTitle, job.track.getArtist(), m_currentAlbum->getTitle(),
+                                     m_currentAlbum->getArtist(), m_currentAlbum->getComments()}) {
+            if (m_encoder->fittedTagValue(value).size() < value.size()) {
+                veskLog(QStringLiteral("A tag value of %1 characters is cut to what a tag can take").arg(value.size()));
+                m_reportedLongTag = true;
+                break;
+            }
+        }
+    }
     if (tagged) {
         const QString albumArtist = m_currentAlbum->getArtist();
         tags = TrackTags{job.tagTitle,
@@ -794,6 +804,7 @@ void LAMEProcess::resetLAMEProcessForNewCD()
     m_albumFolder.clear();
     m_sessionActive = false;
     m_reportedRefusedGenre = false;
+    m_reportedLongTag = false;
     setptl(QStringLiteral(""));
     setptf(QStringLiteral(""));
     m_settings.emptyChosenTracksArray();

@@ -187,4 +187,5 @@ private:
     bool m_sessionActive = false;
     bool m_reportedNoEditor = false;
     bool m_reportedRefusedGenre = false;
+    bool m_reportedLongTag = false;
 };

@@ -56,3 +56,30 @@ TEST(LibraryTags, AlbumArtistCountsAndID3v1OnlyWhereTheValuesFit)
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_TRUE(refused.err.contains(u"unrecognized option --no-such-option"_qs)) << refused.err.toStdString();
 }
+
+// A title far longer than one command-line argument may be is cut to what a tag takes, with one
+// log line: every track is ripped.
+TEST(LibraryTags, AnEnormousTitleIsCutNotFatal)
+{
+    TestEnvironment env;
+    const QString home = env.home();
+    const QString cd = home + u"/cd"_qs;
+    const QString id = makeTocDisc(cd, {150, 300}, 450);
+    ASSERT_TRUE(writeTestFile(home + u"/cddb/misc/"_qs + id,
+                              "DTITLE=Band / " + QByteArray(140000, 'x') + "\nTTITLE0=One\nTTITLE1=Two\n"));
+    CddbServer server(home + u"/cddb"_qs);
+    const QString address = ownLoopbackAddress();
+    ASSERT_TRUE(server.listen(address, 8880)) << server.errorString().toStdString();
+    const RipRun run = runVeskRip({u"--server"_qs, address, u"--no-musicbrainz"_qs, u"--id3-tags"_qs,
+                                   u"--output"_qs, home + u"/out"_qs, cd});
+    ASSERT_EQ(run.exitCode, 0) << run.err.left(2000).toStdString();
+    EXPECT_EQ(run.err.count(u"is cut to what a tag can take"_qs), 1);
+    const QStringList albums = QDir(home + u"/out"_qs).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(albums.size(), 1);
+    const QString album = home + u"/out/"_qs + albums[0] + u'/';
+    const QStringList files = QDir(album).entryList({u"*.mp3"_qs}, QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 2);
+    TagLib::MPEG::File file(QFile::encodeName(album + files[0]).constData());
+    ASSERT_TRUE(file.isValid() && file.hasID3v2Tag());
+    EXPECT_EQ(file.ID3v2Tag()->album().size(), 16u * 1024);
+}

@@ -23,6 +23,24 @@ QStringList EncoderCommandLine::commonArguments(const std::optional<QStringList>
     return arguments;
 }
 
+QString EncoderCommandLine::fittedTagValue(const QString& value)
+{
+    if (value.size() * 3 <= maxTagValueBytes || value.toUtf8().size() <= maxTagValueBytes)
+        return value;
+    qsizetype bytes = 0;
+    qsizetype end = 0;
+    while (end < value.size()) {
+        // A surrogate pair is one character: never cut between its halves.
+        const qsizetype step = value.at(end).isHighSurrogate() && end + 1 < value.size() ? 2 : 1;
+        const qsizetype size = value.mid(end, step).toUtf8().size();
+        if (bytes + size > maxTagValueBytes)
+            break;
+        bytes += size;
+        end += step;
+    }
+    return value.left(end);
+}
+
 bool EncoderCommandLine::fitsID3v1(const TrackTags& tags)
 {
     // ID3v1.1: 30 bytes of title, artist and album, 4 of year, 28 of comment beside the track.
@@ -37,7 +55,7 @@ QStringList EncoderCommandLine::id3TagArguments(const TrackTags& tags)
         arguments << QStringLiteral("--id3v2-only");
     const auto add = [&arguments](const char* option, const QString& value) {
         if (!value.isEmpty())
-            arguments << QLatin1String(option) << value;
+            arguments << QLatin1String(option) << fittedTagValue(value);
     };
     add("--tt", tags.title);
     if (tags.number > 0)

@@ -25,6 +25,11 @@ public:
     // an ID3v1 tag, which holds 30 bytes of Latin-1 a field: LAME would write "?" for every
     // other character there.
     static QStringList id3TagArguments(const TrackTags& tags);
+    // The most one tag value takes, in bytes of UTF-8: far more than any real title, and far less
+    // than the system's 128 KiB limit for one argument (several go on one command line).
+    static constexpr qsizetype maxTagValueBytes = 16 * 1024;
+    // The value cut between characters to maxTagValueBytes.
+    static QString fittedTagValue(const QString& value);
     // Whether every value an ID3v1 tag would hold fits it unchanged.
     static bool fitsID3v1(const TrackTags& tags);
 

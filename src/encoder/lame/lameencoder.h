@@ -1,6 +1,7 @@
 #pragma once
 
 #include "encoder/encoder.h"
+#include "encoder/lame/encodercommandline.h"
 
 // The LAME MP3 encoder: the application's own link to it among the resources ("lame_intel"),
 // else the lame program on the PATH (Debian's lame package). Every LAME fact the rip relies on lives behind this class: the resource's
@@ -24,6 +25,7 @@ public:
     QStringList trackArguments(const QStringList& sessionArguments, const EncoderInput& input,
                                const QString& outputPath, const std::optional<TrackTags>& tags) const override;
     std::optional<EncoderEstimate> estimate(const QByteArray& chunk) const override;
+    QString fittedTagValue(const QString& value) const override { return EncoderCommandLine::fittedTagValue(value); }
     bool acceptsGenre(const QString& genre) const override;
     QStringList genreListArguments() const override { return {QStringLiteral("--genre-list")}; }
     QStringList genres(const QByteArray& output) const override;
