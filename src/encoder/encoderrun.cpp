@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QRegularExpression>
+#include <QTimer>
 
 namespace {
 // How much sound waits in the pipe's buffer at most: the program takes it at its own pace, and
@@ -15,7 +16,27 @@ constexpr int lastWordLines = 3;
 constexpr qsizetype lastWordsLength = 400;
 } // namespace
 
-EncoderRun::EncoderRun(QObject* parent) : QObject(parent) {}
+EncoderRun::EncoderRun(QObject* parent) : QObject(parent), m_silence(new QTimer(this))
+{
+    m_silence->setSingleShot(true);
+    m_silence->setInterval(60 * 1000);
+    connect(m_silence, &QTimer::timeout, this, &EncoderRun::silent);
+}
+
+void EncoderRun::setSilenceLimit(int milliseconds)
+{
+    m_silence->setInterval(milliseconds);
+}
+
+void EncoderRun::silent()
+{
+    if (!m_process)
+        return;
+    const int seconds = m_silence->interval() / 1000;
+    terminate();
+    Q_EMIT outputEnded(false, QStringLiteral("the encoder printed nothing for %1 seconds and was ended")
+                                  .arg(seconds > 0 ? seconds : 1));
+}
 
 EncoderRun::~EncoderRun()
 {
@@ -75,6 +96,7 @@ bool EncoderRun::start(const QString& program, const QStringList& arguments, con
     }
     if (m_sound)
         feedSound();
+    m_silence->start();
     return true;
 }
 
@@ -96,6 +118,7 @@ void EncoderRun::feedSound()
 
 void EncoderRun::terminate()
 {
+    m_silence->stop();
     m_sound.reset();
     if (!m_process)
         return;
@@ -150,6 +173,7 @@ void EncoderRun::readAvailable()
     if (chunk.isEmpty())
         return;
     m_tail = (m_tail + chunk).right(tailSize);
+    m_silence->start();
     Q_EMIT chunkRead(chunk);
 }
 
@@ -162,6 +186,7 @@ void EncoderRun::finish(int exitCode, QProcess::ExitStatus status)
         return; // a chunk handler ended the run
     QProcess* process = m_process;
     m_process = nullptr;
+    m_silence->stop();
     m_sound.reset();
     process->disconnect(this);
     process->deleteLater();

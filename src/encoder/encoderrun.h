@@ -8,6 +8,7 @@
 #include <memory>
 
 class QIODevice;
+class QTimer;
 
 // One run of an encoder program as a child process. Standard output and standard error arrive
 // merged, chunk by chunk, on the event loop; the end of the output is announced once. The run
@@ -34,6 +35,9 @@ public:
     void terminate();
     bool isRunning() const;
     QString failureReason() const { return m_failure; }
+    // A program that prints nothing for this long has hung (or was stopped with SIGSTOP): it
+    // is ended and the run fails. A minute by default; LAME reports every few seconds.
+    void setSilenceLimit(int milliseconds);
     // The last few lines the program printed that say something (not its progress), as one
     // line of plain text: an encoder's own words on why it failed.
     QString lastWords() const;
@@ -47,9 +51,11 @@ private:
     void readAvailable();
     void feedSound();
     void finish(int exitCode, QProcess::ExitStatus status);
+    void silent();
 
     QProcess* m_process = nullptr;
     std::unique_ptr<QIODevice> m_sound;
     QString m_failure;
     QByteArray m_tail; // the end of the output, for lastWords()
+    QTimer* m_silence = nullptr;
 };

@@ -96,3 +96,18 @@ TEST(EncoderRun, AProgramThatStopsReadingEndsTheRun)
     EXPECT_FALSE(succeeded);
     EXPECT_FALSE(run.isRunning());
 }
+
+// A program that goes quiet (stopped with SIGSTOP, hung) is ended and its run fails.
+TEST(EncoderRun, AProgramThatPrintsNothingForTooLongIsEnded)
+{
+    QTemporaryDir dir;
+    EncoderRun run;
+    run.setSilenceLimit(300);
+    QString failure;
+    QObject::connect(&run, &EncoderRun::outputEnded, [&](bool, const QString& why) { failure = why; });
+    bool succeeded = true;
+    ASSERT_TRUE(runToTheEnd(run, u"/bin/sh"_qs, {u"-c"_qs, u"echo started; kill -STOP $$"_qs}, dir.path(), nullptr,
+                            &succeeded));
+    EXPECT_FALSE(succeeded);
+    EXPECT_TRUE(failure.contains(u"printed nothing"_qs)) << failure.toStdString();
+}
