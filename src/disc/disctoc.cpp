@@ -1,6 +1,7 @@
 #include "disc/disctoc.h"
 
 #include "common/propertylist.h"
+#include "common/regularfile.h"
 
 #include <QFile>
 
@@ -20,10 +21,10 @@ qint32 cddb_sum(qint32 x)
 
 std::optional<DiscTOC> DiscTOC::readFromFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return readFromData(file.readAll());
+    // A disc's table of contents is a few kilobytes; anything else under its name is not one.
+    constexpr qint64 maxTocBytes = 1024 * 1024;
+    const std::optional<QByteArray> data = RegularFile::read(path, maxTocBytes);
+    return data ? readFromData(*data) : std::nullopt;
 }
 
 std::optional<DiscTOC> DiscTOC::readFromData(const QByteArray& data)

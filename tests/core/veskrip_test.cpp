@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <functional>
 #include <gtest/gtest.h>
@@ -292,5 +293,22 @@ TEST_F(VeskRipTest, AFullDiskIsSaidAndLeavesNoEmptyReleaseFiles)
     for (const QString& entry : left) {
         EXPECT_FALSE(entry.contains(u".part"_qs)) << entry.toStdString();
         EXPECT_FALSE(entry.endsWith(u" 0"_qs)) << entry.toStdString();
+    }
+}
+
+// A ".TOC.plist" that is a FIFO, or a link to /dev/zero, is no table of contents: the rip goes on
+// with the tracks' lengths instead of waiting for ever or filling memory.
+TEST_F(VeskRipTest, ATableOfContentsThatIsNoFileNeitherHangsNorFillsMemory)
+{
+    const QString toc = cd + u"/.TOC.plist"_qs;
+    for (const bool fifo : {true, false}) {
+        QFile::remove(toc);
+        ASSERT_TRUE(fifo ? ::mkfifo(QFile::encodeName(toc).constData(), 0600) == 0
+                         : QFile::link(u"/dev/zero"_qs, toc));
+        // Nothing listens there: the lookup reads the disc, then fails to connect.
+        const RipRun run = runVeskRip({u"--server"_qs, ownLoopbackAddress(), u"--no-musicbrainz"_qs, u"--jobs"_qs,
+                                       u"2"_qs, u"--output"_qs, out + QString::number(fifo), cd});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(u"Could not read "_qs + toc)) << run.err.toStdString();
     }
 }
