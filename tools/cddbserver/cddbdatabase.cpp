@@ -2,10 +2,22 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
 
 namespace {
+// An entry file of the tree, read only when it is an ordinary file: a FIFO or a device placed in a
+// test's tree must not hang or fill the server.
+std::optional<QByteArray> readEntryFile(const QString& path)
+{
+    constexpr qint64 maxEntryBytes = 16 * 1024 * 1024;
+    const QFileInfo info(path);
+    QFile file(path);
+    if (!info.isFile() || info.size() > maxEntryBytes || !file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.read(maxEntryBytes);
+}
 
 const QStringList knownCategories = {
     QStringLiteral("folk"), QStringLiteral("blues"),  QStringLiteral("jazz"),   QStringLiteral("classical"),
@@ -93,8 +105,8 @@ QString CddbDatabase::fileOf(const QString& category, const QString& discid) con
         return folder.filePath(discid);
     // A disc known under several ids is filed once and names the others on its DISCID line.
     for (const QString& name : folder.entryList(QDir::Files, QDir::Name)) {
-        QFile file(folder.filePath(name));
-        if (file.open(QIODevice::ReadOnly) && discIdsOf(decode(file.readAll())).contains(discid))
+        const std::optional<QByteArray> bytes = readEntryFile(folder.filePath(name));
+        if (bytes && discIdsOf(decode(*bytes)).contains(discid))
             return folder.filePath(name);
     }
     return QString();
@@ -104,10 +116,11 @@ std::optional<QString> CddbDatabase::entry(const QString& category, const QStrin
 {
     if (!isCategory(category))
         return std::nullopt;
-    QFile file(fileOf(category, discid.toLower()));
-    if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly))
+    const QString path = fileOf(category, discid.toLower());
+    const std::optional<QByteArray> bytes = path.isEmpty() ? std::nullopt : readEntryFile(path);
+    if (!bytes)
         return std::nullopt;
-    return decode(file.readAll());
+    return decode(*bytes);
 }
 
 QList<CddbDatabase::Match> CddbDatabase::exactMatches(const QString& discid) const
@@ -126,10 +139,10 @@ QList<CddbDatabase::Match> CddbDatabase::inexactMatches(const QList<qint64>& off
     for (const QString& category : categories()) {
         const QDir folder(m_root + QLatin1Char('/') + category);
         for (const QString& name : folder.entryList(QDir::Files, QDir::Name)) {
-            QFile file(folder.filePath(name));
-            if (!file.open(QIODevice::ReadOnly))
+            const std::optional<QByteArray> bytes = readEntryFile(folder.filePath(name));
+            if (!bytes)
                 continue;
-            const QString text = decode(file.readAll());
+            const QString text = decode(*bytes);
             const Layout layout = layoutOf(text);
             if (layout.offsets.size() != offsets.size() || std::abs(layout.seconds - seconds) > fuzzySeconds)
                 continue;
