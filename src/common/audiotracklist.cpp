@@ -5,9 +5,11 @@
 #include "common/vesktools.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <dirent.h>
 
 bool AudioTrackList::isAudioTrackName(const QString& name)
 {
@@ -78,6 +80,7 @@ std::optional<QStringList> AudioTrackList::tracksInFolder(const QString& folder,
         return std::nullopt;
     QStringList tracks;
     QStringList leftOut;
+    QStringList unreadable;
     const QFileInfoList entries = dir.entryInfoList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
     for (const QFileInfo& entry : entries) {
@@ -85,6 +88,22 @@ std::optional<QStringList> AudioTrackList::tracksInFolder(const QString& folder,
             tracks.append(entry.fileName());
         else
             leftOut.append(entry.fileName());
+    }
+    // A name whose bytes are not UTF-8 ("caf\xe9.wav" from a Latin-1 system) has no text that
+    // opens it again, and the folder listing above passes over it: the user must hear of it.
+    if (DIR* raw = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent* item = ::readdir(raw)) {
+            const QByteArray bytes(item->d_name);
+            const QString name = QFile::decodeName(bytes);
+            if (QFile::encodeName(name) != bytes && isAudioTrackName(name))
+                unreadable.append(name);
+        }
+        ::closedir(raw);
+    }
+    if (!unreadable.isEmpty()) {
+        sortNaturally(unreadable);
+        veskLog(QStringLiteral("Left out of %1, since their names are not UTF-8 (rename them to rip them): %2")
+                    .arg(folder, unreadable.join(QStringLiteral(", "))));
     }
     sortNaturally(tracks);
     sortNaturally(leftOut);

@@ -312,3 +312,19 @@ TEST_F(VeskRipTest, ATableOfContentsThatIsNoFileNeitherHangsNorFillsMemory)
         EXPECT_TRUE(run.err.contains(u"Could not read "_qs + toc)) << run.err.toStdString();
     }
 }
+
+// Track files whose names are not UTF-8 are named as left out, never skipped without a word.
+TEST_F(VeskRipTest, TrackNamesThatAreNotUtf8AreNamedAsLeftOut)
+{
+    const QString source = m_work.filePath(u"latin1"_qs);
+    ASSERT_TRUE(QDir().mkpath(source));
+    ASSERT_TRUE(QFile::copy(cd + u"/1 Audio Track.aiff"_qs, source + u"/1 Good.aiff"_qs));
+    const QByteArray bad = QFile::encodeName(source) + "/2 caf\xe9.aiff";
+    ASSERT_TRUE(QFile::copy(cd + u"/2 Audio Track.aiff"_qs, source + u"/tmp.aiff"_qs));
+    ASSERT_EQ(::rename(QFile::encodeName(source + u"/tmp.aiff"_qs).constData(), bad.constData()), 0);
+    const RipRun run = veskRip({u"--output"_qs, out, source});
+    EXPECT_TRUE(run.err.contains(u"since their names are not UTF-8"_qs)) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(u"2 caf"_qs));
+    EXPECT_EQ(folderEntries(out + u"/Artist - Title"_qs).size(), 1);
+    ::unlink(bad.constData()); // a name the temporary folder could not remove
+}
