@@ -279,6 +279,18 @@ TEST_F(Lookup, ATricklingServerMeetsTheDeadline)
                   true, u"Socket: Recv failed"_qs);
 }
 
+TEST_F(Lookup, TheDeadlineStandsStillWhileTheUserChooses)
+{
+    CddbServer s(m_root.path());
+    ASSERT_TRUE(s.listen());
+    FreedbAccess lookup(m_host, kVanHalen);
+    lookup.setPort(s.port());
+    lookup.setConversationSeconds(1);
+    m_host.readingMilliseconds = 1500;
+    lookup.lookupCDInformation(s.address());
+    EXPECT_TRUE(lookup.getAlbumInfo().has_value()) << m_host.alerts.join(u'\n').toStdString();
+}
+
 TEST_F(Lookup, AMegabyteEntryGivesTheFirstNinetyNineTracks)
 {
     QByteArray entry = "DTITLE=Big / Entry\n";

@@ -180,6 +180,7 @@ std::optional<QString> FreedbAccess::displayAlbumSelectionDialog(const QString& 
 void FreedbAccess::lookupCDInformation(const QString& serverHost)
 {
     const auto started = std::chrono::steady_clock::now();
+    m_choosingTime = {};
     try {
         converse(serverHost);
     } catch (const VeskException& failure) {
@@ -189,7 +190,7 @@ void FreedbAccess::lookupCDInformation(const QString& serverHost)
         }
         QString reason = failure.reason();
         // The step that was cut short by the deadline says "timed out" like any slow step.
-        if (std::chrono::steady_clock::now() - started >= std::chrono::seconds(m_conversationSeconds) &&
+        if (std::chrono::steady_clock::now() - started - m_choosingTime >= std::chrono::seconds(m_conversationSeconds) &&
             failure.kind() == Kind::Network)
             reason = QStringLiteral("freedb: The server did not finish answering within %1 seconds.  "
                                     "Aborting Connection")
@@ -212,7 +213,8 @@ void FreedbAccess::converse(const QString& serverHost)
     const std::unique_ptr<Socket> socket = Socket::socket();
     if (m_timeout > 0)
         socket->setTimeout(m_timeout);
-    socket->setDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(m_conversationSeconds));
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(m_conversationSeconds);
+    socket->setDeadline(deadline);
     socket->setCancellation(m_cancellation);
     // Entries run to hundreds of kilobytes: fewer, larger receives.
     socket->setReadBufferSize(64 * 1024);
@@ -264,7 +266,13 @@ void FreedbAccess::converse(const QString& serverHost)
         break;
     case 210:
     case 211: {
+        // The user's reading time is not the server's: the deadline stands still meanwhile.
+        const auto asked = std::chrono::steady_clock::now();
         const auto chosen = displayAlbumSelectionDialog(queryReply);
+        const auto choosing = std::chrono::steady_clock::now() - asked;
+        m_choosingTime += choosing;
+        deadline += choosing;
+        socket->setDeadline(deadline);
         if (!chosen)
             fail(kDeclined, Kind::Declined);
         command = buildCDDBReadEntryString(211, QStringLiteral("Stupid bogus data\n%1\n.").arg(*chosen));

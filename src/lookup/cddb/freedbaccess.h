@@ -5,6 +5,7 @@
 #include "model/album.h"
 
 #include <QString>
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -72,4 +73,6 @@ private:
     int m_conversationSeconds = conversationSeconds;
     QString m_email;
     std::shared_ptr<Cancellation> m_cancellation;
+    // How long the user took to choose among the matches: not counted against the server.
+    std::chrono::steady_clock::duration m_choosingTime{};
 };
