@@ -145,7 +145,8 @@ TEST_F(VeskRipTest, FailuresAndBadCommandLinesExitNonZero)
     for (const QStringList& bad : {QStringList{u"--preset"_qs, u"nonsense"_qs, cd},
                                    {out + u"/no such folder"_qs},
                                    {u"--set"_qs, u"NoSuchKey=1"_qs, cd},
-                                   {u"--set"_qs, u"AddID3Tags=perhaps"_qs, cd}})
+                                   {u"--set"_qs, u"AddID3Tags=perhaps"_qs, cd},
+                                   {u"--track"_qs, u"9 No Such Track.aiff"_qs, cd}})
         EXPECT_EQ(veskRip(bad).exitCode, 2) << bad.join(u' ').toStdString();
 }
 

@@ -2,7 +2,9 @@
 
 #include "common/log.h"
 #include "common/userpath.h"
+#include "common/vesktools.h"
 #include "disc/audiocdfinder.h"
+#include "disc/audiofileheader.h"
 #include "settings/preferencekeys.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
@@ -158,6 +160,11 @@ bool RipOptions::parse(const QStringList& arguments)
     return true;
 }
 
+QString RipOptions::resourceDirectory() const
+{
+    return UserPath::absolute(m_parser.value(m_resources), QDir::currentPath());
+}
+
 bool RipOptions::applyPreferences(Settings& settings)
 {
     const bool named = m_parser.isSet(m_preferences);
@@ -243,6 +250,14 @@ bool RipOptions::applyTo(Settings& settings)
         outputFolder = QFileInfo(settings.getChosenOutputDirectory()).path();
     // The album folder is made inside the output folder.
     settings.setOutputDirectory(QDir::cleanPath(QFileInfo(outputFolder).absoluteFilePath()));
+    // A track named that is no readable sound file is said now, not as a failed encoder run.
+    for (const QString& track : m_parser.values(m_track)) {
+        QString problem;
+        if (!AudioFileHeader::readFile(VeskTools::joinedPath(source, track), &problem)) {
+            m_error = QStringLiteral("--track %1: %2 %3.").arg(track, VeskTools::joinedPath(source, track), problem);
+            return false;
+        }
+    }
     settings.setChosenTracks(m_parser.values(m_track));
 
     for (const QString& assignment : m_parser.values(m_set)) {

@@ -23,7 +23,8 @@ public:
     // The source folder as given (an empty text when missing).
     QString sourceFolder() const { return m_source; }
     // The resource folder to take the encoder from, or an empty text for the installed one.
-    QString resourceDirectory() const { return m_parser.value(m_resources); }
+    // Absolute, whatever was typed: the encoder is run from elsewhere.
+    QString resourceDirectory() const;
 
     // Reads the preferences file named by --preferences, else the user's own when there is one,
     // into settings; the options applied afterwards override single values. False with
