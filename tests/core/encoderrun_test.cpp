@@ -85,18 +85,6 @@ TEST(EncoderRun, SoundOnStandardInputArrivesWholeAndLameEncodesItAtItsLength)
     EXPECT_EQ(file.tag()->title().to8Bit(true), "Tone");
 }
 
-// A program that stops reading (it fails early) ends the run with its failure, not a hang.
-TEST(EncoderRun, AProgramThatStopsReadingEndsTheRun)
-{
-    QTemporaryDir dir;
-    EncoderRun run;
-    bool succeeded = true;
-    ASSERT_TRUE(runToTheEnd(run, u"/bin/sh"_qs, {u"-c"_qs, u"head -c 1000 > /dev/null; exit 3"_qs}, dir.path(),
-                            deviceWith(rawTone(30.0)), &succeeded));
-    EXPECT_FALSE(succeeded);
-    EXPECT_FALSE(run.isRunning());
-}
-
 // A program that goes quiet (stopped with SIGSTOP, hung) is ended and its run fails.
 TEST(EncoderRun, AProgramThatPrintsNothingForTooLongIsEnded)
 {
