@@ -161,7 +161,10 @@ TEST_F(Lookup, SeveralMatchesAreOfferedAndTheChosenOneIsRead)
     EXPECT_EQ(lookup->getAlbumInfo()->getTracks().size(), 11);
     // Asking again asks for the disc again, not for identifier 0.
     lookup->lookupCDInformation(s.address());
-    EXPECT_EQ(sent(s, 10).mid(7, 2), sent(s).mid(2, 2));
+    // (Lines of the two connections may interleave: the first one's "quit" can come late.)
+    const QStringList both = sent(s, 10);
+    EXPECT_EQ(both.count(both.at(2)), 2);
+    EXPECT_EQ(both.count(both.at(3)), 2);
 
     EXPECT_TRUE(m_host.alerts.isEmpty());
 }
