@@ -17,7 +17,7 @@ struct PreferenceKey {
     enum class Role {
         Plain,
         SourceFolder, // made absolute
-        OutputFolder, // stored without the output path's placeholder component
+        OutputFolder, // the folder albums are made in; empty stands for the music folder
         BasicTitle,   // the preset's title, which also selects its row
         BasicRow,
         ExpertLines, // the remembered expert lines, joined with ", "

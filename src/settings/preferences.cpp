@@ -5,6 +5,7 @@
 #include "common/resources.h"
 #include "common/userpath.h"
 #include "common/vesktools.h"
+#include "settings/musicfolder.h"
 #include "settings/preferencekeys.h"
 #include "settings/settings.h"
 
@@ -12,12 +13,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 using Kind = PreferenceKey::Kind;
 using Role = PreferenceKey::Role;
-
-const QString placeholder = QStringLiteral("Audio CD");
 
 // Integers are read by their value, so a text holding a number counts as that number (read the
 // way atoi reads it: leading blanks and trailing garbage are tolerated).
@@ -101,14 +102,6 @@ QVariantMap checkedDictionary(const QVariantMap& dictionary)
     return checked;
 }
 
-QString lastComponentRemoved(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    if (slash < 0)
-        return QString();
-    return slash == 0 ? QStringLiteral("/") : path.left(slash);
-}
-
 // A plain text as the settings keep it, whether it comes from the file or the command line.
 QString plainText(const PreferenceKey& key, const QString& value)
 {
@@ -116,9 +109,11 @@ QString plainText(const PreferenceKey& key, const QString& value)
     return text.isEmpty() && !key.fallback.isNull() ? key.fallback : text;
 }
 
-QString outputPath(const QString& folder)
+// The folder albums are made in. Files of earlier versions stored the same folder under the same
+// key, so they read the same way.
+QString outputFolder(const QString& value, const QString& base)
 {
-    return folder + QLatin1Char('/') + placeholder;
+    return value.isEmpty() ? MusicFolder::path() : QDir::cleanPath(UserPath::absolute(value, base));
 }
 
 void applyKey(Settings& settings, const PreferenceKey& key, const QVariantMap& dictionary)
@@ -140,12 +135,9 @@ void applyKey(Settings& settings, const PreferenceKey& key, const QVariantMap& d
     case Role::SourceFolder:
         settings.setChosenCDName(UserPath::absolute(textValue(dictionary, key.name)));
         break;
-    case Role::OutputFolder: {
-        const QString output = textValue(dictionary, key.name);
-        settings.setOutputDirectory(outputPath(output.isEmpty() ? QDir::homePath() + QStringLiteral("/Music")
-                                                                : UserPath::absolute(output)));
+    case Role::OutputFolder:
+        settings.setOutputDirectory(outputFolder(textValue(dictionary, key.name), QDir::homePath()));
         break;
-    }
     case Role::BasicTitle:
         if (dictionary.contains(key.name)) {
             const QString basic = textValue(dictionary, key.name);
@@ -200,7 +192,7 @@ QVariant savedValue(Settings& settings, const PreferenceKey& key)
     case Role::SourceFolder:
         return settings.getChosenCDName();
     case Role::OutputFolder:
-        return lastComponentRemoved(settings.getChosenOutputDirectory());
+        return settings.getChosenOutputDirectory();
     case Role::BasicTitle:
         return Settings::basicPresetTitles().value(row);
     case Role::BasicRow:
@@ -246,13 +238,34 @@ QString Preferences::defaultsPath()
     return Resources::pathForResource(QStringLiteral("Default"), QStringLiteral("cfg"));
 }
 
-bool Preferences::loadPreferences(Settings& settings, const QString& path)
+QString PreferencesLoad::title() const
 {
+    return damaged.isNull() ? QString() : QStringLiteral("Your preferences file could not be read.");
+}
+
+QString PreferencesLoad::message() const
+{
+    if (damaged.isNull())
+        return QString();
+    if (keptCopy.isNull())
+        return QStringLiteral("%1 could not be read, nor copied aside; Vesk starts from its defaults and "
+                              "leaves the file as it is.")
+            .arg(damaged);
+    return QStringLiteral("%1 could not be read; its contents are kept in %2. Vesk starts from its defaults.")
+        .arg(damaged, keptCopy);
+}
+
+PreferencesLoad Preferences::loadPreferences(Settings& settings, const QString& path)
+{
+    PreferencesLoad load;
     std::optional<QVariantMap> dictionary;
-    if (QFileInfo::exists(path)) {
+    const QFileInfo file(path);
+    if (file.exists() || file.isSymLink()) {
         dictionary = readDictionary(path);
-        if (!dictionary)
-            veskLog(QStringLiteral("Could not read the preferences file %1; using the defaults").arg(path));
+        if (!dictionary) {
+            load.damaged = path;
+            load.keptCopy = keepDamagedFile(path);
+        }
     }
     if (!dictionary) {
         const QString defaults = defaultsPath();
@@ -262,7 +275,58 @@ bool Preferences::loadPreferences(Settings& settings, const QString& path)
             veskLog(QStringLiteral("Could not read the defaults file %1").arg(defaults));
     }
     applyDictionary(settings, dictionary.value_or(QVariantMap()));
-    return dictionary.has_value();
+    load.applied = dictionary.has_value();
+    return load;
+}
+
+QString Preferences::keepDamagedFile(const QString& path)
+{
+    QFile original(path);
+    if (!original.open(QIODevice::ReadOnly)) {
+        veskLog(QStringLiteral("Could not copy the damaged preferences file %1: %2")
+                    .arg(path, original.errorString()));
+        return QString();
+    }
+    const QByteArray bytes = original.readAll();
+    if (original.error() != QFileDevice::NoError) {
+        veskLog(QStringLiteral("Could not copy the damaged preferences file %1: %2")
+                    .arg(path, original.errorString()));
+        return QString();
+    }
+    const QString base = path + QStringLiteral(".damaged");
+    for (int number = 0; number < 1000; ++number) {
+        const QString copy = number == 0 ? base : base + QLatin1Char('.') + QString::number(number);
+        QFile existing(copy);
+        if (existing.exists() || QFileInfo(copy).isSymLink()) {
+            if (existing.open(QIODevice::ReadOnly) && existing.size() == bytes.size() &&
+                existing.readAll() == bytes)
+                return copy;
+            continue;
+        }
+        // NewOnly: a copy made meanwhile by another Vesk is never written over.
+        QFile kept(copy);
+        if (!kept.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            if (kept.error() == QFileDevice::OpenError && QFileInfo::exists(copy))
+                continue;
+            veskLog(QStringLiteral("Could not keep the damaged preferences file as %1: %2")
+                        .arg(copy, kept.errorString()));
+            return QString();
+        }
+        if (kept.write(bytes) != bytes.size() || !kept.flush()) {
+            // The system's reason: an unbuffered short write leaves the device's own text empty.
+            const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+            veskLog(
+                QStringLiteral("Could not keep the damaged preferences file as %1: %2").arg(copy, reason));
+            kept.close();
+            kept.remove();
+            return QString();
+        }
+        kept.close();
+        return copy;
+    }
+    veskLog(QStringLiteral("Could not keep the damaged preferences file %1: too many copies beside it")
+                .arg(path));
+    return QString();
 }
 
 bool Preferences::applyPreferencesFile(Settings& settings, const QString& path)
@@ -306,9 +370,7 @@ bool Preferences::setValue(Settings& settings, const QString& name, const QStrin
         settings.setChosenCDName(UserPath::absolute(value, QDir::currentPath()));
         break;
     case Role::OutputFolder:
-        settings.setOutputDirectory(outputPath(value.isEmpty()
-                                                   ? QDir::homePath() + QStringLiteral("/Music")
-                                                   : UserPath::absolute(value, QDir::currentPath())));
+        settings.setOutputDirectory(outputFolder(value, QDir::currentPath()));
         break;
     case Role::BasicTitle: {
         settings.setBasicConfigOption(value);

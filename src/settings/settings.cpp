@@ -227,13 +227,8 @@ void Settings::applyChosenSource(const QStringList& paths)
 
 void Settings::applyChosenOutputDirectory(const QString& folder)
 {
-    if (folder.isEmpty())
-        return;
-    QString name = QFileInfo(getChosenCDName()).fileName();
-    // A gvfs CD mount's own name ("cdda:host=sr0") means nothing to the user.
-    if (name.isEmpty() || CDFolder::isGvfsMountName(name))
-        name = QStringLiteral("Audio CD");
-    setOutputDirectory(folder + QLatin1Char('/') + name);
+    if (!folder.isEmpty())
+        setOutputDirectory(QDir::cleanPath(folder));
 }
 
 void Settings::setChosenTracks(const QStringList& names)

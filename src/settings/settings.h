@@ -55,6 +55,7 @@ public:
     bool shouldCreateReleaseFiles() const { return isOn(Option::CreateReleaseFiles); }
     bool shouldCreateSeparateArtistAlbumDirs() const { return isOn(Option::CreateSeparateArtistAlbumDirs); }
     // The folders as absolute paths, whatever was typed ("~/Music", "Music": under the home folder).
+    // The output folder is the one albums are made in, exactly as the user gave it.
     QString getChosenCDName() const { return UserPath::absolute(text(Text::ChosenCD)); }
     QString getChosenOutputDirectory() const { return UserPath::absolute(text(Text::ChosenOutputDirectory)); }
     QString getChosenFreedbServer() const { return text(Text::FreedbServer); }
@@ -120,7 +121,7 @@ public:
     // The user chose sources: a folder (all its entries become the chosen tracks) or track files
     // in one folder (their names). Nothing chosen changes nothing.
     void applyChosenSource(const QStringList& paths);
-    // The user chose an output folder; the source folder's name becomes the placeholder component.
+    // The user chose an output folder: albums are made in it. Nothing chosen changes nothing.
     void applyChosenOutputDirectory(const QString& folder);
 
     // Source folder and chosen tracks.

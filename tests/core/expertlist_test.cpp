@@ -57,6 +57,9 @@ TEST(SourceChoiceTest, FolderOrFilesBecomeSourceAndTracks)
     EXPECT_EQ(settings.getChosenCDName(), disc);
     EXPECT_EQ(settings.chosenTracks().size(), 2);
 
-    settings.applyChosenOutputDirectory(u"/data/Music"_qs);
-    EXPECT_EQ(settings.getChosenOutputDirectory(), u"/data/Music/Audio CD"_qs);
+    // The chosen output folder is where albums go: no component of the source is added.
+    settings.applyChosenOutputDirectory(u"/data/Music/out10/"_qs);
+    EXPECT_EQ(settings.getChosenOutputDirectory(), u"/data/Music/out10"_qs);
+    settings.applyChosenOutputDirectory(QString()); // cancelled
+    EXPECT_EQ(settings.getChosenOutputDirectory(), u"/data/Music/out10"_qs);
 }

@@ -1,3 +1,4 @@
+#include "settings/musicfolder.h"
 #include "settings/preferencekeys.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
@@ -34,7 +35,7 @@ TEST(PreferencesTest, EveryKeyRoundTripsIdentically)
     TestEnvironment env;
     Settings first;
     first.setChosenCDName(u"/media/me/My Disc"_qs);
-    first.setOutputDirectory(u"/data/Music/My Disc"_qs);
+    first.setOutputDirectory(u"/data/Music/out10"_qs);
     first.setText(Settings::Text::NameStyle, u"%a – %t (ü).mp3"_qs);
     first.switchBasicConfig(2);
     first.addExpertItems({u"-V 0"_qs, u"--abr 200"_qs});
@@ -52,12 +53,13 @@ TEST(PreferencesTest, EveryKeyRoundTripsIdentically)
     QStringList keys = Preferences::keys();
     keys.sort();
     EXPECT_EQ(written.keys(), keys);
-    EXPECT_EQ(written.value(u"OutputDirectory"_qs).toString(), u"/data/Music"_qs);
+    // The folder albums go into, as typed: never its parent.
+    EXPECT_EQ(written.value(u"OutputDirectory"_qs).toString(), u"/data/Music/out10"_qs);
     EXPECT_EQ(written.value(u"ExpertConfigOption"_qs).toString(), u"-V 0, --abr 200"_qs);
 
     Settings second;
-    ASSERT_TRUE(Preferences::loadPreferences(second, path));
-    EXPECT_EQ(second.getChosenOutputDirectory(), u"/data/Music/Audio CD"_qs);
+    ASSERT_TRUE(Preferences::loadPreferences(second, path).applied);
+    EXPECT_EQ(second.getChosenOutputDirectory(), u"/data/Music/out10"_qs);
     EXPECT_EQ(second.getExpertConfigOption(), (QStringList{u"--abr"_qs, u"200"_qs}));
     EXPECT_FALSE(second.shouldUseMusicBrainz());
     EXPECT_EQ(second.encoderJobs(), first.encoderJobs());
@@ -131,7 +133,7 @@ TEST(PreferencesTest, EveryOptionHasOneKeyAndSetValueFollowsTheTable)
     QDir::setCurrent(env.home());
     EXPECT_TRUE(Preferences::setValue(
         settings, PreferenceKeys::of(Settings::Text::ChosenOutputDirectory)->name, u"rips"_qs));
-    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/rips/Audio CD"_qs);
+    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/rips"_qs);
 
     // The preset row given on the command line chooses that preset's options as well.
     const auto row =
@@ -166,10 +168,10 @@ TEST(PreferencesTest, WrongTypesAndRangesFallBackToTheDefaultAndPathsBecomeAbsol
     LogCapture log;
     Settings settings;
     settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
-    ASSERT_TRUE(Preferences::loadPreferences(settings, path));
+    ASSERT_TRUE(Preferences::loadPreferences(settings, path).applied);
     EXPECT_TRUE(settings.shouldEditTrackInformation() && settings.shouldSoundAlertWhenFinished());
     EXPECT_FALSE(Preferences::setValue(settings, u"ConfigOptionSelected"_qs, u"99"_qs));
-    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/Music/Audio CD"_qs);
+    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/Music"_qs);
     EXPECT_EQ(settings.getMP3NameStyle(), u"%d - %t.mp3"_qs);
     EXPECT_EQ(settings.getChosenFreedbServer(), u"gnudb.gnudb.org"_qs);
     EXPECT_EQ(settings.selectedBasicRow(), 1); // the row of BasicConfigOption
@@ -185,26 +187,99 @@ TEST(PreferencesTest, WrongTypesAndRangesFallBackToTheDefaultAndPathsBecomeAbsol
         EXPECT_TRUE(log.contains(u"Preferences: "_qs + key)) << key.toStdString();
 
     // Typed in the window: "~" and relative paths are taken under the home folder.
-    settings.setOutputDirectory(u"rips/Audio CD"_qs);
-    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/rips/Audio CD"_qs);
+    settings.setOutputDirectory(u"~/rips"_qs);
+    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/rips"_qs);
 }
 
-TEST(PreferencesTest, DamagedFileGivesTheDefaultsAndALogLine)
+// A file that is there but cannot be read gives the defaults, and its bytes are kept beside it
+// before anything could write over it: once per distinct content, never over an older copy.
+TEST(PreferencesTest, DamagedFileIsKeptByteForByteAndGivesTheDefaults)
 {
     TestEnvironment env;
     const QString path = env.home() + u"/.config/org.vesk.Vesk.plist"_qs;
     EXPECT_EQ(Preferences::preferencesPath(), path);
     qunsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(Preferences::preferencesPath(), path);
-    for (const QByteArray& damaged : {QByteArray("not a property list at all"), QByteArray(),
-                                      QByteArray("<plist version=\"1.0\"><array/></plist>")}) {
-        writeTestFile(Preferences::preferencesPath(), damaged);
-        LogCapture log;
+
+    // A real preferences file cut short, as a crash while writing leaves one.
+    Settings written;
+    written.setText(Settings::Text::NameStyle, u"%a - %t.mp3"_qs);
+    ASSERT_TRUE(Preferences::savePreferences(written, path));
+    const QByteArray cut = readText(path).chopped(40);
+    const QByteArray binary = QByteArray("bplist00\xd1\x01\x02\0\xff", 13);
+    const QString kept = path + u".damaged"_qs;
+    for (const auto& [damaged, copy] :
+         {std::pair{cut, kept},
+          {cut, kept}, // the same bytes again: no second copy
+          {binary, kept + u".1"_qs},
+          {QByteArray("<plist version=\"1.0\"><array/></plist>"), kept + u".2"_qs},
+          {QByteArray(), kept + u".3"_qs}}) {
+        ASSERT_TRUE(writeTestFile(path, damaged));
         Settings settings;
-        EXPECT_TRUE(Preferences::loadPreferences(settings));
-        EXPECT_TRUE(log.contains(u"Could not read the preferences file"_qs));
+        const PreferencesLoad load = Preferences::loadPreferences(settings);
+        EXPECT_TRUE(load.applied);
+        EXPECT_EQ(load.damaged, path);
+        EXPECT_EQ(load.keptCopy, copy);
+        EXPECT_TRUE(load.maySave());
+        EXPECT_TRUE(load.message().contains(path) && load.message().contains(copy));
+        EXPECT_EQ(readText(copy), damaged);
         EXPECT_EQ(settings.getMP3NameStyle(), u"%d - %t.mp3"_qs);
     }
+    EXPECT_EQ(readText(kept), cut);
+    EXPECT_EQ(QDir(env.home() + u"/.config"_qs).entryList(QDir::Files).size(), 5);
+
+    // A copy that cannot be made (here a size limit, as a full disk) leaves nothing half
+    // written and forbids writing over the original.
+    ASSERT_TRUE(writeTestFile(path, QByteArray(4096, 'x')));
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    LogCapture log;
+    Settings settings;
+    const PreferencesLoad load = Preferences::loadPreferences(settings);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(load.keptCopy.isNull());
+    EXPECT_FALSE(load.maySave());
+    EXPECT_TRUE(log.contains(u"Could not keep the damaged preferences file"_qs));
+    EXPECT_FALSE(QFileInfo::exists(kept + u".4"_qs));
+
+    // A missing file is no damage.
+    QFile::remove(path);
+    EXPECT_TRUE(Preferences::loadPreferences(settings).damaged.isNull());
+}
+
+// Without an output folder in the preferences, albums go to the music folder the desktop names.
+TEST(PreferencesTest, EmptyOutputFolderIsTheDesktopsMusicFolder)
+{
+    const QString home = u"/home/u"_qs;
+    for (const auto& [text, folder] : std::initializer_list<std::pair<QByteArray, QString>>{
+             {"# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/Schreibtisch\"\n"
+              "XDG_MUSIC_DIR=\"$HOME/Musik\"\n",
+              u"/home/u/Musik"_qs},
+             {"  XDG_MUSIC_DIR=\"/srv/music/\"  \nXDG_VIDEOS_DIR=\"$HOME/Videos\"", u"/srv/music"_qs},
+             {"XDG_MUSIC_DIR=\"$HOME/My \\\"Songs\\\"\"\n", u"/home/u/My \"Songs\""_qs},
+             {"XDG_MUSIC_DIR=\"$HOME/a\"\nXDG_MUSIC_DIR=\"$HOME/b\"\n", u"/home/u/b"_qs},
+             {"XDG_MUSIC_DIR=\"Music\"\n", QString()},         // relative: not allowed
+             {"XDG_MUSIC_DIR=\"$HOMEMusic\"\n", QString()},    // no "$HOME/"
+             {"XDG_MUSIC_DIR=\"$HOME/\"\n", QString()},        // the home itself: none
+             {"XDG_MUSIC_DIR=$HOME/Musik\n", QString()},       // unquoted
+             {"XDG_MUSIC_DIR=\"$HOME/Musik\n", QString()},     // unterminated
+             {"#XDG_MUSIC_DIR=\"$HOME/Musik\"\n", QString()}}) // commented out
+        EXPECT_EQ(MusicFolder::fromUserDirs(text, home), folder) << text.toStdString();
+
+    TestEnvironment env;
+    Settings settings;
+    Preferences::loadPreferences(settings);
+    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/Music"_qs);
+    ASSERT_TRUE(writeTestFile(env.home() + u"/.config/user-dirs.dirs"_qs, "XDG_MUSIC_DIR=\"$HOME/Musik\"\n"));
+    Preferences::loadPreferences(settings);
+    EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/Musik"_qs);
+    EXPECT_TRUE(Preferences::setValue(settings, u"OutputDirectory"_qs, u"/x/out10/"_qs));
+    EXPECT_EQ(settings.getChosenOutputDirectory(), u"/x/out10"_qs);
 }
 
 TEST(PreferencesTest, FailedWriteLeavesThePreviousFileWhole)

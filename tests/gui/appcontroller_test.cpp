@@ -19,7 +19,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <tuple>
 
 namespace {
@@ -28,6 +30,16 @@ template <typename T> T* child(AppController& controller, const char* name)
     T* widget = controller.window().findChild<T*>(QLatin1String(name));
     EXPECT_NE(widget, nullptr) << name;
     return widget;
+}
+
+// The alerts open on the window, each as "title | text".
+QStringList openAlerts(AppController& controller)
+{
+    QStringList alerts;
+    for (QMessageBox* box : controller.window().findChildren<QMessageBox*>())
+        if (box->isVisible())
+            alerts << box->text() + u" | "_qs + box->informativeText();
+    return alerts;
 }
 
 QStringList shownItems(QComboBox* combo)
@@ -210,6 +222,91 @@ TEST(AppControllerTest, AlertsAndHelp)
     EXPECT_FALSE(controller.showHelp());
     EXPECT_EQ(catcher.urls.size(), 1);
     QDesktopServices::unsetUrlHandler(u"file"_qs);
+}
+
+// The field holds the folder albums are made in, nothing more: a file of an earlier version
+// (which stored that folder) reads as it, is saved as it, and the note under the field says
+// where albums go.
+TEST(AppControllerTest, TheOutputFieldIsTheFolderAlbumsGoInto)
+{
+    TestEnvironment env;
+    Preferences::writeDictionary({{u"OutputDirectory"_qs, u"/home/u/out10"_qs}},
+                                 Preferences::preferencesPath());
+    Settings settings;
+    AppController controller(settings);
+    QLineEdit* field = child<QLineEdit>(controller, "chosenOutputDirectory");
+    QLabel* note = child<QLabel>(controller, "outputFolderNote");
+    EXPECT_EQ(field->text(), u"/home/u/out10"_qs);
+    EXPECT_EQ(note->text(), u"Albums go into /home/u/out10, each as \"Artist - Album\"."_qs);
+    settings.setCheckState(Settings::Option::CreateSeparateArtistAlbumDirs, Settings::On);
+    EXPECT_EQ(note->text(), u"Albums go into /home/u/out10, each as Artist/Album."_qs);
+    // A new source changes nothing in the field.
+    settings.setChosenCDName(u"/media/u/Other Disc"_qs);
+    EXPECT_EQ(field->text(), u"/home/u/out10"_qs);
+    typeLine(field, u"~/rips"_qs);
+    EXPECT_TRUE(note->text().startsWith(u"Albums go into "_qs + env.home() + u"/rips,"_qs));
+    typeLine(field, QString());
+    EXPECT_EQ(note->text(), u"Choose the folder albums are made in."_qs);
+    typeLine(field, u"/home/u/out11"_qs);
+    controller.applicationShouldTerminate();
+    EXPECT_EQ(Preferences::readDictionary(Preferences::preferencesPath())->value(u"OutputDirectory"_qs),
+              u"/home/u/out11"_qs);
+}
+
+// What the user must know before a rip is said once, when the window opens: a preferences file
+// that could not be read (its bytes kept aside, and only then written over) and a missing LAME.
+TEST(AppControllerTest, StartUpAlertsForDamagedPreferencesAndAMissingEncoder)
+{
+    TestEnvironment env;
+    const QString path = Preferences::preferencesPath();
+    const QByteArray damaged =
+        "<?xml version=\"1.0\"?>\n<plist version=\"1.0\"><dict><key>AddID3Tags</key><int";
+    ASSERT_TRUE(writeTestFile(path, damaged));
+    {
+        Settings settings;
+        AppController controller(settings);
+        EXPECT_TRUE(openAlerts(controller).isEmpty());
+        controller.show();
+        controller.show();
+        const QStringList alerts = openAlerts(controller);
+        ASSERT_EQ(alerts.size(), 1) << alerts.join(u'\n').toStdString();
+        EXPECT_TRUE(alerts[0].contains(path + u" could not be read"_qs) &&
+                    alerts[0].contains(path + u".damaged"_qs))
+            << alerts[0].toStdString();
+        controller.applicationShouldTerminate();
+    }
+    EXPECT_EQ(readTestFile(path + u".damaged"_qs), damaged);
+    EXPECT_TRUE(Preferences::readDictionary(path).has_value());
+
+    // A copy that cannot be made (a size limit standing in for a full disk) keeps the window
+    // from writing over the damaged file.
+    ASSERT_TRUE(QFile::remove(path + u".damaged"_qs));
+    ASSERT_TRUE(writeTestFile(path, damaged + QByteArray(4096, ' ')));
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    auto settings = std::make_unique<Settings>();
+    auto controller = std::make_unique<AppController>(*settings);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(controller->savePreferences());
+    controller.reset();
+    EXPECT_EQ(readTestFile(path), damaged + QByteArray(4096, ' '));
+
+    QTemporaryDir empty;
+    Resources::setResourceDirectory(empty.path());
+    ScopedPath noLame(empty.path());
+    QFile::remove(path);
+    Settings plain;
+    AppController withoutLame(plain);
+    withoutLame.show();
+    const QStringList alerts = openAlerts(withoutLame);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts[0].contains(u"install the lame package (for example: apt install lame)"_qs))
+        << alerts[0].toStdString();
 }
 
 #include "appcontroller_test.moc"

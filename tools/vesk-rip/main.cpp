@@ -35,6 +35,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vesk-rip: %s\n", qPrintable(options.errorText()));
         return 2;
     }
+    if (!options.notice().isEmpty())
+        std::fprintf(stderr, "vesk-rip: %s\n", qPrintable(options.notice()));
     LAMEProcess session(settings);
     // The folder named (or the CD found now) is the one to rip: never swap in another.
     session.cdFinder().lookNowhere();

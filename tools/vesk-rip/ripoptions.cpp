@@ -5,6 +5,7 @@
 #include "common/vesktools.h"
 #include "disc/audiocdfinder.h"
 #include "disc/audiofileheader.h"
+#include "settings/musicfolder.h"
 #include "settings/preferencekeys.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
@@ -41,7 +42,9 @@ RipOptions::RipOptions()
     : m_help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")),
       m_output({QStringLiteral("o"), QStringLiteral("output")},
                QStringLiteral("Folder the album folder is made in (default: the output folder of the "
-                              "preferences, else the current folder)."),
+                              "preferences, else your music folder, XDG_MUSIC_DIR of user-dirs.dirs or "
+                              "~/Music: %1).")
+                   .arg(MusicFolder::path()),
                QStringLiteral("DIR")),
       m_track(
           {QStringLiteral("t"), QStringLiteral("track")},
@@ -101,7 +104,8 @@ RipOptions::RipOptions()
                   QStringLiteral("DIR")),
       m_preferences(QStringLiteral("preferences"),
                     QStringLiteral("Start from the options of this preferences file (default: your own, %1, "
-                                   "when it exists). The options given here override its values.")
+                                   "when it exists, else the defaults the window starts from). The options "
+                                   "given here override its values.")
                         .arg(Preferences::preferencesPath()),
                     QStringLiteral("FILE")),
       m_set(QStringLiteral("set"),
@@ -167,20 +171,17 @@ QString RipOptions::resourceDirectory() const
 
 bool RipOptions::applyPreferences(Settings& settings)
 {
-    const bool named = m_parser.isSet(m_preferences);
-    const QString path = named ? UserPath::absolute(m_parser.value(m_preferences), QDir::currentPath())
-                               : Preferences::preferencesPath();
-    if (!named && !QFileInfo::exists(path))
-        return true;
-    if (!Preferences::applyPreferencesFile(settings, path)) {
-        if (named) {
-            m_error = QStringLiteral("Cannot read the preferences file %1.").arg(path);
-            return false;
-        }
-        veskLog(QStringLiteral("Could not read the preferences file %1; ignoring it").arg(path));
+    if (!m_parser.isSet(m_preferences)) {
+        // As the window does: the user's own file, else the shipped defaults; a damaged file is
+        // kept aside and said once.
+        m_notice = Preferences::loadPreferences(settings).message();
         return true;
     }
-    m_preferencesApplied = true;
+    const QString path = UserPath::absolute(m_parser.value(m_preferences), QDir::currentPath());
+    if (!Preferences::applyPreferencesFile(settings, path)) {
+        m_error = QStringLiteral("Cannot read the preferences file %1.").arg(path);
+        return false;
+    }
     return true;
 }
 
@@ -242,14 +243,14 @@ bool RipOptions::applyTo(Settings& settings)
     }
     const QString source = QDir::cleanPath(QFileInfo(m_source).absoluteFilePath());
     settings.setChosenCDName(source);
-    // Without --output the preferences' output folder is used, else the current folder.
-    QString outputFolder = QDir::currentPath();
+    // The album folder is made inside the output folder: --output's, else the preferences' (the
+    // music folder when they name none).
+    QString outputFolder = settings.getChosenOutputDirectory();
     if (m_parser.isSet(m_output))
         outputFolder = UserPath::absolute(m_parser.value(m_output), QDir::currentPath());
-    else if (m_preferencesApplied)
-        outputFolder = QFileInfo(settings.getChosenOutputDirectory()).path();
-    // The album folder is made inside the output folder.
-    settings.setOutputDirectory(QDir::cleanPath(QFileInfo(outputFolder).absoluteFilePath()));
+    else if (outputFolder.isEmpty())
+        outputFolder = MusicFolder::path();
+    settings.setOutputDirectory(QDir::cleanPath(outputFolder));
     // A track named that is no readable sound file is said now, not as a failed encoder run.
     for (const QString& track : m_parser.values(m_track)) {
         QString problem;

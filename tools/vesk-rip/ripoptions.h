@@ -27,9 +27,11 @@ public:
     QString resourceDirectory() const;
 
     // Reads the preferences file named by --preferences, else the user's own when there is one,
-    // into settings; the options applied afterwards override single values. False with
-    // errorText() set when a named file cannot be read.
+    // else the shipped defaults, into settings; the options applied afterwards override single
+    // values. False with errorText() set when a named file cannot be read. The user's own file
+    // being damaged is no error: notice() then says where its bytes were kept.
     bool applyPreferences(Settings& settings);
+    QString notice() const { return m_notice; }
 
     // Writes the given options into settings; options not given leave settings as they are,
     // except that the source folder, the output path and the chosen tracks are always set.
@@ -61,6 +63,6 @@ private:
     QCommandLineOption m_preferences;
     QCommandLineOption m_set;
     QString m_source;
-    bool m_preferencesApplied = false;
+    QString m_notice;
     QString m_error;
 };

@@ -2,7 +2,10 @@
 
 #include "app/gui/expertfieldbinding.h"
 #include "app/gui/mainwindow.h"
+#include "common/log.h"
 #include "common/resources.h"
+#include "encoder/lame/lameencoder.h"
+#include "settings/musicfolder.h"
 #include "settings/preferencekeys.h"
 #include "settings/preferences.h"
 #include "ui_mainwindow.h"
@@ -16,8 +19,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -64,6 +69,22 @@ AppController::AppController(Settings& settings, QObject* parent)
     bindCommands();
     setButtonStates(true, false, false);
     loadPreferences();
+    if (!m_preferencesLoad.damaged.isNull())
+        m_startUpAlerts.append({m_preferencesLoad.title(), m_preferencesLoad.message()});
+
+    // Where albums go, said in words under the field, so the field itself holds only the folder.
+    connect(&m_settings, &Settings::textChanged, this, [this](Settings::Text field) {
+        if (field != Settings::Text::ChosenOutputDirectory)
+            return;
+        m_lastAlbumFolder.clear();
+        showOutputFolderNote();
+    });
+    connect(&m_settings, &Settings::checkStateChanged, this, [this](Settings::Option option) {
+        if (option == Settings::Option::CreateSeparateArtistAlbumDirs)
+            showOutputFolderNote();
+    });
+    showOutputFolderNote();
+    m_window->setCloseGuard([this] { return mayCloseWindow(); });
 }
 
 AppController::~AppController()
@@ -74,6 +95,45 @@ AppController::~AppController()
 void AppController::show()
 {
     m_window->show();
+    if (m_shown)
+        return;
+    m_shown = true;
+    // Said now rather than at Start: before the user has chosen and set everything up.
+    if (LameEncoder::program().isNull())
+        m_startUpAlerts.append({tr("The MP3 encoder is missing!"), LameEncoder().howToInstall()});
+    for (const auto& [title, text] : std::as_const(m_startUpAlerts))
+        runAlertWithTitle(title, text);
+    m_startUpAlerts.clear();
+}
+
+void AppController::showOutputFolderNote()
+{
+    const QString output = m_settings.getChosenOutputDirectory();
+    QString note;
+    if (!m_albumFolder.isEmpty()) {
+        note = tr("This album goes to %1.").arg(m_albumFolder);
+        if (output != m_albumOutput)
+            note +=
+                QLatin1Char(' ') + (output.isEmpty() ? tr("Choose the folder the next albums are made in.")
+                                                     : tr("The next albums go into %1.").arg(output));
+    } else if (output.isEmpty()) {
+        note = tr("Choose the folder albums are made in.");
+    } else {
+        note = m_settings.shouldCreateSeparateArtistAlbumDirs()
+                   ? tr("Albums go into %1, each as Artist/Album.").arg(output)
+                   : tr("Albums go into %1, each as \"Artist - Album\".").arg(output);
+        if (!m_lastAlbumFolder.isEmpty())
+            note += QLatin1Char(' ') + tr("The last album went to %1.").arg(m_lastAlbumFolder);
+    }
+    m_window->ui().outputFolderNote->setText(note);
+}
+
+void AppController::showAlbumFolder(const QString& folder)
+{
+    m_albumFolder = folder;
+    m_albumOutput = m_settings.getChosenOutputDirectory();
+    m_lastAlbumFolder.clear();
+    showOutputFolderNote();
 }
 
 namespace {
@@ -270,6 +330,13 @@ void AppController::showSessionEnded(const QStringList& failedTracks, const QStr
     bar->setRange(0, 1);
     bar->setValue(0);
     bar->setTextVisible(false);
+    if (!m_albumFolder.isEmpty()) {
+        // Unless the output folder changed meanwhile, the user still wants to find this album.
+        m_lastAlbumFolder =
+            m_settings.getChosenOutputDirectory() == m_albumOutput ? m_albumFolder : QString();
+        m_albumFolder.clear();
+        showOutputFolderNote();
+    }
     if (!summary.isEmpty())
         m_window->statusBar()->showMessage(summary);
     else if (failedTracks.isEmpty())
@@ -288,15 +355,69 @@ void AppController::setRipSessionHooks(std::function<bool()> isRunning, std::fun
 bool AppController::loadPreferences()
 {
     const qsizetype expertLines = m_settings.expertItems().size();
-    const bool loaded = Preferences::loadPreferences(m_settings);
+    m_preferencesLoad = Preferences::loadPreferences(
+        m_settings, m_preferencesPath.isEmpty() ? Preferences::preferencesPath() : m_preferencesPath);
     if (m_settings.expertItems().size() != expertLines)
         m_expertField->sizeForLoadedItems();
-    return loaded;
+    return m_preferencesLoad.applied;
 }
 
 bool AppController::savePreferences()
 {
-    return Preferences::savePreferences(m_settings);
+    const QString path = m_preferencesPath.isEmpty() ? Preferences::preferencesPath() : m_preferencesPath;
+    if (!m_preferencesLoad.maySave() && path == m_preferencesLoad.damaged) {
+        veskLog(QStringLiteral("Not writing the preferences file %1: its damaged contents could not be kept "
+                               "aside, and writing would lose them")
+                    .arg(path));
+        return false;
+    }
+    return Preferences::savePreferences(m_settings, path);
+}
+
+bool AppController::mayCloseWindow()
+{
+    if (m_terminated || m_quitConfirmed || !m_isRipRunning || !m_isRipRunning())
+        return true;
+    askToStopAndQuit();
+    return false;
+}
+
+void AppController::askToStopAndQuit()
+{
+    if (m_quitQuestion) {
+        m_quitQuestion->raise();
+        m_quitQuestion->activateWindow();
+        return;
+    }
+    auto* box =
+        new QMessageBox(QMessageBox::Question, QApplication::applicationDisplayName(),
+                        tr("A rip is running. Stop it and quit?"), QMessageBox::NoButton, m_window.get());
+    box->setObjectName(QStringLiteral("quitWhileRipping"));
+    box->setTextFormat(Qt::PlainText);
+    box->setInformativeText(
+        tr("The tracks already finished stay in the album folder; the track being encoded is left out."));
+    QPushButton* stopAndQuit = box->addButton(tr("Stop and Quit"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box->addButton(QMessageBox::Cancel);
+    // Return or Escape keeps the rip: only a deliberate click ends it.
+    box->setDefaultButton(cancel);
+    box->setEscapeButton(cancel);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this, [this, box, stopAndQuit] {
+        if (box->clickedButton() != stopAndQuit)
+            return;
+        m_quitConfirmed = true;
+        // Once the question has gone: closing declines every dialog still open.
+        QTimer::singleShot(0, m_window.get(), &QWidget::close);
+    });
+    m_quitQuestion = box;
+    box->open();
+}
+
+void AppController::quitWithoutAsking()
+{
+    m_quitConfirmed = true;
+    m_window->close();
 }
 
 void AppController::applicationShouldTerminate()
@@ -347,9 +468,11 @@ void AppController::selectTracks()
 
 void AppController::selectOutputDirectory()
 {
-    QString start = QFileInfo(m_settings.getChosenOutputDirectory()).absolutePath();
+    QString start = m_settings.getChosenOutputDirectory();
     if (start.isEmpty() || !QFileInfo(start).isDir())
-        start = QDir::homePath() + QStringLiteral("/Music");
+        start = MusicFolder::path();
+    if (!QFileInfo(start).isDir())
+        start = QDir::homePath();
     const QString folder =
         QFileDialog::getExistingDirectory(m_window.get(), tr("Choose the Output Folder"), start);
     if (!folder.isEmpty())

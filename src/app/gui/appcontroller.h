@@ -2,9 +2,11 @@
 
 #include "common/alertpresenter.h"
 #include "disc/audiocdfinder.h"
+#include "settings/preferences.h"
 #include "settings/settings.h"
 
 #include <QObject>
+#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -12,10 +14,12 @@ class ExpertFieldBinding;
 class MainWindow;
 class QAbstractButton;
 class QButtonGroup;
+class QMessageBox;
 
 // The main window's controller: binds every control to the settings both ways (so each accessor
 // reads what the user sees at that moment), applies the preferences when the window is made and
 // saves them when the application ends, chooses source and output, shows alerts and the help.
+// Closing the window while a rip runs asks first.
 class AppController : public QObject, public AlertPresenter {
     Q_OBJECT
 public:
@@ -25,6 +29,8 @@ public:
 
     Settings& settings() { return m_settings; }
     MainWindow& window() { return *m_window; }
+    // Shows the window, then once what the user must know before a rip: preferences that could
+    // not be read, an encoder that is not installed.
     void show();
 
     // The Start, Stop and Skip buttons, and what the window shows of a rip's progress.
@@ -43,6 +49,8 @@ public:
     // The rip ended; failedTracks names the tracks the encoder could not make.
     // summary, when some tracks were not ripped, says how many and why.
     void showSessionEnded(const QStringList& failedTracks, const QString& summary = QString());
+    // The rip made the folder its album goes into.
+    void showAlbumFolder(const QString& folder);
 
     // How the shell reaches the rip session when the application ends.
     void setRipSessionHooks(std::function<bool()> isRunning, std::function<void()> stop);
@@ -50,11 +58,16 @@ public:
     // Preferences file (the path is the user's own unless a test points elsewhere).
     void setPreferencesPath(const QString& path) { m_preferencesPath = path; }
     bool loadPreferences();
+    // False when nothing was written, also when a damaged file read at the start could not be
+    // kept aside: then its bytes are worth more than this run's settings.
     bool savePreferences();
 
     // The ordered end: a running rip is stopped (release files are still written), then the
-    // preferences are saved. Quitting and closing the window both come here.
+    // preferences are saved. Quitting and closing the window both come here; while a rip runs,
+    // the user is asked first (the question box is named "quitWhileRipping").
     void applicationShouldTerminate();
+    // A signal (a logout, Ctrl+C in the terminal) ends the application without asking.
+    void quitWithoutAsking();
 
     // Commands.
     void selectAudioCD();
@@ -73,6 +86,9 @@ private:
     void bindExpertField();
     void bindCommands();
     QString sourceDialogStart() const;
+    void showOutputFolderNote();
+    bool mayCloseWindow();
+    void askToStopAndQuit();
 
     Settings& m_settings;
     AudioCDFinder m_cdFinder;
@@ -80,6 +96,16 @@ private:
     QButtonGroup* m_basicConfigMatrix = nullptr;
     ExpertFieldBinding* m_expertField = nullptr;
     QString m_preferencesPath;
+    PreferencesLoad m_preferencesLoad;
+    QList<std::pair<QString, QString>> m_startUpAlerts;
+    bool m_shown = false;
+    // The running rip's album folder and the output folder it was made in; after the rip, the
+    // last album's folder until the output folder changes.
+    QString m_albumFolder;
+    QString m_albumOutput;
+    QString m_lastAlbumFolder;
+    QPointer<QMessageBox> m_quitQuestion;
+    bool m_quitConfirmed = false;
     std::function<bool()> m_isRipRunning;
     std::function<void()> m_stopRip;
     bool m_terminated = false;

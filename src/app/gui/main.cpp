@@ -35,11 +35,12 @@ int main(int argc, char** argv)
     session.setAlbumChooser(&matchesController);
     RipSessionBinding binding(controller, session);
 
-    // A logout or a terminal's Ctrl+C ends the application the same way as closing the window.
-    UnixSignalQuitter quitter([&controller](int) { controller.window().close(); });
+    // A logout or a terminal's Ctrl+C ends the application as closing the window does, without
+    // asking: nobody may be there to answer.
+    UnixSignalQuitter quitter([&controller](int) { controller.quitWithoutAsking(); });
 
     controller.show();
-    // Closing the main window ends the application; the controller stops a running rip and saves
-    // the preferences on the way.
+    // Closing the main window ends the application; the controller asks before stopping a
+    // running rip and saves the preferences on the way.
     return app.exec();
 }

@@ -13,6 +13,10 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (m_mayClose && !m_mayClose()) {
+        event->ignore();
+        return;
+    }
     Q_EMIT closing();
     event->accept();
 }

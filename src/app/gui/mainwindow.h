@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -14,6 +15,9 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
     Ui::MainWindow& ui() { return *m_ui; }
+    // Asked before the window closes; answering false keeps it open (a question to the user
+    // may close it later).
+    void setCloseGuard(std::function<bool()> mayClose) { m_mayClose = std::move(mayClose); }
 
 Q_SIGNALS:
     // The window is closing: a running rip must stop and the preferences be saved first.
@@ -24,4 +28,5 @@ protected:
 
 private:
     std::unique_ptr<Ui::MainWindow> m_ui;
+    std::function<bool()> m_mayClose;
 };

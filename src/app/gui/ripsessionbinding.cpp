@@ -26,6 +26,8 @@ RipSessionBinding::RipSessionBinding(AppController& controller, LAMEProcess& ses
             [&controller](const QString& line) { controller.showStatusLine(line); });
     connect(&session, &LAMEProcess::timeRemainingChanged, this,
             [&controller](const QString& line) { controller.showTimeRemaining(line); });
+    connect(&session, &LAMEProcess::albumFolderMade, this,
+            [&controller](const QString& folder) { controller.showAlbumFolder(folder); });
     connect(&session, &LAMEProcess::progressChanged, this,
             [&controller](int finished, int total) { controller.showTracksFinished(finished, total); });
     auto summary = std::make_shared<QString>();
