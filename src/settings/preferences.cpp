@@ -2,6 +2,7 @@
 
 #include "common/log.h"
 #include "common/propertylist.h"
+#include "common/regularfile.h"
 #include "common/resources.h"
 #include "common/userpath.h"
 #include "common/vesktools.h"
@@ -281,18 +282,13 @@ PreferencesLoad Preferences::loadPreferences(Settings& settings, const QString& 
 
 QString Preferences::keepDamagedFile(const QString& path)
 {
-    QFile original(path);
-    if (!original.open(QIODevice::ReadOnly)) {
-        veskLog(QStringLiteral("Could not copy the damaged preferences file %1: %2")
-                    .arg(path, original.errorString()));
+    QString problem;
+    const std::optional<QByteArray> read = RegularFile::read(path, 64 * 1024 * 1024, &problem);
+    if (!read) {
+        veskLog(QStringLiteral("Could not copy the damaged preferences file %1: %2").arg(path, problem));
         return QString();
     }
-    const QByteArray bytes = original.readAll();
-    if (original.error() != QFileDevice::NoError) {
-        veskLog(QStringLiteral("Could not copy the damaged preferences file %1: %2")
-                    .arg(path, original.errorString()));
-        return QString();
-    }
+    const QByteArray bytes = *read;
     const QString base = path + QStringLiteral(".damaged");
     for (int number = 0; number < 1000; ++number) {
         const QString copy = number == 0 ? base : base + QLatin1Char('.') + QString::number(number);
@@ -419,13 +415,9 @@ bool Preferences::savePreferences(Settings& settings, const QString& path)
 
 std::optional<QVariantMap> Preferences::readDictionary(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray data = file.readAll();
-    if (data.size() > 16 * 1024 * 1024)
-        return std::nullopt;
-    return PropertyList::dictionaryFromBytes(data);
+    // Only an ordinary file of a sane size: a FIFO would hang the start, /dev/zero fill memory.
+    const std::optional<QByteArray> data = RegularFile::read(path, 16 * 1024 * 1024);
+    return data ? PropertyList::dictionaryFromBytes(*data) : std::nullopt;
 }
 
 bool Preferences::writeDictionary(const QVariantMap& dictionary, const QString& path)
