@@ -294,7 +294,7 @@ QString Preferences::keepDamagedFile(const QString& path)
         return QString();
     }
     const QString base = path + QStringLiteral(".damaged");
-    for (int number = 0; number < 1000; ++number) {
+    for (int number = 0; number < 100; ++number) {
         const QString copy = number == 0 ? base : base + QLatin1Char('.') + QString::number(number);
         QFile existing(copy);
         if (existing.exists() || QFileInfo(copy).isSymLink()) {
