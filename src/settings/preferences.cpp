@@ -15,6 +15,7 @@
 #include <QSaveFile>
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 using Kind = PreferenceKey::Kind;
@@ -312,7 +313,8 @@ QString Preferences::keepDamagedFile(const QString& path)
                         .arg(copy, kept.errorString()));
             return QString();
         }
-        if (kept.write(bytes) != bytes.size() || !kept.flush()) {
+        // On the disk before the original may be written over, whatever happens to the system.
+        if (kept.write(bytes) != bytes.size() || ::fsync(kept.handle()) != 0) {
             // The system's reason: an unbuffered short write leaves the device's own text empty.
             const QString reason = QString::fromLocal8Bit(std::strerror(errno));
             veskLog(
