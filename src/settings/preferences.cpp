@@ -16,6 +16,7 @@
 #include <QSaveFile>
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 using Kind = PreferenceKey::Kind;
@@ -290,7 +291,7 @@ QString Preferences::keepDamagedFile(const QString& path)
     }
     const QByteArray bytes = *read;
     const QString base = path + QStringLiteral(".damaged");
-    for (int number = 0; number < 1000; ++number) {
+    for (int number = 0; number < 100; ++number) {
         const QString copy = number == 0 ? base : base + QLatin1Char('.') + QString::number(number);
         QFile existing(copy);
         if (existing.exists() || QFileInfo(copy).isSymLink()) {
@@ -308,7 +309,8 @@ QString Preferences::keepDamagedFile(const QString& path)
                         .arg(copy, kept.errorString()));
             return QString();
         }
-        if (kept.write(bytes) != bytes.size() || !kept.flush()) {
+        // On the disk before the original may be written over, whatever happens to the system.
+        if (kept.write(bytes) != bytes.size() || ::fsync(kept.handle()) != 0) {
             // The system's reason: an unbuffered short write leaves the device's own text empty.
             const QString reason = QString::fromLocal8Bit(std::strerror(errno));
             veskLog(

@@ -88,6 +88,13 @@ void Settings::setCheckState(Option option, int state)
     Q_EMIT checkStateChanged(option);
 }
 
+QString Settings::getChosenOutputDirectory() const
+{
+    // "/data/out/" and "/data/out" are one folder, and the window says where albums go in it.
+    const QString folder = UserPath::absolute(text(Text::ChosenOutputDirectory));
+    return folder.isEmpty() ? folder : QDir::cleanPath(folder);
+}
+
 QString Settings::text(Text field) const
 {
     return m_texts[int(field)];

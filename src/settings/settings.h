@@ -57,7 +57,7 @@ public:
     // The folders as absolute paths, whatever was typed ("~/Music", "Music": under the home folder).
     // The output folder is the one albums are made in, exactly as the user gave it.
     QString getChosenCDName() const { return UserPath::absolute(text(Text::ChosenCD)); }
-    QString getChosenOutputDirectory() const { return UserPath::absolute(text(Text::ChosenOutputDirectory)); }
+    QString getChosenOutputDirectory() const;
     QString getChosenFreedbServer() const { return text(Text::FreedbServer); }
     QString getMP3NameStyle() const { return text(Text::NameStyle); }
     // The address sent in "cddb hello" (user@host); empty for the login and host names.

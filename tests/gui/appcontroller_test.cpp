@@ -19,9 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <tuple>
 
 namespace {
@@ -243,11 +241,11 @@ TEST(AppControllerTest, TheOutputFieldIsTheFolderAlbumsGoInto)
     // A new source changes nothing in the field.
     settings.setChosenCDName(u"/media/u/Other Disc"_qs);
     EXPECT_EQ(field->text(), u"/home/u/out10"_qs);
-    typeLine(field, u"~/rips"_qs);
+    typeLine(field, u"~/rips/"_qs);
     EXPECT_TRUE(note->text().startsWith(u"Albums go into "_qs + env.home() + u"/rips,"_qs));
     typeLine(field, QString());
     EXPECT_EQ(note->text(), u"Choose the folder albums are made in."_qs);
-    typeLine(field, u"/home/u/out11"_qs);
+    typeLine(field, u"/home/u/out11/"_qs);
     controller.applicationShouldTerminate();
     EXPECT_EQ(Preferences::readDictionary(Preferences::preferencesPath())->value(u"OutputDirectory"_qs),
               u"/home/u/out11"_qs);
@@ -278,23 +276,20 @@ TEST(AppControllerTest, StartUpAlertsForDamagedPreferencesAndAMissingEncoder)
     EXPECT_EQ(readTestFile(path + u".damaged"_qs), damaged);
     EXPECT_TRUE(Preferences::readDictionary(path).has_value());
 
-    // A copy that cannot be made (a size limit standing in for a full disk) keeps the window
-    // from writing over the damaged file.
-    ASSERT_TRUE(QFile::remove(path + u".damaged"_qs));
-    ASSERT_TRUE(writeTestFile(path, damaged + QByteArray(4096, ' ')));
-    struct rlimit old {};
-    getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    auto settings = std::make_unique<Settings>();
-    auto controller = std::make_unique<AppController>(*settings);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_FALSE(controller->savePreferences());
-    controller.reset();
-    EXPECT_EQ(readTestFile(path), damaged + QByteArray(4096, ' '));
+    // When no copy can be made (here every name beside it holds other bytes already), the
+    // window says so and never writes over the damaged file.
+    const QByteArray other = damaged + "\n";
+    ASSERT_TRUE(writeTestFile(path, other));
+    for (int i = 1; i < 100; ++i)
+        ASSERT_TRUE(writeTestFile(path + u".damaged.%1"_qs.arg(i), QByteArray::number(i)));
+    {
+        Settings settings;
+        AppController controller(settings);
+        controller.show();
+        EXPECT_TRUE(openAlerts(controller).value(0).contains(u"nor copied aside"_qs));
+        controller.applicationShouldTerminate();
+    }
+    EXPECT_EQ(readTestFile(path), other);
 
     QTemporaryDir empty;
     Resources::setResourceDirectory(empty.path());
