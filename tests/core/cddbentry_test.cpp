@@ -53,18 +53,33 @@ TEST(CDDBEntry, WorkedExamples)
                                "DYEAR=1999", "DGENRE=Rock", "TTITLE0=First Song", "TTITLE1=Second: Song",
                                "TTITLE2=A long title that", "TTITLE2= goes on", "."});
     EXPECT_EQ(head(plain), u"Some Artist|Some Album|1999|Rock"_qs);
-    EXPECT_EQ(tracks(plain), QStringList({u"Some Artist|First Song"_qs, u"Some Artist|Second- Song"_qs,
+    EXPECT_EQ(tracks(plain), QStringList({u"Some Artist|First Song"_qs, u"Some Artist|Second: Song"_qs,
                                           u"Some Artist|A long title that goes on"_qs}));
+
+    // Titles reach the album exactly as written: a "/" or ":" is the artist's, not a path's.
+    const Album live = parse({"210 jazz 1402ce03 entry follows",
+                              "DTITLE=Holdout Quartet / \xc3\x9cnder the L\xc3\xafght: Live",
+                              "DGENRE=Jazz/Fusion", "TTITLE0=Opening: Dawn", "TTITLE1=Blue/Green",
+                              "TTITLE2=Hip-Hop Hooray", "TTITLE3=Artist - Title", "."});
+    EXPECT_EQ(head(live), u"Holdout Quartet|Ünder the Lïght: Live|(null)|Jazz/Fusion"_qs);
+    EXPECT_EQ(tracks(live),
+              QStringList({u"Holdout Quartet|Opening: Dawn"_qs, u"Holdout Quartet|Blue/Green"_qs,
+                           u"Holdout Quartet|Hip-Hop Hooray"_qs, u"Holdout Quartet|Artist - Title"_qs}));
 
     const Album various =
         parse({"210 misc 1402ce03 entry follows", "DTITLE=Various Artists / Hits", "TTITLE0=Band A / Song A",
                "TTITLE1=Band-B-Song", "TTITLE2=No hyphen here", "TTITLE3=A: B - C", "TTITLE4=Solo-",
                "TTITLE5=Two  -  Spaces", "TTITLE6=AC/DC / T.N.T.", "TTITLE7=Bell\x07 \x1b[31mRed", "."});
     EXPECT_EQ(head(various), u"Various Artists|Hits|(null)|(null)"_qs);
+    // A track splits at its first " / ", else at its first spaced " - ", else not at all.
     EXPECT_EQ(tracks(various),
-              QStringList({u"Band A|Song A"_qs, u"Band|B-Song"_qs, u"Various Artists|No hyphen here"_qs,
-                           u"A|B - C"_qs, u"Solo|"_qs, u"Two | Spaces"_qs, u"AC-DC|T.N.T."_qs,
-                           u"Various Artists|Bell [31mRed"_qs}));
+              QStringList({u"Band A|Song A"_qs, u"Various Artists|Band-B-Song"_qs,
+                           u"Various Artists|No hyphen here"_qs, u"A: B|C"_qs, u"Various Artists|Solo-"_qs,
+                           u"Two | Spaces"_qs, u"AC/DC|T.N.T."_qs, u"Various Artists|Bell [31mRed"_qs}));
+    EXPECT_EQ(tracks(parse({"DTITLE=Various Artists / Hits", "TTITLE0=Hip-Hop Hooray", "TTITLE1=A - B / C",
+                            "TTITLE2=Artist / Title - Remix", "TTITLE3=Band - Song - Live", "."})),
+              QStringList({u"Various Artists|Hip-Hop Hooray"_qs, u"A - B|C"_qs, u"Artist|Title - Remix"_qs,
+                           u"Band|Song - Live"_qs}));
     // Only "Various" with a capital V makes a various-artists disc.
     EXPECT_EQ(tracks(parse({"DTITLE=various / X", "TTITLE0=A - B", "."})), QStringList{u"various|A - B"_qs});
 
@@ -73,8 +88,8 @@ TEST(CDDBEntry, WorkedExamples)
         {"Artist/Title", "Artist|Title|(null)|(null)"},
         {"Self Titled", "Self Titled|Self Titled|(null)|(null)"},
         {"/Title only", "|Title only|(null)|(null)"},
-        {"A: B / C/D: E", "A- B|C-D- E|(null)|(null)"},
-        {"DC/AC / Reverse Current", "DC-AC|Reverse Current|(null)|(null)"}};
+        {"A: B / C/D: E", "A: B|C/D: E|(null)|(null)"},
+        {"DC/AC / Reverse Current", "DC/AC|Reverse Current|(null)|(null)"}};
     for (const auto& [dtitle, expected] : titles)
         EXPECT_EQ(head(FreedbAccess::parseAlbumInfo(u"DTITLE=%1\r\n.\r\n"_qs.arg(QLatin1String(dtitle)))),
                   QString::fromLatin1(expected));

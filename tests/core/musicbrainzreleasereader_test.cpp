@@ -5,6 +5,9 @@
 #include "support/testenvironment.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 namespace {
@@ -47,7 +50,7 @@ TEST(MusicBrainzDiscId, ComputedByLibdiscidFromTheTableOfContents)
     EXPECT_FALSE(MusicBrainzDiscId::fromTOC(DiscTOC::fromOffsets({150, 95000}, 90150)));
 }
 
-TEST(MusicBrainzReleaseReader, OneReleaseGivesTheAlbumUnderTheCddbAlbumRules)
+TEST(MusicBrainzReleaseReader, OneReleaseGivesTheAlbumWithItsNamesAsTheServiceWritesThem)
 {
     const auto matches =
         MusicBrainzReleaseReader::readMatches(shared("discid-one-release.json"), kExampleId, 5);
@@ -60,10 +63,39 @@ TEST(MusicBrainzReleaseReader, OneReleaseGivesTheAlbumUnderTheCddbAlbumRules)
     EXPECT_EQ(trackTexts(album),
               QStringList({QStringLiteral("1 Example Ensemble / Morning Light"),
                            QStringLiteral("2 Example Ensemble & Guest Singer / Sur le pont"),
-                           QStringLiteral("3 Example Ensemble / Пятая-Fifth"),
+                           QStringLiteral("3 Example Ensemble / Пятая/Fifth"),
                            QStringLiteral("4 Example Ensemble / Interlude"),
-                           QStringLiteral("5 Example Ensemble / Closing- Night")}));
+                           QStringLiteral("5 Example Ensemble / Closing: Night")}));
     EXPECT_EQ(matches->first().line, QStringLiteral("Example Ensemble / Example Album, 2019, XE"));
+    EXPECT_TRUE(album.getDiscNumber().isNull()); // one medium: no number in a set
+}
+
+// A disc that is one medium of several carries its place in the set, from the medium's own
+// position, else from its place in the release's list.
+TEST(MusicBrainzReleaseReader, AMediumOfSeveralGivesTheDiscNumber)
+{
+    const QByteArray two = shared("discid-two-releases.json");
+    const auto matches = MusicBrainzReleaseReader::readMatches(two, kExampleId, 5);
+    ASSERT_TRUE(matches && matches->size() == 2);
+    EXPECT_TRUE(matches->at(0).album.getDiscNumber().isNull());
+    EXPECT_EQ(matches->at(1).album.getDiscNumber(), u"2/2"_qs);
+    EXPECT_TRUE(matches->at(1).line.endsWith(u", CD 2/2"_qs)) << matches->at(1).line.toStdString();
+
+    QJsonObject release = QJsonDocument::fromJson(two).object()[u"releases"_qs].toArray()[1].toObject();
+    // Listed out of order: the stated positions count.
+    const QJsonArray listed = release[u"media"_qs].toArray();
+    QJsonArray media{listed[1], listed[0], QJsonObject{{u"position"_qs, 3}, {u"track-count"_qs, 9}}};
+    release[u"media"_qs] = media;
+    EXPECT_EQ(MusicBrainzReleaseReader::readRelease(release, kExampleId, 5)->album.getDiscNumber(),
+              u"2/3"_qs);
+    for (const QJsonValue& bad : {QJsonValue(0), QJsonValue(7), QJsonValue(1.5), QJsonValue(u"2"_qs)}) {
+        QJsonObject medium = media[0].toObject();
+        medium[u"position"_qs] = bad;
+        media[0] = medium;
+        release[u"media"_qs] = media;
+        EXPECT_EQ(MusicBrainzReleaseReader::readRelease(release, kExampleId, 5)->album.getDiscNumber(),
+                  u"1/3"_qs);
+    }
 }
 
 TEST(MusicBrainzReleaseReader, WithoutAMediumListingTheDiscTheFirstWithItsTrackCountIsTaken)

@@ -56,7 +56,7 @@ TEST(VeskRipDisc, GvfsMountAndCopiedFolderGetTheTitlesOfTheirLengthsInEveryScrip
     const QString id = discIdText(DiscTOC::fromOffsets({150, 210, 285, 375}, 420).cddbDiscId());
     const QByteArray entry =
         "DISCID=" + id.toLatin1() +
-        "\nDTITLE=DC/AC / Reverse Current\nDYEAR=1999\nTTITLE0=\xe6\x9d\xb1\xe4\xba\xac: "
+        "\nDTITLE=DC/AC / Reverse Current\nDYEAR=1999\nTTITLE0=\xe6\x9d\xb1\xe4\xba\xac / "
         "\xd0\x9c\xd0\xbe\xd1\x81\xd0\xba\xd0\xb2\xd0\xb0\nTTITLE1=Caf\xc3\xa9\n"
         "TTITLE2=Three\nTTITLE3=Four\n";
     ASSERT_TRUE(writeTestFile(home + u"/cddb/misc/"_qs + id, entry));
@@ -66,7 +66,9 @@ TEST(VeskRipDisc, GvfsMountAndCopiedFolderGetTheTitlesOfTheirLengthsInEveryScrip
     ASSERT_TRUE(server.listen(address, 8880)) << server.errorString().toStdString();
     const QStringList options{u"--id3-tags"_qs, u"--no-musicbrainz"_qs,  u"--server"_qs, address,
                               u"--email"_qs,    u"alice@example.org"_qs, u"--output"_qs};
-    const QStringList titles{u"東京- Москва"_qs, u"Café"_qs, u"Three"_qs, u"Four"_qs};
+    // A "/" cannot stand in a file name; the tags keep it.
+    const QStringList names{u"東京 - Москва"_qs, u"Café"_qs, u"Three"_qs, u"Four"_qs};
+    const QStringList titles{u"東京 / Москва"_qs, u"Café"_qs, u"Three"_qs, u"Four"_qs};
 
     for (const QString& source : {QString(), copy}) {
         // Two matches and nobody at the terminal: the first listed (misc before rock) is taken.
@@ -81,14 +83,14 @@ TEST(VeskRipDisc, GvfsMountAndCopiedFolderGetTheTitlesOfTheirLengthsInEveryScrip
         const QString album = out + u"/DC-AC - Reverse Current/"_qs;
         ASSERT_EQ(mp3Files(album).size(), 4) << err.toStdString();
         for (int i = 0; i < 4; ++i) {
-            const QString name = u"0%1 - %2.mp3"_qs.arg(i + 1).arg(titles[i]);
+            const QString name = u"0%1 - %2.mp3"_qs.arg(i + 1).arg(names[i]);
             ASSERT_EQ(mp3Files(album)[i], name);
             TagLib::MPEG::File file(QFile::encodeName(album + name).constData());
             ASSERT_TRUE(file.isValid() && file.audioProperties() && file.ID3v2Tag());
             EXPECT_NEAR(file.audioProperties()->lengthInMilliseconds(), sectors[i] * 1000 / 75, 60);
             const TagLib::ID3v2::Tag& tag = *file.ID3v2Tag();
             EXPECT_EQ(text(tag.title()) + u'|' + text(tag.artist()) + u'|' + text(tag.album()),
-                      titles[i] + u"|DC-AC|Reverse Current"_qs);
+                      titles[i] + u"|DC/AC|Reverse Current"_qs);
             EXPECT_EQ(tag.track() * 10000 + tag.year(), unsigned(i + 1) * 10000 + 1999);
         }
     }
@@ -106,4 +108,44 @@ TEST(VeskRipDisc, GvfsMountAndCopiedFolderGetTheTitlesOfTheirLengthsInEveryScrip
     const auto [noneExit, noneErr] = veskRip({u"--output"_qs, home});
     EXPECT_EQ(noneExit, 2);
     EXPECT_TRUE(noneErr.contains(u"Could not find an audio CD"_qs));
+}
+
+// Every tag holds the titles exactly as the CDDB entry gives them, ":" and "/" included, whatever
+// the folder and file names had to make of them.
+TEST(VeskRipDisc, TagsKeepTheEntrysTitlesExactly)
+{
+    TestEnvironment env;
+    const QString home = env.home();
+    const QString copy = home + u"/Live CD"_qs;
+    ASSERT_TRUE(QDir().mkpath(copy));
+    const QList<qint64> sectors{60, 75, 90};
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(writeCDTrack(copy + u"/%1 Audio Track.aiff"_qs.arg(i + 1), sectors[i] * 588, true));
+    const QString id = discIdText(DiscTOC::fromOffsets({150, 210, 285}, 375).cddbDiscId());
+    // The server's replies are read as ISO 8859-1, so the entry is written in it.
+    const QString entry = u"DISCID=%1\nDTITLE=Holdout Quartet / Ünder the Lïght: Live\nDYEAR=2004\n"
+                          "DGENRE=Jazz/Fusion\nTTITLE0=Opening: Dawn\nTTITLE1=Blue/Green\n"
+                          "TTITLE2=Hip-Hop Hooray\n"_qs.arg(id);
+    ASSERT_TRUE(writeTestFile(home + u"/cddb/jazz/"_qs + id, entry.toLatin1()));
+    CddbServer server(home + u"/cddb"_qs);
+    const qint64 pid = QCoreApplication::applicationPid();
+    const QString address = u"127.0.%1.%2"_qs.arg((pid >> 8) % 250 + 3).arg((pid + 11) % 250 + 3);
+    ASSERT_TRUE(server.listen(address, 8880)) << server.errorString().toStdString();
+    const QString out = home + u"/out"_qs;
+    const auto [exitCode, err] = veskRip(
+        {u"--id3-tags"_qs, u"--no-musicbrainz"_qs, u"--server"_qs, address, u"--output"_qs, out, copy});
+    ASSERT_EQ(exitCode, 0) << err.toStdString();
+    const QStringList folders = QDir(out).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(folders.size(), 1) << err.toStdString();
+    const QString album = out + u'/' + folders[0] + u'/';
+    const QStringList files = mp3Files(album);
+    ASSERT_EQ(files.size(), 3);
+    const QStringList titles{u"Opening: Dawn"_qs, u"Blue/Green"_qs, u"Hip-Hop Hooray"_qs};
+    for (int i = 0; i < 3; ++i) {
+        TagLib::MPEG::File file(QFile::encodeName(album + files[i]).constData());
+        ASSERT_TRUE(file.isValid() && file.ID3v2Tag()) << files[i].toStdString();
+        const TagLib::ID3v2::Tag& tag = *file.ID3v2Tag();
+        EXPECT_EQ(text(tag.title()) + u'|' + text(tag.artist()) + u'|' + text(tag.album()),
+                  titles[i] + u"|Holdout Quartet|Ünder the Lïght: Live"_qs);
+    }
 }

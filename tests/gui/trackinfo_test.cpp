@@ -1,6 +1,7 @@
 #include "common/resources.h"
 #include "editor/gui/trackinfo.h"
 #include "editor/gui/trackwindowcontroller.h"
+#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
 #include <QComboBox>
@@ -82,7 +83,7 @@ TEST_F(TrackInfoTest, GenreOutputIsParsedAtItsEndAndOnlyWhenTheRunSucceeded)
     EXPECT_FALSE(m_window->genrePopUp()->isEditable());
 }
 
-TEST_F(TrackInfoTest, SheetShowsTheAlbumAndOnlyOkBuildsAFreshStrippedAlbum)
+TEST_F(TrackInfoTest, SheetShowsTheAlbumAndOnlyOkBuildsAFreshAlbumOfWhatWasTyped)
 {
     feedGenres({" 0 Blues\n 1 Jazz\n 17 Rock\n"});
     EXPECT_EQ(m_window->windowModality(), Qt::WindowModal);
@@ -108,14 +109,14 @@ TEST_F(TrackInfoTest, SheetShowsTheAlbumAndOnlyOkBuildsAFreshStrippedAlbum)
     });
     EXPECT_TRUE(m_editor.userDidEditInformation());
     const Album edited = m_editor.getEditedInformation();
-    EXPECT_EQ(edited.getArtist(), u"AC-DC"_qs);
-    EXPECT_EQ(edited.getTitle(), u"Live- 1992"_qs);
+    // Exactly as typed: "/" and ":" are the user's, the tags keep them.
+    EXPECT_EQ(edited.getArtist(), u"AC/DC"_qs);
+    EXPECT_EQ(edited.getTitle(), u"Live: 1992"_qs);
     EXPECT_EQ(edited.getYear(), u"1992"_qs);
     EXPECT_EQ(edited.getGenre(), u"Jazz"_qs);
     EXPECT_EQ(edited.getTracks(),
-              (QList<Track>{Track::trackWithArtist(u"AC-DC"_qs, u"Typed- 1"_qs, 1),
-                            Track::trackWithArtist(u"Guest"_qs, u"Jail-break- Live"_qs, 9)}));
-    EXPECT_EQ(m_editor.tableView(u"trackTitle"_qs, 1), u"Jail/break: Live"_qs); // the table keeps the typing
+              (QList<Track>{Track::trackWithArtist(u"AC/DC"_qs, u"Typed: 1"_qs, 1),
+                            Track::trackWithArtist(u"Guest"_qs, u"Jail/break: Live"_qs, 9)}));
 
     // A genre the list lacks (here by case) is offered and kept; the user's own choice still wins.
     for (const QString& genre : {u"Neue Deutsche Welle"_qs, u"rock"_qs, QString()}) {
@@ -134,4 +135,69 @@ TEST_F(TrackInfoTest, SheetShowsTheAlbumAndOnlyOkBuildsAFreshStrippedAlbum)
     QTimer::singleShot(0, m_window, [&] { m_window->reject(); }); // Escape
     m_editor.displayTrackInfo(m_album);
     EXPECT_FALSE(m_editor.userDidEditInformation());
+}
+
+// An album nobody identified: the fields show what names will use, as placeholders only, so OK
+// without typing hands back nothing that nobody said.
+TEST_F(TrackInfoTest, PlaceholdersAreShownButNeverHandedBack)
+{
+    feedGenres({" 0 Blues\n 17 Rock\n"});
+    const Album unknown = Album::defaultAlbumWithTrackTitles({u"1 Audio Track"_qs, u"2 Audio Track"_qs});
+    display(unknown, m_window->okButton(), [&] {
+        EXPECT_EQ(m_window->cellAtIndex(0)->placeholderText(), Album::placeholderArtist());
+        EXPECT_EQ(m_window->cellAtIndex(1)->placeholderText(), Album::placeholderTitle());
+        EXPECT_TRUE(m_window->cellAtIndex(0)->text().isEmpty());
+        QAbstractItemModel* model = m_window->tableView()->model();
+        EXPECT_TRUE(model->data(model->index(0, 2)).toString().isEmpty());
+        m_window->tableView()->edit(model->index(0, 2));
+        auto* cellEditor = qobject_cast<QLineEdit*>(m_window->tableView()->indexWidget(model->index(0, 2)));
+        ASSERT_NE(cellEditor, nullptr);
+        EXPECT_EQ(cellEditor->placeholderText(), Album::placeholderTrackArtist());
+        EXPECT_TRUE(cellEditor->text().isEmpty());
+    });
+    const Album edited = m_editor.getEditedInformation();
+    for (const QString& field :
+         {edited.getArtist(), edited.getTitle(), edited.getYear(), edited.getGenre(), edited.getComments()})
+        EXPECT_TRUE(field.isEmpty()) << field.toStdString();
+    ASSERT_EQ(edited.getTracks().size(), 2);
+    for (const Track& track : edited.getTracks())
+        EXPECT_TRUE(track.getArtist().isEmpty()) << track.getArtist().toStdString();
+    EXPECT_EQ(edited.getTracks()[1].getTitle(), u"2 Audio Track"_qs);
+}
+
+// Typing an album artist carries every track that has no artist of its own along; a track artist
+// set on its own stays, unless the user asks for the album artist everywhere.
+TEST_F(TrackInfoTest, TrackArtistsFollowTheAlbumArtistUnlessSetOnTheirOwn)
+{
+    Album various;
+    various.setArtist(u"Holdout Quartet"_qs);
+    for (const QString& artist : {u"Holdout Quartet"_qs, u"Guest/Star"_qs, QString(), u"Artist Name"_qs})
+        various.addTrack(Track::trackWithArtist(artist, u"Song"_qs, 1));
+    const auto artists = [&] {
+        QStringList rows;
+        for (int row = 0; row < m_editor.numberOfRowsInTableView(); ++row)
+            rows << m_editor.tableView(u"trackArtist"_qs, row);
+        return rows;
+    };
+    display(various, m_window->okButton(), [&] {
+        EXPECT_EQ(artists(),
+                  QStringList({u"Holdout Quartet"_qs, u"Guest/Star"_qs, u""_qs, u"Artist Name"_qs}));
+        QAbstractItemModel* model = m_window->tableView()->model();
+        model->setData(model->index(2, 2), u"Own: Artist"_qs);
+        for (const QString& typed : {u"T"_qs, u"Th"_qs, u"The Holdout/Quartet"_qs})
+            m_window->cellAtIndex(0)->setText(typed);
+    });
+    EXPECT_EQ(artists(), QStringList({u"The Holdout/Quartet"_qs, u"Guest/Star"_qs, u"Own: Artist"_qs,
+                                      u"The Holdout/Quartet"_qs}));
+    EXPECT_EQ(m_editor.getEditedInformation().getTracks()[0].getArtist(), u"The Holdout/Quartet"_qs);
+
+    // Showing the next album is no change of its artist; the button still overrides every row.
+    display(various, m_window->cancelButton(), [&] {
+        EXPECT_EQ(artists()[1], u"Guest/Star"_qs);
+        m_window->cellAtIndex(0)->clear();
+        EXPECT_EQ(artists(), QStringList({u""_qs, u"Guest/Star"_qs, u""_qs, u""_qs}));
+        m_window->cellAtIndex(0)->setText(u"Solo"_qs);
+        m_window->synchArtistButton()->click();
+        EXPECT_EQ(artists(), QStringList(4, u"Solo"_qs));
+    });
 }

@@ -1,7 +1,6 @@
 #include "editor/gui/trackinfo.h"
 
 #include "common/log.h"
-#include "common/vesktools.h"
 #include "editor/gui/trackwindowcontroller.h"
 #include "encoder/encoderrun.h"
 
@@ -11,6 +10,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <limits>
 
@@ -41,6 +41,40 @@ qint32 trackNumberFromText(const QString& text, qint32 position)
     return static_cast<qint32>(negative ? -value : value);
 }
 
+// An empty track artist cell shows the placeholder track artist, greyed the way a line edit
+// shows its placeholder, and so does its cell editor: a placeholder is never a value that OK
+// would hand back as the track's artist.
+class TrackArtistDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            line->setPlaceholderText(Album::placeholderTrackArtist());
+        return editor;
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!option->text.isEmpty())
+            return;
+        option->text = Album::placeholderTrackArtist();
+        option->palette.setBrush(QPalette::Text, option->palette.placeholderText());
+    }
+};
+
+// A row artist that nobody chose for the track itself: it follows the album artist.
+bool followsAlbumArtist(const QString& trackArtist, const QString& albumArtist)
+{
+    return trackArtist.isEmpty() || trackArtist == albumArtist ||
+           trackArtist == Album::placeholderTrackArtist();
+}
+
 } // namespace
 
 TrackInfo::TrackInfo(QWidget* mainWindow, QObject* parent)
@@ -53,6 +87,11 @@ TrackInfo::TrackInfo(QWidget* mainWindow, QObject* parent)
     header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     header->setSectionResizeMode(1, QHeaderView::Stretch);
     header->setSectionResizeMode(2, QHeaderView::Stretch);
+    window->tableView()->setItemDelegateForColumn(2, new TrackArtistDelegate(window->tableView()));
+    // An album nobody identified has no artist or title; the fields say what names will use.
+    window->cellAtIndex(0)->setPlaceholderText(Album::placeholderArtist());
+    window->cellAtIndex(1)->setPlaceholderText(Album::placeholderTitle());
+    connect(window->cellAtIndex(0), &QLineEdit::textChanged, this, &TrackInfo::albumArtistChanged);
     connect(window->okButton(), &QPushButton::clicked, this,
             [this, window] { buttonResponse(window->okButton()); });
     connect(window->cancelButton(), &QPushButton::clicked, this,
@@ -80,12 +119,6 @@ void TrackInfo::displayTrackInfo(const Album& album)
     TrackWindowController* window = m_trackWindowController;
     if (!window)
         return;
-    window->cellAtIndex(0)->setText(album.getArtist());
-    window->cellAtIndex(1)->setText(album.getTitle());
-    window->yearField()->setText(album.getYear());
-    selectGenre(album.getGenre());
-    window->commentsField()->setText(album.getComments());
-
     beginResetModel();
     m_tracks.clear();
     const QList<Track>& tracks = album.getTracks();
@@ -93,6 +126,17 @@ void TrackInfo::displayTrackInfo(const Album& album)
         m_tracks.append(
             createTrackRecord(static_cast<qint32>(i + 1), tracks.at(i).getArtist(), tracks.at(i).getTitle()));
     endResetModel();
+
+    {
+        // Showing the album is no change of its artist: the rows stay as the album has them.
+        const QSignalBlocker quiet(window->cellAtIndex(0));
+        window->cellAtIndex(0)->setText(album.getArtist());
+    }
+    m_followedArtist = getAlbumArtist();
+    window->cellAtIndex(1)->setText(album.getTitle());
+    window->yearField()->setText(album.getYear());
+    selectGenre(album.getGenre());
+    window->commentsField()->setText(album.getComments());
 
     window->cellAtIndex(0)->setFocus();
     // Escape and the window's close box count as the cancel button.
@@ -122,17 +166,19 @@ void TrackInfo::selectGenre(const QString& genre)
 
 Album TrackInfo::getEditedInformation() const
 {
+    // What the user typed, exactly: these texts become tags. Names made from them take care of
+    // what a file or folder name cannot hold.
     Album album;
-    album.setArtist(VeskTools::stripBadPathChars(getAlbumArtist()));
-    album.setTitle(VeskTools::stripBadPathChars(getAlbumTitle()));
-    album.setGenre(VeskTools::stripBadPathChars(getGenre()));
-    album.setYear(VeskTools::stripBadPathChars(getYear()));
-    album.setComments(VeskTools::stripBadPathChars(getComments()));
+    album.setArtist(getAlbumArtist());
+    album.setTitle(getAlbumTitle());
+    album.setGenre(getGenre());
+    album.setYear(getYear());
+    album.setComments(getComments());
     for (qsizetype i = 0; i < m_tracks.size(); ++i) {
         const TrackRecord& row = m_tracks.at(i);
         Track track;
-        track.setArtist(VeskTools::stripBadPathChars(row.value(kTrackArtist)));
-        track.setTitle(VeskTools::stripBadPathChars(row.value(kTrackTitle)));
+        track.setArtist(row.value(kTrackArtist));
+        track.setTitle(row.value(kTrackTitle));
         track.setTrackNum(trackNumberFromText(row.value(kTrackNum), static_cast<qint32>(i + 1)));
         album.addTrack(track);
     }
@@ -227,9 +273,18 @@ void TrackInfo::commitOpenCellEditors()
         for (int column = 0; column < columnCount(); ++column) {
             const QModelIndex cell = index(row, column);
             if (QWidget* editor = view->indexWidget(cell))
-                view->itemDelegate()->setModelData(editor, this, cell);
+                view->itemDelegateForIndex(cell)->setModelData(editor, this, cell);
         }
     }
+}
+
+void TrackInfo::albumArtistChanged(const QString& artist)
+{
+    for (int row = 0; row < m_tracks.size(); ++row) {
+        if (followsAlbumArtist(m_tracks.at(row).value(kTrackArtist), m_followedArtist))
+            tableView(artist, kTrackArtist, row);
+    }
+    m_followedArtist = artist;
 }
 
 void TrackInfo::synchArtist()

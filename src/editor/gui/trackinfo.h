@@ -56,6 +56,9 @@ public:
     void buttonResponse(QAbstractButton* button);
     // Gives every row the album artist shown in the form.
     void synchArtist();
+    // The album artist has become artist: every row whose artist is empty or still the previous
+    // album artist takes the new one; an artist the user gave a track of its own stays.
+    void albumArtistChanged(const QString& artist);
 
     // The genre list: one encoder run with "--genre-list", collected chunk by chunk and parsed
     // into the pop-up when its output ends.
@@ -91,6 +94,8 @@ private:
     LameEncoder m_encoder;
     QByteArray m_genreOutput;
     EncoderRun* m_chore = nullptr;
+    // The album artist the rows that nobody changed still carry.
+    QString m_followedArtist;
     bool m_userEditedInformation = false;
     bool m_genreListDone = false;
     // The pop-up item added for an album genre the list lacks; -1 when there is none.

@@ -10,6 +10,7 @@
 
 namespace {
 const QString kSeparator = QStringLiteral(" / ");
+const QString kHyphenSeparator = QStringLiteral(" - ");
 
 [[noreturn]] void failCutOff()
 {
@@ -37,14 +38,14 @@ QString nonNull(QString text)
     return text;
 }
 
-// Splits "Artist / Title" at the first " / "; false when there is none.
-bool splitAtSeparator(const QString& value, QString* artist, QString* title)
+// Splits "Artist / Title" at the first separator; false when there is none.
+bool splitAtSeparator(const QString& value, const QString& separator, QString* artist, QString* title)
 {
-    const qsizetype at = value.indexOf(kSeparator);
+    const qsizetype at = value.indexOf(separator);
     if (at < 0)
         return false;
     *artist = value.left(at);
-    *title = value.mid(at + kSeparator.size());
+    *title = value.mid(at + separator.size());
     return true;
 }
 } // namespace
@@ -128,24 +129,26 @@ Album CDDBEntryParser::parseAlbumInfo(const QString& entry)
         return found == values.constEnd() ? std::nullopt : std::optional<QString>(*found);
     };
 
+    // Titles are kept exactly as the entry gives them: they become tags, and a "/" or ":" in
+    // them is the artist's own. Whatever a file or folder name cannot hold is that name's business.
     Album album;
     if (const auto dtitle = value(QStringLiteral("DTITLE="))) {
         // "Artist / Title"; an artist may hold a slash of its own ("AC/DC / Back in Black"), so
         // the spaced separator wins. Without a slash the artist and the title are the same text.
         QString artist;
         QString title;
-        if (!splitAtSeparator(*dtitle, &artist, &title)) {
+        if (!splitAtSeparator(*dtitle, kSeparator, &artist, &title)) {
             const qsizetype slash = dtitle->indexOf(QLatin1Char('/'));
             artist = slash < 0 ? *dtitle : dtitle->left(slash);
             title = slash < 0 ? *dtitle : dtitle->mid(slash + 1);
         }
-        album.setArtist(nonNull(VeskTools::stripBadPathChars(artist.trimmed())));
-        album.setTitle(nonNull(VeskTools::stripBadPathChars(title.trimmed())));
+        album.setArtist(nonNull(artist.trimmed()));
+        album.setTitle(nonNull(title.trimmed()));
     }
     if (const auto year = value(QStringLiteral("DYEAR=")))
         album.setYear(*year);
     if (const auto genre = value(QStringLiteral("DGENRE=")))
-        album.setGenre(nonNull(VeskTools::stripBadPathChars(*genre)));
+        album.setGenre(*genre);
 
     const bool various = album.getArtist().contains(QStringLiteral("Various"));
     qint32 n = 0;
@@ -153,30 +156,16 @@ Album CDDBEntryParser::parseAlbumInfo(const QString& entry)
         const auto raw = value(QStringLiteral("TTITLE%1=").arg(n));
         if (!raw || n >= maxTracks)
             break;
+        // freedb writes a various-artists track as "Artist / Title"; many entries use
+        // "Artist - Title". A bare hyphen is part of a name ("Hip-Hop Hooray", "Jay-Z"), so
+        // only a spaced one separates.
         QString artist;
         QString title;
-        if (various && splitAtSeparator(*raw, &artist, &title)) {
-            artist = nonNull(VeskTools::stripBadPathChars(artist));
-            title = nonNull(VeskTools::stripBadPathChars(title));
-        } else {
-            // After this a "/" in the value has become "-", so "Artist/Title" splits below.
-            const QString v = VeskTools::stripBadPathChars(*raw);
-            const qsizetype hyphen = various ? v.indexOf(QLatin1Char('-')) : -1;
-            if (hyphen >= 0) {
-                artist = v.left(hyphen);
-                if (artist.endsWith(QLatin1Char(' ')))
-                    artist.chop(1);
-                title = v.mid(hyphen + 1);
-                if (title.startsWith(QLatin1Char(' ')))
-                    title.remove(0, 1);
-                artist = nonNull(artist);
-                title = nonNull(title);
-            } else {
-                artist = album.getArtist();
-                title = nonNull(v);
-            }
-        }
-        album.addTrack(Track::trackWithArtist(artist, title, n + 1));
+        if (various && (splitAtSeparator(*raw, kSeparator, &artist, &title) ||
+                        splitAtSeparator(*raw, kHyphenSeparator, &artist, &title)))
+            album.addTrack(Track::trackWithArtist(nonNull(artist), nonNull(title), n + 1));
+        else
+            album.addTrack(Track::trackWithArtist(album.getArtist(), *raw, n + 1));
     }
     if (n >= maxTracks && value(QStringLiteral("TTITLE%1=").arg(n)))
         veskLog(QStringLiteral("The CD's database entry lists %1 tracks; a disc holds at most %2, the rest "

@@ -34,7 +34,9 @@ public:
     // The album described by an entry: artist and title from DTITLE ("Artist / Title", split at
     // the first " / ", else at the first "/"), year, genre, and one track per TTITLEn counted from
     // TTITLE0 until the first missing number, at most maxTracks. On an album whose artist
-    // contains "Various", track values "Artist / Title" or "Artist - Title" give each track its
-    // own artist. Throws VeskException when a value line is cut off.
+    // contains "Various", a track value is split at its first " / ", else at its first " - "
+    // (spaced: "Hip-Hop Hooray" stays whole), into the track's own artist and title; any other
+    // track has the album's artist. Every text is kept as the entry gives it, "/" and ":"
+    // included. Throws VeskException when a value line is cut off.
     static Album parseAlbumInfo(const QString& entry);
 };

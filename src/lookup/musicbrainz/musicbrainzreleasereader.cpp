@@ -1,7 +1,6 @@
 #include "lookup/musicbrainz/musicbrainzreleasereader.h"
 
 #include "common/printabletext.h"
-#include "common/vesktools.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,11 +8,12 @@
 #include <algorithm>
 
 namespace {
-// Names end up in folder and file names and in tags, the same way as a CDDB album's: "/" and
-// ":" become "-". Line breaks and other control characters from a hostile reply become spaces.
+// Names become tags exactly as the service gives them, "/" and ":" included, like a CDDB
+// album's; what a file or folder name cannot hold is left to those names. Line breaks and other
+// control characters from a hostile reply become spaces.
 QString cleanName(const QString& text)
 {
-    QString result = VeskTools::stripBadPathChars(text);
+    QString result = text;
     for (QChar& c : result) {
         if (isControlCharacter(c))
             c = QLatin1Char(' ');
@@ -53,18 +53,30 @@ bool listsDisc(const QJsonObject& medium, const QString& discId)
     });
 }
 
+// Where the medium at index i stands in its release (from 1): its own "position" when that is
+// one of the release's places, else its place in the list, which the service keeps in order.
+qsizetype mediumPosition(const QJsonArray& media, qsizetype i)
+{
+    const QJsonValue position = media[i].toObject().value(QStringLiteral("position"));
+    const double stated = position.toDouble();
+    if (position.isDouble() && stated >= 1 && stated <= double(media.size()) &&
+        stated == double(qsizetype(stated)))
+        return qsizetype(stated);
+    return i + 1;
+}
+
 // The medium that is the disc, and its position among the release's media (from 1).
 std::optional<std::pair<QJsonObject, qsizetype>> chooseMedium(const QJsonArray& media, const QString& discId,
                                                               qint32 trackCount)
 {
     for (qsizetype i = 0; i < media.size(); ++i) {
         if (listsDisc(media[i].toObject(), discId))
-            return std::pair{media[i].toObject(), i + 1};
+            return std::pair{media[i].toObject(), mediumPosition(media, i)};
     }
     for (qsizetype i = 0; i < media.size(); ++i) {
         const QJsonValue count = media[i].toObject().value(QStringLiteral("track-count"));
         if (count.isDouble() && count.toDouble() == trackCount)
-            return std::pair{media[i].toObject(), i + 1};
+            return std::pair{media[i].toObject(), mediumPosition(media, i)};
     }
     return std::nullopt;
 }
@@ -159,8 +171,12 @@ MusicBrainzReleaseReader::readRelease(const QJsonObject& release, const QString&
     const QString country = cleanName(release.value(QStringLiteral("country")).toString());
     if (!country.isEmpty())
         parts.append(country);
-    if (media.size() > 1)
-        parts.append(QStringLiteral("CD %1/%2").arg(medium->second).arg(media.size()));
+    // The disc's place in a set goes into the tags ("2/2"), so that players keep the discs of
+    // one release apart; a release of one disc has no number to state.
+    if (media.size() > 1) {
+        album.setDiscNumber(QStringLiteral("%1/%2").arg(medium->second).arg(media.size()));
+        parts.append(QStringLiteral("CD ") + album.getDiscNumber());
+    }
     match.line = parts.join(QStringLiteral(", "));
     return match;
 }

@@ -32,8 +32,9 @@ public:
                                                               qint32 trackCount);
 
     // The album of one release on the medium that is the disc: the medium listing discId, else
-    // the first with trackCount tracks. Nothing when names are missing or the medium has fewer
-    // tracks than the disc.
+    // the first with trackCount tracks. Names are kept as the service gives them, less control
+    // characters. In a release of several media the album's disc number is "position/count".
+    // Nothing when names are missing or the medium has fewer tracks than the disc.
     static std::optional<MusicBrainzMatch> readRelease(const QJsonObject& release, const QString& discId,
                                                        qint32 trackCount);
 };
