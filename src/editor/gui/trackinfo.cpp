@@ -41,9 +41,9 @@ qint32 trackNumberFromText(const QString& text, qint32 position)
     return static_cast<qint32>(negative ? -value : value);
 }
 
-// An empty track artist cell shows what the track will be named after, greyed the way a line
-// edit shows its placeholder, and so does its cell editor: a placeholder is never a value that
-// OK would hand back as the track's artist.
+// An empty track artist cell shows the placeholder track artist, greyed the way a line edit
+// shows its placeholder, and so does its cell editor: a placeholder is never a value that OK
+// would hand back as the track's artist.
 class TrackArtistDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
