@@ -332,3 +332,15 @@ TEST_F(VeskRipTest, TrackNamesThatAreNotUtf8AreNamedAsLeftOut)
     EXPECT_EQ(folderEntries(out + u"/Artist - Title"_qs).filter(u".mp3"_qs).size(), 1);
     ::unlink(bad.constData()); // a name the temporary folder could not remove
 }
+
+// A preferences file that is a FIFO neither hangs the start nor is copied for ever: the defaults
+// are used and the rip goes on.
+TEST_F(VeskRipTest, APreferencesFileThatIsAFifoDoesNotHangTheStart)
+{
+    const QString config = env.home() + u"/.config"_qs;
+    ASSERT_TRUE(QDir().mkpath(config));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(config + u"/org.vesk.Vesk.plist"_qs).constData(), 0600), 0);
+    const RipRun run = veskRip({u"--output"_qs, out, cd});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(folderEntries(out + u"/Artist - Title"_qs).filter(u".mp3"_qs).size(), 5);
+}
