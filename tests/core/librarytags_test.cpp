@@ -1,4 +1,4 @@
-// What a music library reads from Vesk's files, ripped by vesk-rip with the real encoder from a
+// What a music library reads from Vesk's files (titles exactly as the entry gives them), ripped by vesk-rip with the real encoder from a
 // disc a CDDB server on loopback knows, read back with TagLib: the album artist, "n/N" track
 // numbers, an ID3v1 tag only where every value fits it, no empty frames; and the encoder's own
 // words when it refuses to run.
@@ -19,8 +19,9 @@ TEST(LibraryTags, AlbumArtistCountsAndID3v1OnlyWhereTheValuesFit)
     const QString id = makeTocDisc(cd, {150, 300, 450}, 600);
     ASSERT_FALSE(id.isEmpty());
     ASSERT_TRUE(writeTestFile(home + u"/cddb/jazz/"_qs + id,
-                              "DTITLE=Holdout Quartet / Live\nDYEAR=2003\nDGENRE=Jazz\n"
-                              "TTITLE0=\xe5\xa4\x9c\xe6\x98\x8e\xe3\x81\x91\nTTITLE1=Blue\nTTITLE2=Green\n"));
+                              "DTITLE=Holdout Quartet / Live: 2003\nDYEAR=2003\nDGENRE=Jazz/Fusion\n"
+                              "TTITLE0=\xe5\xa4\x9c\xe6\x98\x8e\xe3\x81\x91\nTTITLE1=Blue/Green\n"
+                              "TTITLE2=Hip-Hop Hooray\n"));
     CddbServer server(home + u"/cddb"_qs);
     const QString address = ownLoopbackAddress();
     ASSERT_TRUE(server.listen(address, 8880)) << server.errorString().toStdString();
@@ -29,7 +30,8 @@ TEST(LibraryTags, AlbumArtistCountsAndID3v1OnlyWhereTheValuesFit)
                                    u"--output"_qs, out, cd});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
 
-    const QString album = out + u"/Holdout Quartet - Live/"_qs;
+    // "/" and ":" become "-" in names only.
+    const QString album = out + u"/Holdout Quartet - Live- 2003/"_qs;
     const QStringList files = QDir(album).entryList({u"*.mp3"_qs}, QDir::Files, QDir::Name);
     ASSERT_EQ(files.size(), 3) << QDir(album).entryList().join(u' ').toStdString();
     for (int i = 0; i < 3; ++i) {
@@ -40,6 +42,9 @@ TEST(LibraryTags, AlbumArtistCountsAndID3v1OnlyWhereTheValuesFit)
             const TagLib::ID3v2::FrameList frames = tag.frameListMap()[id];
             return frames.isEmpty() ? std::string() : frames.front()->toString().to8Bit(true);
         };
+        const char* titles[] = {"\xe5\xa4\x9c\xe6\x98\x8e\xe3\x81\x91", "Blue/Green", "Hip-Hop Hooray"};
+        EXPECT_EQ(frame("TIT2") + '|' + frame("TPE1") + '|' + frame("TALB") + '|' + frame("TCON"),
+                  std::string(titles[i]) + "|Holdout Quartet|Live: 2003|Jazz/Fusion");
         EXPECT_EQ(frame("TPE2"), "Holdout Quartet");
         EXPECT_EQ(frame("TRCK"), std::to_string(i + 1) + "/3");
         EXPECT_EQ(frame("COMM"), "");
