@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/albumorigin.h"
 #include "model/track.h"
 
 #include <QList>
@@ -24,6 +25,9 @@ public:
     void setYear(const QString& year) { m_year = year; }
     void setGenre(const QString& genre) { m_genre = genre; }
     void setComments(const QString& comments) { m_comments = comments; }
+    // Which lookup found the album; Source::None for one made from file names or typed in.
+    const AlbumOrigin& getOrigin() const { return m_origin; }
+    void setOrigin(const AlbumOrigin& origin) { m_origin = origin; }
 
     // The live list: changes made through it change the album.
     QList<Track>& getTracks() { return m_tracks; }
@@ -57,5 +61,6 @@ private:
     QString m_genre;
     QString m_comments;
     QString m_discNumber;
+    AlbumOrigin m_origin;
     QList<Track> m_tracks;
 };

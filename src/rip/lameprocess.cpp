@@ -490,6 +490,7 @@ void LAMEProcess::startRun(TrackJob& job)
     job.state = TrackJob::State::Running;
     showTracksInProgress();
     Q_EMIT trackStarted(job.position, int(m_jobs.size()));
+    Q_EMIT trackJobChanged(job);
     connect(encoder, &EncoderRun::chunkRead, this, [this, encoder](const QByteArray& chunk) {
         if (TrackJob* running = jobOf(encoder))
             showEstimate(*running, chunk);
@@ -574,8 +575,10 @@ void LAMEProcess::showEstimate(TrackJob& job, const QByteArray& chunk)
     // output (its header, the ReplayGain line, errors) leaves the line. With several runs the
     // line shows the longest estimate, the time until all of them are done.
     job.estimate = m_encoder->estimate(chunk);
-    if (job.estimate)
+    if (job.estimate) {
         showLongestEstimate();
+        Q_EMIT trackJobChanged(job);
+    }
 }
 
 void LAMEProcess::showLongestEstimate()
@@ -594,6 +597,7 @@ void LAMEProcess::fail(TrackJob& job, const QString& failure)
 {
     job.state = TrackJob::State::Failed;
     job.reason = failure;
+    Q_EMIT trackJobChanged(job);
     veskLog(QStringLiteral("Track %1 of %2, %3 (%4), was not encoded: %5")
                 .arg(job.position)
                 .arg(m_jobs.size())
@@ -639,6 +643,7 @@ void LAMEProcess::endRun(TrackJob& job, TrackJob::State state)
     if (job.state == TrackJob::State::Running) {
         releaseRun(job);
         job.state = state;
+        Q_EMIT trackJobChanged(job);
     }
     Q_EMIT progressChanged(endedCount(), int(m_jobs.size()));
     if (hasWaitingJob()) {
@@ -678,7 +683,8 @@ void LAMEProcess::finishSession(bool endedByItself)
     const QString summary = notRippedSummary();
     if (!summary.isEmpty())
         Q_EMIT sessionSummary(summary);
-    if (!failed.isEmpty()) {
+    Q_EMIT sessionReported(report(endedByItself));
+    if (!failed.isEmpty() && m_alertFailuresAtEnd) {
         runAlertWithTitle(
             failed.size() == 1 ? QStringLiteral("A track could not be encoded!")
                                : QStringLiteral("%1 tracks could not be encoded!").arg(failed.size()),
@@ -738,6 +744,22 @@ QString LAMEProcess::notRippedSummary() const
         .arg(m_albumFolder);
 }
 
+SessionReport LAMEProcess::report(bool endedByItself) const
+{
+    SessionReport report;
+    report.ending = endedByItself ? SessionReport::Ending::Finished : SessionReport::Ending::Stopped;
+    report.albumFolder = m_albumFolder;
+    report.total = int(m_jobs.size());
+    for (const TrackJob& job : m_jobs) {
+        report.done += job.state == TrackJob::State::Done;
+        report.skipped += job.state == TrackJob::State::Skipped;
+        report.stopped += job.state == TrackJob::State::Stopped || job.state == TrackJob::State::Waiting;
+        if (job.state == TrackJob::State::Failed)
+            report.failures.append({job.position, job.track.getTitle(), job.outputName(), job.reason});
+    }
+    return report;
+}
+
 void LAMEProcess::writeReleaseFilesIfAsked()
 {
     if (!m_settings.shouldCreateReleaseFiles() || !m_currentAlbum)
@@ -790,6 +812,7 @@ void LAMEProcess::releaseEncoders(TrackJob::State state)
         if (job.state == TrackJob::State::Running) {
             releaseRun(job);
             job.state = state;
+            Q_EMIT trackJobChanged(job);
         }
     }
 }

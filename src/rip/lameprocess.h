@@ -4,6 +4,7 @@
 #include "lookup/disclookup.h"
 #include "lookup/lookuphost.h"
 #include "model/album.h"
+#include "rip/sessionreport.h"
 #include "rip/trackjob.h"
 
 #include <QByteArray>
@@ -45,6 +46,8 @@ public:
     void setDiscLookupFactory(DiscLookupFactory factory) { m_lookupFactory = std::move(factory); }
     void setSoundPlayer(SoundPlayer* player) { m_soundPlayer = player; }
     void setAlertPresenter(AlertPresenter* presenter) { m_alerts = presenter; }
+    // Off when the front end shows the failed tracks in its own summary (sessionReported).
+    void setAlertFailuresAtEnd(bool alert) { m_alertFailuresAtEnd = alert; }
     // Steps run on each finished file, in the order added; not owned.
     void addFinishedFileStep(FinishedFileStep* step) { m_fileSteps.push_back(step); }
     // Where a source folder that is gone is replaced by a mounted audio CD.
@@ -110,6 +113,10 @@ Q_SIGNALS:
     // Just before sessionEnded when some tracks were not ripped: how many and why, and where
     // the finished ones are.
     void sessionSummary(const QString& text);
+    // Just before sessionEnded, always: the whole session's outcome.
+    void sessionReported(const SessionReport& report);
+    // A track's job has changed state or progress (started, estimate, ended).
+    void trackJobChanged(const TrackJob& job);
     // The session has ended (finished, skipped to its end or stopped) and was reset.
     // failedTracks names the tracks whose encoder failed, each with the reason.
     void sessionEnded(const QStringList& failedTracks);
@@ -151,6 +158,7 @@ private:
     void finishSession(bool endedByItself);
     void writeReleaseFilesIfAsked();
     QString notRippedSummary() const;
+    SessionReport report(bool endedByItself) const;
     bool checkEncodedFile(const TrackJob& job, QString& failure) const;
     void releaseEncoders(TrackJob::State state);
 
@@ -185,6 +193,7 @@ private:
     QString m_albumFolder;
     bool m_preparing = false;
     bool m_sessionActive = false;
+    bool m_alertFailuresAtEnd = true;
     bool m_reportedNoEditor = false;
     bool m_reportedRefusedGenre = false;
     bool m_reportedLongTag = false;

@@ -23,5 +23,12 @@ std::optional<EncoderEstimate> LameProgress::fromChunk(const QString& text)
                             : match.capturedStart(2) >= 0 ? match.capturedStart(2)
                                                           : match.capturedStart(4);
     result.shown = tail.right(qMax<qsizetype>(6, tail.size() - start));
+    // "  400/767    (52%)|    0:00/ ...": the last report's share of the frames.
+    static const QRegularExpression share(QStringLiteral("\\(\\s*(\\d{1,3})%\\)"));
+    const QString report = text.right(112);
+    const qsizetype lastLine = qMax(report.lastIndexOf(QLatin1Char('\r')), report.lastIndexOf(QLatin1Char('\n')));
+    QRegularExpressionMatchIterator shares = share.globalMatch(report, qMax<qsizetype>(0, lastLine));
+    while (shares.hasNext())
+        result.percent = qMin(100, shares.next().captured(1).toInt());
     return result;
 }

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// How a rip session ended, for the front ends' closing words: what was made, where, and what
+// was not, with the reasons.
+struct SessionReport {
+    enum class Ending { Finished, Stopped };
+
+    struct Failure {
+        int position = 0; // the track's place in the session, from 1
+        QString title;
+        QString fileName;
+        QString reason;
+    };
+
+    Ending ending = Ending::Finished;
+    QString albumFolder;
+    int total = 0;
+    int done = 0;
+    int skipped = 0;
+    // Stopped while encoding, or never started because the rip was stopped.
+    int stopped = 0;
+    QList<Failure> failures;
+
+    int failed() const { return int(failures.size()); }
+    bool allDone() const { return done == total; }
+};
