@@ -269,6 +269,7 @@ bool LAMEProcess::prepareSession(std::optional<Album> lookedUp)
         resetLAMEProcessForNewCD();
         return false;
     }
+    Q_EMIT albumPrepared(*album);
     Q_EMIT albumFolderMade(m_albumFolder);
 
     m_currentAlbum = std::move(album);

@@ -102,6 +102,8 @@ public:
 
 Q_SIGNALS:
     void buttonStatesChanged();
+    // The album of the session that is starting, as looked up and edited.
+    void albumPrepared(const Album& album);
     // The album folder of the session that is starting: where its files go.
     void albumFolderMade(const QString& folder);
     void statusLineChanged(const QString& line);
