@@ -111,7 +111,7 @@ std::optional<QStringList> AudioTrackList::tracksInFolder(const QString& folder,
     leftOut.removeAll(QStringLiteral(".DS_Store"));
     leftOut.removeAll(CDFolder::tocFileName());
     if (logLeftOut && !leftOut.isEmpty())
-        veskLog(QStringLiteral("Not audio tracks, left out of %1: %2")
+        veskNotice(QStringLiteral("Not audio tracks, left out of %1: %2")
                     .arg(folder, leftOut.join(QStringLiteral(", "))));
     return tracks;
 }

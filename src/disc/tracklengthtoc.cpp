@@ -34,7 +34,9 @@ std::optional<DiscTOC> TrackLengthTOC::fromFiles(const QStringList& paths)
         else if (format->sampleFrames <= 0 || format->sampleFrames % samplesPerSector != 0)
             fault = QStringLiteral("is not a whole number of CD sectors long");
         if (!fault.isEmpty()) {
-            veskLog(QStringLiteral("No disc identifier from the track lengths: %1 %2").arg(path, fault));
+            veskNotice(QStringLiteral("The titles are not looked up: %1 %2, so the disc cannot be identified "
+                                      "from the tracks' lengths")
+                           .arg(path, fault));
             return std::nullopt;
         }
         sampleFrames.append(format->sampleFrames);

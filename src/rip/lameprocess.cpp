@@ -13,7 +13,9 @@
 #include "lookup/disclookuprunner.h"
 #include "output/outputfilenaming.h"
 #include "output/veskfilegenerator.h"
+#include "rip/disclisting.h"
 #include "rip/finishedfilestep.h"
+#include "rip/riptimeestimate.h"
 #include "rip/trackeditor.h"
 #include "settings/settings.h"
 
@@ -117,7 +119,7 @@ bool LAMEProcess::isRunning() const
 
 bool LAMEProcess::isLookingUp() const
 {
-    return m_lookupRunner->isRunning();
+    return m_lookupRunner->isRunning() || bool(m_listingWait);
 }
 
 bool LAMEProcess::windowShouldClose()
@@ -155,6 +157,8 @@ void LAMEProcess::runEncoder()
         m_preparing = false;
         return;
     }
+    if (startFromListing())
+        return;
     const QString server = m_settings.getChosenFreedbServer();
     if (m_lookupFactory && m_lookupRunner->start(m_lookupFactory, server)) {
         // The window goes on meanwhile: only Stop means anything until the lookup has ended.
@@ -169,6 +173,44 @@ void LAMEProcess::runEncoder()
     m_preparing = false;
     if (prepared)
         ripASingleTrack();
+}
+
+bool LAMEProcess::startFromListing()
+{
+    if (!m_listing || m_listing->folder() != m_preparedSource)
+        return false;
+    if (m_listing->isLookingUp()) {
+        setptl(QStringLiteral("Waiting for the disc's titles..."));
+        m_startEnabled = false;
+        m_stopEnabled = true;
+        m_skipEnabled = false;
+        Q_EMIT buttonStatesChanged();
+        m_listingWait = connect(m_listing, &DiscListing::lookupEnded, this, &LAMEProcess::listingLookupEnded);
+        return true;
+    }
+    std::optional<Album> album = m_listing->albumForTracks(m_preparedTracks);
+    if (!album)
+        return false; // the folder changed since it was listed: look it up as it is now
+    const bool prepared = prepareSession(std::move(album), true);
+    m_preparing = false;
+    if (prepared)
+        ripASingleTrack();
+    return true;
+}
+
+void LAMEProcess::listingLookupEnded()
+{
+    disconnect(m_listingWait);
+    m_listingWait = {};
+    if (!m_preparing)
+        return;
+    setptl(QStringLiteral(""));
+    if (startFromListing())
+        return;
+    // The listing no longer has these tracks: nothing is ripped from a list the user did not see.
+    m_preparing = false;
+    setButtonStates(true, false);
+    Q_EMIT sessionAbandoned();
 }
 
 void LAMEProcess::lookupEnded(const std::optional<Album>& album)
@@ -188,6 +230,12 @@ void LAMEProcess::lookupEnded(const std::optional<Album>& album)
 
 void LAMEProcess::stopLookup()
 {
+    if (m_listingWait) {
+        disconnect(m_listingWait);
+        m_listingWait = {};
+        m_preparing = false;
+        m_listing->cancelLookup();
+    }
     m_lookupRunner->cancel();
     if (m_freedbAlbumMatchesController)
         m_freedbAlbumMatchesController->cancelChoice();
@@ -205,13 +253,21 @@ bool LAMEProcess::checkSession()
     // Nothing may be half-started for want of the encoder: check it before any folder is made.
     if (m_encoder->executable().isEmpty()) {
         veskLog(QStringLiteral("No encoder: %1").arg(m_encoder->whereMissing()));
-        runAlertWithTitle(QStringLiteral("The MP3 encoder is missing!"), m_encoder->howToInstall());
+        runAlertWithTitle(QStringLiteral("The MP3 encoder is missing"), m_encoder->howToInstall());
         return false;
     }
 
     QString source = m_settings.getChosenCDName();
     if (!VeskTools::audioCDIsMounted(source)) {
         const QString found = m_cdFinder.findAudioCD();
+        if (found.isEmpty() && !source.isEmpty() && QFileInfo(source).isDir()) {
+            // A folder that is there but holds nothing is no missing CD.
+            runAlertWithTitle(QStringLiteral("The source folder is empty"),
+                              QStringLiteral("%1 holds no files.\n\nPlease choose a folder of AIFF or WAV "
+                                             "tracks, or insert an audio CD.")
+                                  .arg(source));
+            return false;
+        }
         if (found.isEmpty()) {
             runAlertBadCD();
             return false;
@@ -223,7 +279,7 @@ bool LAMEProcess::checkSession()
     const QStringList chosen = m_settings.getChosenTracks().value_or(QStringList());
     if (chosen.isEmpty()) {
         runAlertWithTitle(
-            QStringLiteral("Nothing to rip!"),
+            QStringLiteral("Nothing to rip"),
             QStringLiteral("There are no tracks in %1.\n\nPlease choose a folder of track files or "
                            "an audio CD.")
                 .arg(source));
@@ -231,13 +287,13 @@ bool LAMEProcess::checkSession()
     }
     const QString output = m_settings.getChosenOutputDirectory();
     if (output.isEmpty()) {
-        runAlertWithTitle(QStringLiteral("No output folder!"),
+        runAlertWithTitle(QStringLiteral("No output folder"),
                           QStringLiteral("Please choose the folder the MP3 files should go to."));
         return false;
     }
     // Found now, before anything is looked up or encoded, not as every track failing.
     if (const QString problem = VeskTools::problemWritingInto(output); !problem.isEmpty()) {
-        runAlertWithTitle(QStringLiteral("The output folder cannot be used!"),
+        runAlertWithTitle(QStringLiteral("The output folder cannot be used"),
                           QStringLiteral("Vesk cannot write into %1: %2.\n\nPlease choose another output folder.")
                               .arg(output, problem));
         return false;
@@ -251,9 +307,11 @@ bool LAMEProcess::checkSession()
     return true;
 }
 
-bool LAMEProcess::prepareSession(std::optional<Album> lookedUp)
+bool LAMEProcess::prepareSession(std::optional<Album> lookedUp, bool paired)
 {
-    std::optional<Album> album = obtainAlbum(std::move(lookedUp));
+    std::optional<Album> album = paired && lookedUp && lookedUp->getTracks().size() == m_preparedTracks.size()
+                                     ? std::move(lookedUp)
+                                     : obtainAlbum(std::move(lookedUp));
     if (!editAlbum(*album)) {
         m_currentAlbum = std::move(album);
         resetLAMEProcessForNewCD();
@@ -262,7 +320,7 @@ bool LAMEProcess::prepareSession(std::optional<Album> lookedUp)
 
     m_albumFolder = createOutputFolder(*album);
     if (m_albumFolder.isEmpty()) {
-        runAlertWithTitle(QStringLiteral("The album folder could not be made!"),
+        runAlertWithTitle(QStringLiteral("The album folder could not be made"),
                           QStringLiteral("Vesk could not make a folder for %1 in %2; nothing was ripped.")
                               .arg(album->titleForNames(), m_settings.getChosenOutputDirectory()));
         m_currentAlbum = std::move(album);
@@ -278,6 +336,7 @@ bool LAMEProcess::prepareSession(std::optional<Album> lookedUp)
                                                      m_settings.getExpertConfigOption(),
                                                      m_settings.shouldMakeAltPresetFaster());
     makeJobs(m_albumFolder);
+    m_sessionClock.start();
 
     setButtonStates(false, true);
     setFieldsEnabled(false);
@@ -441,7 +500,7 @@ void LAMEProcess::startRun(TrackJob& job)
     const bool tagged = m_settings.shouldAddID3Tags();
     const QString genre = m_currentAlbum->getGenre();
     if (tagged && !m_encoder->acceptsGenre(genre) && !m_reportedRefusedGenre) {
-        veskLog(
+        veskNotice(
             QStringLiteral("LAME knows no genre \"%1\"; the files are tagged without a genre").arg(genre));
         m_reportedRefusedGenre = true;
     }
@@ -578,6 +637,7 @@ void LAMEProcess::showEstimate(TrackJob& job, const QByteArray& chunk)
     job.estimate = m_encoder->estimate(chunk);
     if (job.estimate) {
         showLongestEstimate();
+        showRipTimeRemaining();
         Q_EMIT trackJobChanged(job);
     }
 }
@@ -592,6 +652,16 @@ void LAMEProcess::showLongestEstimate()
     }
     if (longest)
         setptf(QStringLiteral("Est. Time Remaining: ") + longest->shown);
+}
+
+void LAMEProcess::showRipTimeRemaining()
+{
+    const qint64 left = m_sessionActive ? RipTimeEstimate::secondsLeft(m_jobs, m_sessionClock.elapsed()) : -1;
+    const QString shown = left < 0 ? QString() : RipTimeEstimate::shown(left);
+    if (shown == m_ripTimeRemaining)
+        return;
+    m_ripTimeRemaining = shown;
+    Q_EMIT ripTimeRemainingChanged(shown);
 }
 
 void LAMEProcess::fail(TrackJob& job, const QString& failure)
@@ -656,6 +726,7 @@ void LAMEProcess::endRun(TrackJob& job, TrackJob::State state)
         showTracksInProgress();
     }
     showLongestEstimate(); // the run that ended may have had the longest
+    showRipTimeRemaining();
 }
 
 void LAMEProcess::getData(const std::optional<QByteArray>& chunk)
@@ -687,8 +758,8 @@ void LAMEProcess::finishSession(bool endedByItself)
     Q_EMIT sessionReported(report(endedByItself));
     if (!failed.isEmpty() && m_alertFailuresAtEnd) {
         runAlertWithTitle(
-            failed.size() == 1 ? QStringLiteral("A track could not be encoded!")
-                               : QStringLiteral("%1 tracks could not be encoded!").arg(failed.size()),
+            failed.size() == 1 ? QStringLiteral("A track could not be encoded")
+                               : QStringLiteral("%1 tracks could not be encoded").arg(failed.size()),
             QStringLiteral("The encoder failed on:\n%1\n\nNo file was kept for them.")
                 .arg(failed.join(QLatin1Char('\n'))));
     }
@@ -785,7 +856,7 @@ void LAMEProcess::writeReleaseFilesIfAsked()
                     generator.makeSFVFile(m_albumFolder, QStringLiteral("00-%1-%2.sfv").arg(artist, title), spaces)}
             .filter(QRegularExpression(QStringLiteral(".")));
     if (!problems.isEmpty())
-        runAlertWithTitle(QStringLiteral("The release files could not be written!"),
+        runAlertWithTitle(QStringLiteral("The release files could not be written"),
                           QStringLiteral("In %1:\n%2").arg(m_albumFolder, problems.join(QLatin1Char('\n'))));
 }
 
@@ -831,6 +902,7 @@ void LAMEProcess::resetLAMEProcessForNewCD()
     m_reportedLongTag = false;
     setptl(QStringLiteral(""));
     setptf(QStringLiteral(""));
+    showRipTimeRemaining();
     m_settings.emptyChosenTracksArray();
     setFieldsEnabled(true);
     setButtonStates(true, false);

@@ -8,6 +8,7 @@
 #include "rip/trackjob.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,7 @@
 #include <vector>
 
 class AlbumChooser;
+class DiscListing;
 class AlertPresenter;
 class DiscLookupRunner;
 class Encoder;
@@ -48,6 +50,9 @@ public:
     void setAlertPresenter(AlertPresenter* presenter) { m_alerts = presenter; }
     // Off when the front end shows the failed tracks in its own summary (sessionReported).
     void setAlertFailuresAtEnd(bool alert) { m_alertFailuresAtEnd = alert; }
+    // The disc as the window lists it: a rip of the listed folder takes its titles from there,
+    // waiting for its lookup when one runs, instead of looking up again. Not owned.
+    void setDiscListing(DiscListing* listing) { m_listing = listing; }
     // Steps run on each finished file, in the order added; not owned.
     void addFinishedFileStep(FinishedFileStep* step) { m_fileSteps.push_back(step); }
     // Where a source folder that is gone is replaced by a mounted audio CD.
@@ -108,6 +113,9 @@ Q_SIGNALS:
     void albumFolderMade(const QString& folder);
     void statusLineChanged(const QString& line);
     void timeRemainingChanged(const QString& line);
+    // The whole rip's time remaining ("4:05"), from the tracks' lengths and the encoders' pace so
+    // far; empty until the pace is known and between sessions.
+    void ripTimeRemainingChanged(const QString& time);
     // Track number (1-based, in session order) has started; total is the session's track count.
     void trackStarted(int number, int total);
     // How many of the session's total tracks are done: encoded, failed or skipped.
@@ -130,7 +138,11 @@ private:
     // The checks before anything is looked up or made; false when no session is to start.
     bool checkSession();
     // Everything after the album is known up to the first encoder run. False when no run is to start.
-    bool prepareSession(std::optional<Album> lookedUp);
+    // paired: the album has one track for each chosen file already (the listing's).
+    bool prepareSession(std::optional<Album> lookedUp, bool paired = false);
+    // Start found the listing still looking up: the rip goes on once it has ended.
+    void listingLookupEnded();
+    bool startFromListing();
     void makeJobs(const QString& folder);
     void lookupEnded(const std::optional<Album>& album);
     void stopLookup();
@@ -154,6 +166,7 @@ private:
     void showTracksInProgress();
     void showEstimate(TrackJob& job, const QByteArray& chunk);
     void showLongestEstimate();
+    void showRipTimeRemaining();
     void fail(TrackJob& job, const QString& failure);
     void runEnded(EncoderRun* encoder, bool succeeded, const QString& failure);
     void endRun(TrackJob& job, TrackJob::State state);
@@ -170,6 +183,10 @@ private:
     AlbumChooser* m_freedbAlbumMatchesController = nullptr;
     SoundPlayer* m_soundPlayer = nullptr;
     AlertPresenter* m_alerts = nullptr;
+    DiscListing* m_listing = nullptr;
+    QMetaObject::Connection m_listingWait;
+    QElapsedTimer m_sessionClock;
+    QString m_ripTimeRemaining;
     std::vector<FinishedFileStep*> m_fileSteps;
     AudioCDFinder m_cdFinder;
     DiscLookupFactory m_lookupFactory;

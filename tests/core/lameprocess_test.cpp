@@ -144,7 +144,7 @@ TEST_F(LAMEProcessTest, NothingToRipStartsNothing)
     settings.setChosenCDName(makeCd({s(".DS_Store"), s(".TOC.plist")}));
     session.runEncoder();
     ASSERT_EQ(alerts.alerts.size(), 1);
-    EXPECT_TRUE(alerts.alerts[0].startsWith(s("Nothing to rip!")));
+    EXPECT_TRUE(alerts.alerts[0].startsWith(s("Nothing to rip")));
     EXPECT_FALSE(QFileInfo::exists(out()));
     expectIdle();
 }

@@ -73,7 +73,7 @@ TEST_F(RipSessionBindingTest, SkipProgressAndWhereTheAlbumGoesFollowARealRip)
     EXPECT_FALSE(note().contains(album)) << note().toStdString();
 }
 
-// Closing the window during a rip asks; Cancel goes on ripping, Stop and Quit stops the rip
+// Closing the window during a rip asks; Cancel goes on ripping, "Stop and quit" stops the rip
 // (the finished track stays), saves the preferences and closes.
 TEST_F(RipSessionBindingTest, ClosingDuringARipAsksFirst)
 {
@@ -107,7 +107,7 @@ TEST_F(RipSessionBindingTest, ClosingDuringARipAsksFirst)
     EXPECT_FALSE(controller.window().close());
     controller.window().close(); // asked twice: still one question
     EXPECT_EQ(controller.window().findChildren<QMessageBox*>().size(), 1);
-    answer(u"Stop and Quit"_qs);
+    answer(u"Stop and quit"_qs);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !controller.window().isVisible(); }, 10000));
     EXPECT_FALSE(session.isRunning());
     EXPECT_TRUE(QFileInfo::exists(Preferences::preferencesPath()));

@@ -1,6 +1,8 @@
 #include "app/gui/appcontroller.h"
 
 #include "app/gui/expertfieldbinding.h"
+#include "app/gui/logwindow.h"
+#include "app/gui/ripsummarybox.h"
 #include "app/gui/mainwindow.h"
 #include "common/log.h"
 #include "common/resources.h"
@@ -85,6 +87,25 @@ AppController::AppController(Settings& settings, QObject* parent)
     });
     showOutputFolderNote();
     m_window->setCloseGuard([this] { return mayCloseWindow(); });
+
+    // The faster variant exists for some presets only; the box is greyed for the others.
+    connect(&m_settings, &Settings::basicRowChanged, this, &AppController::showFasterPresetsApplies);
+    connect(&m_settings, &Settings::textChanged, this, [this](Settings::Text field) {
+        if (field == Settings::Text::ExpertText)
+            showFasterPresetsApplies();
+    });
+    showFasterPresetsApplies();
+    // The Z flag is kept with the preferences but changes nothing: shown, not offered.
+    m_window->ui().zFlag->setEnabled(false);
+}
+
+void AppController::showFasterPresetsApplies()
+{
+    const LameEncoder encoder;
+    const std::optional<QStringList> basic = m_settings.getBasicConfigOption();
+    const QStringList expert = m_settings.getExpertConfigOption();
+    const bool applies = encoder.sessionArguments(basic, expert, true) != encoder.sessionArguments(basic, expert, false);
+    m_window->ui().makeAltPresetFaster->setEnabled(applies);
 }
 
 AppController::~AppController()
@@ -100,7 +121,7 @@ void AppController::show()
     m_shown = true;
     // Said now rather than at Start: before the user has chosen and set everything up.
     if (LameEncoder::program().isNull())
-        m_startUpAlerts.append({tr("The MP3 encoder is missing!"), LameEncoder().howToInstall()});
+        m_startUpAlerts.append({tr("The MP3 encoder is missing"), LameEncoder().howToInstall()});
     for (const auto& [title, text] : std::as_const(m_startUpAlerts))
         runAlertWithTitle(title, text);
     m_startUpAlerts.clear();
@@ -263,6 +284,8 @@ void AppController::bindCommands()
             &AppController::selectOutputDirectory);
     connect(ui.actionSelectOutputDirectory, &QAction::triggered, this, &AppController::selectOutputDirectory);
     connect(ui.actionShowHelp, &QAction::triggered, this, [this] { showHelp(); });
+    connect(ui.actionShowLog, &QAction::triggered, this, &AppController::showLog);
+    connect(ui.actionAbout, &QAction::triggered, this, &AppController::showAbout);
     connect(ui.actionQuit, &QAction::triggered, m_window.get(), &QWidget::close);
     connect(ui.actionStart, &QAction::triggered, ui.startButton, &QAbstractButton::click);
     connect(ui.actionStop, &QAction::triggered, ui.stopButton, &QAbstractButton::click);
@@ -312,6 +335,49 @@ void AppController::showStatusLine(const QString& line)
 void AppController::showTimeRemaining(const QString& line)
 {
     m_window->ui().ptf->setText(line);
+}
+
+void AppController::showRipTimeRemaining(const QString& time)
+{
+    m_window->ui().ripTimeLeft->setText(time.isEmpty() ? QString() : tr("about %1").arg(time));
+}
+
+void AppController::showRipSummary(const SessionReport& report)
+{
+    auto* box = new RipSummaryBox(report, m_window.get());
+    box->setWindowModality(Qt::WindowModal);
+    box->open();
+}
+
+void AppController::showNotice(const QString& line)
+{
+    m_window->statusBar()->showMessage(line, 15000);
+}
+
+void AppController::logged(const QString& line, bool notice)
+{
+    if (notice)
+        showNotice(line);
+    if (m_logWindow)
+        m_logWindow->appendLine(line);
+}
+
+void AppController::showAbout()
+{
+    QMessageBox::about(m_window.get(), tr("About Vesk"),
+                       tr("<h3>Vesk %1</h3><p>Rips audio CDs and folders of CD tracks to tagged MP3 files with "
+                          "the LAME encoder, with titles from CDDB and MusicBrainz.</p>"
+                          "<p>Qt %2</p>")
+                           .arg(QStringLiteral(VESK_VERSION), QString::fromLatin1(qVersion())));
+}
+
+void AppController::showLog()
+{
+    if (!m_logWindow)
+        m_logWindow = new LogWindow(m_window.get());
+    m_logWindow->show();
+    m_logWindow->raise();
+    m_logWindow->activateWindow();
 }
 
 void AppController::showTracksFinished(int finished, int total)
@@ -396,7 +462,7 @@ void AppController::askToStopAndQuit()
     box->setTextFormat(Qt::PlainText);
     box->setInformativeText(
         tr("The tracks already finished stay in the album folder; the track being encoded is left out."));
-    QPushButton* stopAndQuit = box->addButton(tr("Stop and Quit"), QMessageBox::DestructiveRole);
+    QPushButton* stopAndQuit = box->addButton(tr("Stop and quit"), QMessageBox::DestructiveRole);
     QPushButton* cancel = box->addButton(QMessageBox::Cancel);
     // Return or Escape keeps the rip: only a deliberate click ends it.
     box->setDefaultButton(cancel);
@@ -453,7 +519,7 @@ QString AppController::sourceDialogStart() const
 void AppController::selectAudioCD()
 {
     const QString folder = QFileDialog::getExistingDirectory(
-        m_window.get(), tr("Choose a CD or a Folder of Tracks"), sourceDialogStart());
+        m_window.get(), tr("Choose a CD or a folder of tracks"), sourceDialogStart());
     if (!folder.isEmpty())
         m_settings.applyChosenSource({folder});
 }
@@ -461,7 +527,7 @@ void AppController::selectAudioCD()
 void AppController::selectTracks()
 {
     const QStringList files =
-        QFileDialog::getOpenFileNames(m_window.get(), tr("Choose Tracks"), sourceDialogStart(),
+        QFileDialog::getOpenFileNames(m_window.get(), tr("Choose tracks"), sourceDialogStart(),
                                       tr("Audio tracks (*.aiff *.aif *.aifc *.wav);;All files (*)"));
     m_settings.applyChosenSource(files);
 }
@@ -474,7 +540,7 @@ void AppController::selectOutputDirectory()
     if (!QFileInfo(start).isDir())
         start = QDir::homePath();
     const QString folder =
-        QFileDialog::getExistingDirectory(m_window.get(), tr("Choose the Output Folder"), start);
+        QFileDialog::getExistingDirectory(m_window.get(), tr("Choose the output folder"), start);
     if (!folder.isEmpty())
         m_settings.applyChosenOutputDirectory(folder);
 }

@@ -11,6 +11,8 @@
 #include <memory>
 
 class ExpertFieldBinding;
+class LogWindow;
+struct SessionReport;
 class MainWindow;
 class QAbstractButton;
 class QButtonGroup;
@@ -51,6 +53,15 @@ public:
     void showSessionEnded(const QStringList& failedTracks, const QString& summary = QString());
     // The rip made the folder its album goes into.
     void showAlbumFolder(const QString& folder);
+    // The whole rip's time remaining, beside the track's.
+    void showRipTimeRemaining(const QString& time);
+    // The one message at the end of a rip (the box is named "ripSummary").
+    void showRipSummary(const SessionReport& report);
+    // A log line the user should see: shown in the status line for a while.
+    void showNotice(const QString& line);
+    // Every log line comes here, on the main thread: the log window shows it, a notice also
+    // goes to the status line.
+    void logged(const QString& line, bool notice);
 
     // How the shell reaches the rip session when the application ends.
     void setRipSessionHooks(std::function<bool()> isRunning, std::function<void()> stop);
@@ -75,6 +86,8 @@ public:
     void selectOutputDirectory();
     // Opens the bundled help page; false when the resources lack it.
     bool showHelp();
+    void showAbout();
+    void showLog();
 
     // AlertPresenter: a window-modal message with one OK button, text shown literally.
     void runAlertWithTitle(const QString& title, const QString& text) override;
@@ -85,6 +98,7 @@ private:
     void bindPresets();
     void bindExpertField();
     void bindCommands();
+    void showFasterPresetsApplies();
     QString sourceDialogStart() const;
     void showOutputFolderNote();
     bool mayCloseWindow();
@@ -105,6 +119,7 @@ private:
     QString m_albumOutput;
     QString m_lastAlbumFolder;
     QPointer<QMessageBox> m_quitQuestion;
+    LogWindow* m_logWindow = nullptr;
     bool m_quitConfirmed = false;
     std::function<bool()> m_isRipRunning;
     std::function<void()> m_stopRip;

@@ -4,14 +4,20 @@
 #include "app/gui/desktopsoundplayer.h"
 #include "app/gui/mainwindow.h"
 #include "app/gui/ripsessionbinding.h"
+#include "app/gui/tracklistbinding.h"
+#include "common/log.h"
 #include "common/unixsignalquitter.h"
 #include "editor/gui/trackinfo.h"
+#include "editor/gui/trackwindowcontroller.h"
 #include "lookup/gui/freedbalbummatchescontroller.h"
+#include "rip/disclisting.h"
 #include "rip/lameprocess.h"
 #include "rip/titlesources.h"
 #include "settings/settings.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QIcon>
 
 int main(int argc, char** argv)
 {
@@ -20,6 +26,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationDisplayName(QStringLiteral("Vesk"));
     QApplication::setOrganizationDomain(QStringLiteral("vesk.org"));
     QApplication::setDesktopFileName(QStringLiteral("org.vesk.Vesk"));
+    // Every window carries the application's icon: the theme's where installed, else our own.
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("org.vesk.Vesk"), QIcon(QStringLiteral(":/icons/org.vesk.Vesk.svg"))));
 
     Settings settings;
     AppController controller(settings);
@@ -33,7 +42,30 @@ int main(int argc, char** argv)
     session.setTrackEditor(&trackInfo);
     FreedbAlbumMatchesController matchesController(&controller.window());
     session.setAlbumChooser(&matchesController);
+    // The disc is listed, and its titles looked up, as soon as a source is there; Start rips
+    // what the list shows.
+    DiscListing listing;
+    listing.setDiscLookupFactory(TitleSources::forSettings(settings));
+    listing.setAlbumChooser(&matchesController);
+    listing.setServerHost([&settings] { return settings.getChosenFreedbServer(); });
+    session.setDiscListing(&listing);
+    session.setAlertFailuresAtEnd(false);
     RipSessionBinding binding(controller, session);
+    TrackListBinding trackList(controller.window(), settings, listing, session, controller.cdFinder());
+    QObject::connect(&trackInfo, &TrackInfo::genreListDone, &trackList,
+                     [&trackList, &trackInfo] {
+        QStringList genres;
+        if (const QComboBox* popUp = trackInfo.trackWindowController()->genrePopUp())
+            for (int item = 0; item < popUp->count(); ++item)
+                genres.append(popUp->itemText(item));
+        trackList.setGenres(genres);
+    });
+
+    // What the user must know shows in the window too, not only on standard error.
+    setLogWatcher([&controller](const QString& line, bool notice) {
+        QMetaObject::invokeMethod(&controller, [&controller, line, notice] { controller.logged(line, notice); },
+                                  Qt::QueuedConnection);
+    });
 
     // A logout or a terminal's Ctrl+C ends the application as closing the window does, without
     // asking: nobody may be there to answer.
@@ -42,5 +74,7 @@ int main(int argc, char** argv)
     controller.show();
     // Closing the main window ends the application; the controller asks before stopping a
     // running rip and saves the preferences on the way.
-    return app.exec();
+    const int status = app.exec();
+    setLogWatcher({});
+    return status;
 }

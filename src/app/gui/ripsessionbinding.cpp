@@ -30,6 +30,10 @@ RipSessionBinding::RipSessionBinding(AppController& controller, LAMEProcess& ses
             [&controller](const QString& folder) { controller.showAlbumFolder(folder); });
     connect(&session, &LAMEProcess::progressChanged, this,
             [&controller](int finished, int total) { controller.showTracksFinished(finished, total); });
+    connect(&session, &LAMEProcess::ripTimeRemainingChanged, this,
+            [&controller](const QString& time) { controller.showRipTimeRemaining(time); });
+    connect(&session, &LAMEProcess::sessionReported, this,
+            [&controller](const SessionReport& report) { controller.showRipSummary(report); });
     auto summary = std::make_shared<QString>();
     connect(&session, &LAMEProcess::sessionSummary, this, [summary](const QString& text) { *summary = text; });
     connect(&session, &LAMEProcess::sessionEnded, this, [&controller, summary](const QStringList& failed) {

@@ -1,0 +1,248 @@
+#include "rip/disclisting.h"
+
+#include "common/audiotracklist.h"
+#include "common/vesktools.h"
+#include "disc/audiofileheader.h"
+#include "lookup/albumchooser.h"
+#include "lookup/disclookuprunner.h"
+
+#include <QFileInfo>
+
+namespace {
+QString titleFromFileName(const QString& fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? fileName.left(dot) : fileName;
+}
+} // namespace
+
+QString ListedTrack::length() const
+{
+    if (sampleFrames < 0)
+        return QString();
+    const qint64 seconds = (sampleFrames + 22050) / 44100;
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+DiscListing::DiscListing(QObject* parent)
+    : QObject(parent), m_runner(std::make_unique<DiscLookupRunner>(*this))
+{
+    connect(m_runner.get(), &DiscLookupRunner::finished, this, &DiscListing::lookupFinished);
+}
+
+DiscListing::~DiscListing()
+{
+    // The worker ends before anything it may ask of the listing goes away.
+    m_runner.reset();
+}
+
+void DiscListing::load(const QString& folder, bool force)
+{
+    if (folder == m_folder && !force && m_titles != Titles::None)
+        return;
+    cancelLookup();
+    m_folder = folder;
+    m_tracks.clear();
+    m_failureNote.clear();
+    const std::optional<QStringList> names =
+        folder.isEmpty() ? std::nullopt : AudioTrackList::tracksInFolder(folder);
+    for (const QString& name : names.value_or(QStringList())) {
+        ListedTrack track;
+        track.fileName = name;
+        track.number = AudioTrackList::trackNumber(name);
+        if (const auto format = AudioFileHeader::readFile(VeskTools::joinedPath(folder, name), &track.problem))
+            track.sampleFrames = format->sampleFrames;
+        m_tracks.push_back(std::move(track));
+    }
+    m_album = defaultAlbum();
+    if (folder.isEmpty()) {
+        m_titles = Titles::None;
+        setNote(QString());
+    } else if (!names) {
+        m_titles = Titles::None;
+        setNote(QFileInfo::exists(folder) ? tr("%1 cannot be read.").arg(folder)
+                                          : tr("%1 is not there. Choose a folder, or insert a CD.").arg(folder));
+    } else if (m_tracks.empty()) {
+        m_titles = Titles::None;
+        setNote(tr("The folder %1 is empty: it holds no AIFF or WAV tracks.").arg(folder));
+    } else {
+        m_titles = Titles::FromFileNames;
+        setNote(QString());
+    }
+    Q_EMIT tracksChanged();
+    Q_EMIT albumChanged();
+    if (m_titles == Titles::FromFileNames)
+        startLookup();
+}
+
+void DiscListing::lookUpAgain()
+{
+    if (m_tracks.empty())
+        return;
+    cancelLookup();
+    startLookup();
+}
+
+void DiscListing::startLookup()
+{
+    m_failureNote.clear();
+    const QString server = m_serverHost ? m_serverHost() : QString();
+    if (!m_lookupFactory || !m_runner->start(m_lookupFactory, server))
+        return;
+    m_titles = Titles::LookingUp;
+    setNote(tr("Looking up the disc's titles…"));
+}
+
+void DiscListing::cancelLookup()
+{
+    if (!m_runner->isRunning())
+        return;
+    m_runner->cancel();
+    if (m_chooser)
+        m_chooser->cancelChoice();
+    m_titles = Titles::FromFileNames;
+    setNote(tr("The lookup was stopped; the tracks are named after their files."));
+    Q_EMIT lookupEnded();
+}
+
+void DiscListing::lookupFinished(const std::optional<Album>& album)
+{
+    if (!album) {
+        m_titles = Titles::FromFileNames;
+        setNote(m_failureNote.isEmpty() ? tr("No titles were found for this disc; the tracks are named after "
+                                             "their files.")
+                                        : m_failureNote);
+    } else if (std::optional<Album> fitted = paired(*album)) {
+        m_album = std::move(*fitted);
+        m_titles = Titles::LookedUp;
+        const QString origin = m_album.getOrigin().describe();
+        setNote(origin.isEmpty() ? tr("Titles found.") : tr("Titles from %1.").arg(origin));
+        Q_EMIT albumChanged();
+    } else {
+        m_titles = Titles::NotPaired;
+        setNote(tr("The album found, %1 – %2, lists %3 tracks, which do not fit the %4 tracks here; the "
+                   "tracks keep their file names. Correct the folder, or type the titles in.")
+                    .arg(album->artistForNames(), album->titleForNames())
+                    .arg(album->getTracks().size())
+                    .arg(m_tracks.size()));
+    }
+    Q_EMIT lookupEnded();
+}
+
+std::optional<Album> DiscListing::paired(const Album& found) const
+{
+    Album fitted = found;
+    fitted.getTracks().clear();
+    const QList<Track>& offered = found.getTracks();
+    for (size_t row = 0; row < m_tracks.size(); ++row) {
+        const qint32 number = m_tracks[row].number;
+        const Track* match = nullptr;
+        for (const Track& track : offered) {
+            if (number != 0 ? track.getTrackNum() == number : false) {
+                match = &track;
+                break;
+            }
+        }
+        // A file whose name carries no number takes the disc's track at its place.
+        if (!match && number == 0 && qsizetype(row) < offered.size() && offered.size() == qsizetype(m_tracks.size()))
+            match = &offered[qsizetype(row)];
+        if (!match)
+            return std::nullopt;
+        fitted.addTrack(*match);
+    }
+    return fitted;
+}
+
+Album DiscListing::defaultAlbum() const
+{
+    QStringList titles;
+    for (const ListedTrack& track : m_tracks)
+        titles.append(titleFromFileName(track.fileName));
+    return Album::defaultAlbumWithTrackTitles(titles);
+}
+
+void DiscListing::setNote(const QString& note)
+{
+    if (note == m_note)
+        return;
+    m_note = note;
+    Q_EMIT noteChanged(m_note);
+}
+
+int DiscListing::rowOf(const QString& fileName) const
+{
+    for (size_t row = 0; row < m_tracks.size(); ++row)
+        if (m_tracks[row].fileName == fileName)
+            return int(row);
+    return -1;
+}
+
+void DiscListing::setAlbumField(Field field, const QString& value)
+{
+    switch (field) {
+    case Field::Artist:
+        if (value == m_album.getArtist())
+            return;
+        // Track artists that followed the album's follow it on.
+        for (Track& track : m_album.getTracks())
+            if (track.getArtist() == m_album.getArtist())
+                track.setArtist(value);
+        m_album.setArtist(value);
+        break;
+    case Field::Title:
+        m_album.setTitle(value);
+        break;
+    case Field::Year:
+        m_album.setYear(value);
+        break;
+    case Field::Genre:
+        m_album.setGenre(value);
+        break;
+    case Field::Comments:
+        m_album.setComments(value);
+        break;
+    }
+    Q_EMIT albumChanged();
+}
+
+void DiscListing::setTrackTitle(int row, const QString& title)
+{
+    if (row < 0 || row >= m_album.getTracks().size())
+        return;
+    m_album.getTracks()[row].setTitle(title);
+    Q_EMIT albumChanged();
+}
+
+void DiscListing::setTrackArtist(int row, const QString& artist)
+{
+    if (row < 0 || row >= m_album.getTracks().size())
+        return;
+    m_album.getTracks()[row].setArtist(artist);
+    Q_EMIT albumChanged();
+}
+
+std::optional<Album> DiscListing::albumForTracks(const QStringList& fileNames) const
+{
+    Album album = m_album;
+    album.getTracks().clear();
+    for (const QString& name : fileNames) {
+        const int row = rowOf(name);
+        if (row < 0)
+            return std::nullopt;
+        album.addTrack(m_album.getTracks()[row]);
+    }
+    return album;
+}
+
+void DiscListing::runAlertWithTitle(const QString& title, const QString& text)
+{
+    // Said in the window beside the titles, not in a box over a window the user is busy in.
+    m_failureNote = title.isEmpty() ? text : title + QStringLiteral(": ") + text;
+}
+
+int DiscListing::displayMultipleAlbumMatches(const QStringList& matchLines)
+{
+    if (!m_chooser)
+        return matchLines.isEmpty() ? -1 : 0;
+    return m_chooser->displayMultipleAlbumMatches(matchLines);
+}

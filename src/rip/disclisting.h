@@ -1,0 +1,110 @@
+#pragma once
+
+#include "lookup/disclookup.h"
+#include "lookup/lookuphost.h"
+#include "model/album.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class AlbumChooser;
+class DiscLookupRunner;
+
+// One track file of the listed source folder.
+struct ListedTrack {
+    QString fileName;
+    qint32 number = 0;         // the disc's track number, from the file's name; 0 when it has none
+    qint64 sampleFrames = -1;  // -1 when the header could not be read
+    QString problem;           // why the file is no track to rip, or empty
+
+    // "3:07"; empty when the length is not known.
+    QString length() const;
+};
+
+// What the window shows of the disc before a rip: the source folder's tracks and their lengths
+// at once, then the titles as soon as the background lookup has them. The titles can be
+// corrected in place; a rip of the folder takes them from here instead of looking up again.
+class DiscListing : public QObject, public LookupHost {
+    Q_OBJECT
+public:
+    enum class Titles {
+        None,          // no folder listed
+        FromFileNames, // nothing looked up (no lookup, nothing found, stopped)
+        LookingUp,
+        LookedUp,
+        NotPaired,     // an album was found but cannot be paired with the tracks
+    };
+
+    explicit DiscListing(QObject* parent = nullptr);
+    ~DiscListing() override;
+
+    void setDiscLookupFactory(DiscLookupFactory factory) { m_lookupFactory = std::move(factory); }
+    void setAlbumChooser(AlbumChooser* chooser) { m_chooser = chooser; }
+    // The CDDB server a lookup asks, read when it starts.
+    void setServerHost(std::function<QString()> host) { m_serverHost = std::move(host); }
+
+    // Lists the folder's tracks (an empty or missing folder lists none) and starts looking up
+    // their titles. Listing the folder already shown again does nothing unless forced.
+    void load(const QString& folder, bool force = false);
+    // Asks the title sources anew; the titles edited so far give way to what they answer.
+    void lookUpAgain();
+    // Ends a running lookup; the tracks keep the titles they have.
+    void cancelLookup();
+
+    QString folder() const { return m_folder; }
+    const std::vector<ListedTrack>& tracks() const { return m_tracks; }
+    // One track for each listed track, in the same order.
+    const Album& album() const { return m_album; }
+    Titles titles() const { return m_titles; }
+    bool isLookingUp() const { return m_titles == Titles::LookingUp; }
+    // What the window says about the titles: where they came from, or what went wrong.
+    QString note() const { return m_note; }
+    // The row of a track file, or -1.
+    int rowOf(const QString& fileName) const;
+
+    // Corrections made in the list.
+    enum class Field { Artist, Title, Year, Genre, Comments };
+    void setAlbumField(Field field, const QString& value);
+    void setTrackTitle(int row, const QString& title);
+    void setTrackArtist(int row, const QString& artist);
+
+    // The album for a rip of these files of the folder (names as the settings keep them), one
+    // track each in the order given; nothing when one of them is not listed.
+    std::optional<Album> albumForTracks(const QStringList& fileNames) const;
+
+    // LookupHost
+    QString getChosenCDName() const override { return m_folder; }
+    void runAlertWithTitle(const QString& title, const QString& text) override;
+    int displayMultipleAlbumMatches(const QStringList& matchLines) override;
+
+Q_SIGNALS:
+    // A new folder was listed: every row may have changed.
+    void tracksChanged();
+    // Titles, artists or album fields changed.
+    void albumChanged();
+    void noteChanged(const QString& note);
+    // The lookup has ended, with titles or without.
+    void lookupEnded();
+
+private:
+    void startLookup();
+    void lookupFinished(const std::optional<Album>& album);
+    void setNote(const QString& note);
+    Album defaultAlbum() const;
+    std::optional<Album> paired(const Album& found) const;
+
+    DiscLookupFactory m_lookupFactory;
+    AlbumChooser* m_chooser = nullptr;
+    std::function<QString()> m_serverHost;
+    std::unique_ptr<DiscLookupRunner> m_runner;
+    QString m_folder;
+    std::vector<ListedTrack> m_tracks;
+    Album m_album;
+    Titles m_titles = Titles::None;
+    QString m_note;
+    QString m_failureNote; // a failure the lookup reported, kept for the end of the lookup
+};
