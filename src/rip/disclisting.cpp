@@ -44,6 +44,7 @@ void DiscListing::load(const QString& folder, bool force)
     m_folder = folder;
     m_tracks.clear();
     m_failureNote.clear();
+    m_noneChosen = false;
     const std::optional<QStringList> names =
         folder.isEmpty() ? std::nullopt : AudioTrackList::tracksInFolder(folder);
     for (const QString& name : names.value_or(QStringList())) {

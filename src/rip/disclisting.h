@@ -72,6 +72,11 @@ public:
     void setTrackTitle(int row, const QString& title);
     void setTrackArtist(int row, const QString& artist);
 
+    // Every track was unticked: a rip of the folder has nothing to take (the chosen tracks of
+    // the settings cannot say "none", since no choice means every track).
+    void setNoneChosen(bool none) { m_noneChosen = none; }
+    bool noneChosen() const { return m_noneChosen && !m_tracks.empty(); }
+
     // The album for a rip of these files of the folder (names as the settings keep them), one
     // track each in the order given; nothing when one of them is not listed.
     std::optional<Album> albumForTracks(const QStringList& fileNames) const;
@@ -105,6 +110,7 @@ private:
     std::vector<ListedTrack> m_tracks;
     Album m_album;
     Titles m_titles = Titles::None;
+    bool m_noneChosen = false;
     QString m_note;
     QString m_failureNote; // a failure the lookup reported, kept for the end of the lookup
 };

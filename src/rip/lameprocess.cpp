@@ -179,6 +179,13 @@ bool LAMEProcess::startFromListing()
 {
     if (!m_listing || m_listing->folder() != m_preparedSource)
         return false;
+    if (m_listing->noneChosen()) {
+        m_preparing = false;
+        runAlertWithTitle(QStringLiteral("No track is ticked"),
+                          QStringLiteral("Tick the tracks to rip in the list, then press Start."));
+        setButtonStates(true, false);
+        return true;
+    }
     if (m_listing->isLookingUp()) {
         setptl(QStringLiteral("Waiting for the disc's titles..."));
         m_startEnabled = false;

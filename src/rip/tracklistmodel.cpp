@@ -42,6 +42,7 @@ void TrackListModel::readTicks()
     // No chosen tracks: every track of the folder is ripped.
     const QStringList chosen = m_settings.chosenTracks();
     m_unticked.clear();
+    m_listing.setNoneChosen(false);
     if (chosen.isEmpty())
         return;
     for (const ListedTrack& track : m_listing.tracks())
@@ -55,6 +56,7 @@ void TrackListModel::writeTicks()
     for (const ListedTrack& track : m_listing.tracks())
         if (!m_unticked.contains(track.fileName))
             ticked.append(track.fileName);
+    m_listing.setNoneChosen(ticked.isEmpty());
     if (ticked.size() == qsizetype(m_listing.tracks().size()))
         m_settings.emptyChosenTracksArray();
     else if (!ticked.isEmpty())

@@ -113,6 +113,7 @@ TEST_F(DiscListingTest, TracksShowAtOnceTitlesWhenFoundAndTicksAreTheChosenTrack
     model.setData(model.index(1, 0), Qt::Unchecked, Qt::CheckStateRole);
     EXPECT_EQ(model.tickedCount(), 0);
     EXPECT_EQ(settings.chosenTracks(), QStringList({names[1]}));
+    EXPECT_TRUE(listing.noneChosen());
 
     // Edits in place; a rip of some tracks gets their titles in its order.
     model.setData(model.index(0, TrackListModel::ArtistColumn), s("Guest"));

@@ -102,6 +102,14 @@ TEST(MainWindowTest, TheDiscIsListedBeforeStart)
     EXPECT_EQ(table->model()->index(1, TrackListModel::TitleColumn).data().toString(), s("2 Outro"));
     EXPECT_TRUE(table->isColumnHidden(TrackListModel::ArtistColumn));
     EXPECT_EQ(window.findChild<QTabWidget*>(s("mainTabs"))->currentWidget()->objectName(), s("tracksTab"));
+    // The window shrinks to a laptop's screen; the list takes what it grows by.
+    window.resize(700, 400);
+    QTest::qWait(50);
+    EXPECT_LE(window.height(), 620);
+    const int tableHeight = table->height();
+    window.resize(700, window.height() + 300);
+    QTest::qWait(50);
+    EXPECT_GE(table->height(), tableHeight + 250);
     // Edited in the album field, the album is the list's.
     QTest::keyClicks(window.findChild<QLineEdit*>(s("albumArtist")), s("Typed Band"));
     EXPECT_EQ(listing.album().getArtist(), s("Typed Band"));
