@@ -238,7 +238,9 @@ std::optional<Album> DiscListing::albumForTracks(const QStringList& fileNames) c
 void DiscListing::runAlertWithTitle(const QString& title, const QString& text)
 {
     // Said in the window beside the titles, not in a box over a window the user is busy in.
-    m_failureNote = title.isEmpty() ? text : title + QStringLiteral(": ") + text;
+    // Each source that failed says so: the CDDB server's trouble, then MusicBrainz's.
+    const QString said = title.isEmpty() ? text : title + QStringLiteral(": ") + text;
+    m_failureNote = m_failureNote.isEmpty() ? said : m_failureNote + QLatin1Char('\n') + said;
 }
 
 int DiscListing::displayMultipleAlbumMatches(const QStringList& matchLines)

@@ -154,6 +154,24 @@ TEST_F(DiscListingTest, WhatCannotBeListedOrPairedIsSaid)
     EXPECT_EQ(lookups, 1);
 }
 
+// A full disc against an entry far longer than any disc: each file still gets its own title.
+TEST_F(DiscListingTest, NinetyNineTracksPairWithAHugeEntry)
+{
+    albumTracks = 14500;
+    QStringList names;
+    for (int track = 1; track <= 99; ++track)
+        names << QStringLiteral("%1 Audio Track.aiff").arg(track);
+    const QString folder = m_work.path() + s("/full");
+    QDir().mkpath(folder);
+    for (const QString& name : names)
+        ASSERT_TRUE(writeCDTrack(folder + u'/' + name, 588, true));
+    listing.load(folder);
+    ASSERT_TRUE(lookupEnds());
+    ASSERT_EQ(model.rowCount(), 99);
+    EXPECT_EQ(listing.titles(), DiscListing::Titles::LookedUp);
+    EXPECT_EQ(model.data(model.index(98, TrackListModel::TitleColumn)).toString(), s("Song 99"));
+}
+
 // Start on the listed folder rips the list's titles without a second lookup; while the listing
 // is still looking up, it waits for it, and Stop then ends both with nothing made.
 TEST_F(DiscListingTest, StartRipsWhatTheListShows)
