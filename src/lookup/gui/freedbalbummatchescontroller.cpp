@@ -26,7 +26,8 @@ FreedbAlbumMatchesController::FreedbAlbumMatchesController(QWidget* mainWindow) 
 
     // The platform's button order; Return in the table presses the default button, Escape and
     // the close box decline as "None of these" does.
-    auto* buttons = new QDialogButtonBox;
+    // Made in the dialog, so that the dialog knows its default button.
+    auto* buttons = new QDialogButtonBox(this);
     m_chooseButton = buttons->addButton(tr("&Use this disc"), QDialogButtonBox::AcceptRole);
     m_noneButton = buttons->addButton(tr("&None of these"), QDialogButtonBox::RejectRole);
     m_chooseButton->setDefault(true);
