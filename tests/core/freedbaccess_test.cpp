@@ -73,7 +73,8 @@ protected:
     // The one log line a failure leaves, naming the server and carrying its words once, and the
     // one failure shown (none for a disc the server does not know, a declined choice or a stop),
     // returned for a closer look.
-    LookupFailure expectFailure(const LogCapture& log, const QString& server, Kind kind, const QString& said = {})
+    LookupFailure expectFailure(const LogCapture& log, const QString& server, Kind kind,
+                                const QString& said = {})
     {
         const QString line = log.lines().value(0);
         EXPECT_EQ(log.lines().size(), 1) << log.lines().join(u'\n').toStdString();
@@ -176,8 +177,8 @@ TEST_F(Lookup, SeveralMatchesAreOfferedAndTheChosenOneIsRead)
     m_host.choice = 1;
     const auto lookup = lookUp(s, kVanHalen);
     ASSERT_EQ(m_host.offered.size(), 1);
-    EXPECT_EQ(m_host.offered[0], QStringList({u"Van Halen – Van Halen (misc) (misc)"_qs,
-                                              u"Van Halen – Van Halen (rock)"_qs}));
+    EXPECT_EQ(m_host.offered[0],
+              QStringList({u"Van Halen – Van Halen (misc) (misc)"_qs, u"Van Halen – Van Halen (rock)"_qs}));
     EXPECT_EQ(sent(s).at(3), u"cddb read rock 8608460b\n"_qs);
     ASSERT_TRUE(lookup->getAlbumInfo().has_value());
     EXPECT_EQ(lookup->getAlbumInfo()->getTitle(), u"Van Halen"_qs);
@@ -194,15 +195,16 @@ TEST_F(Lookup, SeveralMatchesAreOfferedAndTheChosenOneIsRead)
     // Rows of one title in one category tell their disc ids; nothing raw reaches the chooser.
     // Choosing none of them is no failure to show.
     CddbServer inexact(m_root.path());
-    inexact.answer(u"cddb query"_qs, "211 Found inexact matches, list follows (until terminating `.')\r\n"
-                                     "rock 1402ce03 A / B\r\nrock 1402ce04 A / B\r\nrock 1402ce05 A\x07/ C\r\n.");
+    inexact.answer(u"cddb query"_qs,
+                   "211 Found inexact matches, list follows (until terminating `.')\r\n"
+                   "rock 1402ce03 A / B\r\nrock 1402ce04 A / B\r\nrock 1402ce05 A\x07/ C\r\n.");
     m_host.clear();
     m_host.choice = -1;
     LogCapture log;
     EXPECT_FALSE(lookUp(inexact, kExample)->getAlbumInfo().has_value());
     ASSERT_EQ(m_host.offered.size(), 1);
-    EXPECT_EQ(m_host.offered[0], QStringList({u"A – B (rock, 1402ce03)"_qs, u"A – B (rock, 1402ce04)"_qs,
-                                              u"A – C (rock)"_qs}));
+    EXPECT_EQ(m_host.offered[0],
+              QStringList({u"A – B (rock, 1402ce03)"_qs, u"A – B (rock, 1402ce04)"_qs, u"A – C (rock)"_qs}));
     expectFailure(log, inexact.address(), Kind::Declined);
 }
 
@@ -220,7 +222,8 @@ TEST_F(Lookup, EveryFailureEndsTheConversationInWordsWithTheServersOwn)
         {"cddb query", "202 No match for disc ID 1402ce03.", Kind::NotFound},
         {"cddb query", "403 Database entry is corrupt.", Kind::Refused},
         {"cddb query", "500 Command syntax error.", Kind::Refused},
-        {"cddb query", "211 Found inexact matches, list follows (until terminating `.')\r\n.", Kind::BadReply},
+        {"cddb query", "211 Found inexact matches, list follows (until terminating `.')\r\n.",
+         Kind::BadReply},
         {"cddb read", "401 rock 1402ce03 No such CD entry in database.", Kind::Refused},
         {"cddb read", "402 Already shook hands.", Kind::Refused},
         {"cddb read", "502 Already read rock 1402ce03", Kind::Refused},
@@ -263,9 +266,11 @@ TEST_F(Lookup, EveryFailureEndsTheConversationInWordsWithTheServersOwn)
         lookup.setPort(closedPort);
         lookup.lookupCDInformation(server);
         const LookupFailure failure = expectFailure(log, server, Kind::Network);
-        EXPECT_EQ(failure.what, server.isEmpty() ? u"No server name was given."_qs
-                                                 : u"The server refused the connection on port %1."_qs.arg(closedPort));
-        EXPECT_TRUE(failure.advice.contains(u"server's name and your network"_qs)) << failure.advice.toStdString();
+        EXPECT_EQ(failure.what, server.isEmpty()
+                                    ? u"No server name was given."_qs
+                                    : u"The server refused the connection on port %1."_qs.arg(closedPort));
+        EXPECT_TRUE(failure.advice.contains(u"server's name and your network"_qs))
+            << failure.advice.toStdString();
         EXPECT_TRUE(failure.serverSaid.isEmpty());
     }
 

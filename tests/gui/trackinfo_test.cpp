@@ -221,8 +221,8 @@ TEST_F(TrackInfoTest, AccessKeysAreUniqueAndReturnIsOk)
         EXPECT_TRUE(!key.isEmpty() || !required) << text.toStdString() << " has no access key";
         if (key.isEmpty())
             return;
-        EXPECT_FALSE(taken.contains(key)) << text.toStdString() << " shares its key with "
-                                          << taken.value(key).toStdString();
+        EXPECT_FALSE(taken.contains(key))
+            << text.toStdString() << " shares its key with " << taken.value(key).toStdString();
         taken.insert(key, text);
     };
     for (const QLabel* label : m_window->findChildren<QLabel*>())

@@ -37,11 +37,11 @@ public:
     // are the whole text. DTITLE values and the titles of query matches are written so.
     static std::pair<QString, QString> splitTitle(const QString& dtitle);
 
-    // The album described by an entry: artist and title from DTITLE (see splitTitle), year, genre, and one track per TTITLEn counted from
-    // TTITLE0 until the first missing number, at most maxTracks. On an album whose artist
-    // contains "Various", a track value is split at its first " / ", else at its first " - "
-    // (spaced: "Hip-Hop Hooray" stays whole), into the track's own artist and title; any other
-    // track has the album's artist. Every text is kept as the entry gives it, "/" and ":"
-    // included. Throws VeskException when a value line is cut off.
+    // The album described by an entry: artist and title from DTITLE (see splitTitle), year, genre,
+    // and one track per TTITLEn counted from TTITLE0 until the first missing number, at most
+    // maxTracks. On an album whose artist contains "Various", a track value is split at its first
+    // " / ", else at its first " - " (spaced: "Hip-Hop Hooray" stays whole), into the track's own
+    // artist and title; any other track has the album's artist. Every text is kept as the entry
+    // gives it, "/" and ":" included. Throws VeskException when a value line is cut off.
     static Album parseAlbumInfo(const QString& entry);
 };

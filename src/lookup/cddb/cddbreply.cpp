@@ -104,6 +104,7 @@ QString CDDBReply::matchForPeople(const QString& matchLine, bool withDiscId)
     if (!words.contains(QLatin1Char('/')) || (artist.isEmpty() && title.isEmpty()))
         std::tie(artist, title) = std::pair{QString(), words};
     const QString category = withoutControls(matchLine.section(QLatin1Char(' '), 0, 0));
-    const QString discId = withDiscId ? withoutControls(matchLine.section(QLatin1Char(' '), 1, 1)) : QString();
+    const QString discId =
+        withDiscId ? withoutControls(matchLine.section(QLatin1Char(' '), 1, 1)) : QString();
     return AlbumChooser::matchRow(artist, title, {category, discId});
 }

@@ -47,8 +47,7 @@ QByteArray CDDBReplyReader::readReply()
         if (buffer.size() > maxReplySize)
             failUnreadable(QStringLiteral("The server's reply is far too long."));
         if (m_socket.readData(&buffer) == 0)
-            failUnreadable(
-                QStringLiteral("The server closed the connection before its reply was complete."));
+            failUnreadable(QStringLiteral("The server closed the connection before its reply was complete."));
     }
     m_pending = buffer.mid(length);
     buffer.truncate(length);

@@ -63,8 +63,9 @@ LookupFailure unreachable(const VeskException& failure, const QString& host, qui
     words.detail = failure.reason();
     switch (failure.systemError()) {
     case 0: // the resolver's failures carry no system error
-        words.what = host.trimmed().isEmpty() ? QStringLiteral("No server name was given.")
-                                              : QStringLiteral("The server name %1 could not be found.").arg(host);
+        words.what = host.trimmed().isEmpty()
+                         ? QStringLiteral("No server name was given.")
+                         : QStringLiteral("The server name %1 could not be found.").arg(host);
         break;
     case ECONNREFUSED:
         words.what = QStringLiteral("The server refused the connection on port %1.").arg(port);
@@ -73,7 +74,8 @@ LookupFailure unreachable(const VeskException& failure, const QString& host, qui
         words.what = QStringLiteral("The server did not answer in time.");
         break;
     default:
-        words.what = QStringLiteral("The server could not be reached: %1.").arg(systemErrorText(failure.systemError()));
+        words.what = QStringLiteral("The server could not be reached: %1.")
+                         .arg(systemErrorText(failure.systemError()));
         break;
     }
     return words;
@@ -210,7 +212,8 @@ std::optional<QString> FreedbAccess::displayAlbumSelectionDialog(const QString& 
     // Two entries of one title in one category differ only in their disc ids.
     QStringList rows;
     for (qsizetype i = 0; i < lines.size(); ++i)
-        rows.append(plain.count(plain.at(i)) > 1 ? CDDBReply::matchForPeople(lines.at(i), true) : plain.at(i));
+        rows.append(plain.count(plain.at(i)) > 1 ? CDDBReply::matchForPeople(lines.at(i), true)
+                                                 : plain.at(i));
     const int index = m_host.displayMultipleAlbumMatches(rows);
     if (index == -1)
         return std::nullopt;
@@ -251,9 +254,11 @@ void FreedbAccess::lookupCDInformation(const QString& serverHost)
                                    .arg(m_conversationSeconds);
             else if (error.systemError() == ETIMEDOUT)
                 failure.what = QStringLiteral("The server stopped answering.");
-            else
+            else if (error.systemError() != 0)
                 failure.what = QStringLiteral("The connection to the server broke off: %1.")
                                    .arg(systemErrorText(error.systemError()));
+            else
+                failure.what = QStringLiteral("The connection to the server broke off.");
             failure.advice = QStringLiteral("Check your network connection, or try again later.");
         }
     } catch (const std::exception& error) {
@@ -360,7 +365,8 @@ void FreedbAccess::converse(const QString& serverHost)
     case 0:
         failUnexplained(queryReply);
     default:
-        fail(Kind::Refused, QStringLiteral("The server answered the disc query with a code Vesk does not know."),
+        fail(Kind::Refused,
+             QStringLiteral("The server answered the disc query with a code Vesk does not know."),
              QStringLiteral("Try another CDDB server."), queryReply);
     }
 

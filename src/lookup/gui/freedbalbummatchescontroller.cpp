@@ -24,9 +24,9 @@ FreedbAlbumMatchesController::FreedbAlbumMatchesController(QWidget* mainWindow) 
     m_tableView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
-    // The platform's button order; Return in the table presses the default button, Escape and
-    // the close box decline as "None of these" does.
-    // Made in the dialog, so that the dialog knows its default button.
+    // The platform's button order. Made in the dialog, so that the dialog knows its default
+    // button: Return in the table presses it. Escape and the close box decline as "None of
+    // these" does.
     auto* buttons = new QDialogButtonBox(this);
     m_chooseButton = buttons->addButton(tr("&Use this disc"), QDialogButtonBox::AcceptRole);
     m_noneButton = buttons->addButton(tr("&None of these"), QDialogButtonBox::RejectRole);

@@ -43,7 +43,7 @@ QString unreachable(QNetworkReply::NetworkError error)
 {
     switch (error) {
     case QNetworkReply::HostNotFoundError:
-        return QStringLiteral("MusicBrainz's name could not be found.");
+        return QStringLiteral("The name of MusicBrainz's server could not be found.");
     case QNetworkReply::ConnectionRefusedError:
         return QStringLiteral("MusicBrainz refused the connection.");
     case QNetworkReply::TimeoutError:
@@ -150,7 +150,8 @@ void MusicBrainzLookup::lookupCDInformation(const QString&)
 void MusicBrainzLookup::converse()
 {
     if (!m_disc)
-        fail(Kind::Other, QStringLiteral("This disc's table of contents gives no MusicBrainz disc identifier."));
+        fail(Kind::Other,
+             QStringLiteral("This disc's table of contents gives no MusicBrainz disc identifier."));
     m_host.lookupProgress(QStringLiteral("Asking MusicBrainz…"));
     veskLog(QStringLiteral("Asking MusicBrainz (%1) for disc %2").arg(m_root, m_disc->id()));
     QNetworkAccessManager manager;
@@ -169,7 +170,8 @@ void MusicBrainzLookup::converse()
     const auto matches =
         MusicBrainzReleaseReader::readMatches(response.body, m_disc->id(), m_disc->trackCount());
     if (!matches)
-        fail(Kind::BadReply, QStringLiteral("MusicBrainz's answer for this disc could not be read."), kTryLater);
+        fail(Kind::BadReply, QStringLiteral("MusicBrainz's answer for this disc could not be read."),
+             kTryLater);
     if (matches->isEmpty())
         fail(Kind::NotFound, kNotFound);
     qsizetype chosen = 0;

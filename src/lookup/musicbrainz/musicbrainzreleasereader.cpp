@@ -167,7 +167,8 @@ MusicBrainzReleaseReader::readRelease(const QJsonObject& release, const QString&
     }
 
     const QString country = cleanName(release.value(QStringLiteral("country")).toString());
-    album.setOrigin(AlbumOrigin::musicBrainz(cleanName(release.value(QStringLiteral("id")).toString()), country));
+    album.setOrigin(
+        AlbumOrigin::musicBrainz(cleanName(release.value(QStringLiteral("id")).toString()), country));
     // The disc's place in a set goes into the tags ("2/2"), so that players keep the discs of
     // one release apart; a release of one disc has no number to state.
     QString place;
@@ -175,6 +176,7 @@ MusicBrainzReleaseReader::readRelease(const QJsonObject& release, const QString&
         album.setDiscNumber(QStringLiteral("%1/%2").arg(medium->second).arg(media.size()));
         place = QStringLiteral("CD ") + album.getDiscNumber();
     }
-    match.line = AlbumChooser::matchRow(album.getArtist(), album.getTitle(), {album.getYear(), country, place});
+    match.line =
+        AlbumChooser::matchRow(album.getArtist(), album.getTitle(), {album.getYear(), country, place});
     return match;
 }
