@@ -13,3 +13,14 @@ QString withControlsEscaped(const QString& text, bool keepLineBreaks)
     }
     return shown;
 }
+
+QString withoutControls(const QString& text)
+{
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text) {
+        if (!isControlCharacter(c))
+            kept += c;
+    }
+    return kept.trimmed();
+}

@@ -18,3 +18,7 @@ inline bool isControlCharacter(QChar c)
 // Text for a terminal: every control character written as \xNN, so that text from outside never
 // reaches a terminal raw. With keepLineBreaks, line feeds and tabs stay as they are.
 QString withControlsEscaped(const QString& text, bool keepLineBreaks = false);
+
+// Text for a line of its own (a status line, a row of a list): control characters dropped, blanks
+// at either end trimmed.
+QString withoutControls(const QString& text);

@@ -18,14 +18,17 @@ public:
         Cancelled, // Stop or quitting ended the lookup
     };
 
-    VeskException(QString name, QString reason, Kind kind = Kind::Other)
-        : m_name(std::move(name)), m_reason(std::move(reason)), m_kind(kind)
+    // systemError: the system's error number (errno) behind a failure of the network; 0 when
+    // the failure is none (a name the resolver does not know is not one either).
+    VeskException(QString name, QString reason, Kind kind = Kind::Other, int systemError = 0)
+        : m_name(std::move(name)), m_reason(std::move(reason)), m_kind(kind), m_systemError(systemError)
     {
         m_what = (m_name + QStringLiteral(": ") + m_reason).toUtf8();
     }
     const QString& name() const { return m_name; }
     const QString& reason() const { return m_reason; }
     Kind kind() const { return m_kind; }
+    int systemError() const { return m_systemError; }
     // Whether the user is told: a disc nobody knows, a choice the user declined and a lookup
     // that was stopped only leave a line in the log.
     bool deservesAlert() const
@@ -38,5 +41,6 @@ private:
     QString m_name;
     QString m_reason;
     Kind m_kind;
+    int m_systemError;
     QByteArray m_what;
 };

@@ -1,10 +1,12 @@
 #include "lookup/disclookuprunner.h"
 
+#include "lookup/lookupfailure.h"
 #include "lookup/lookuphost.h"
 
 #include <QThread>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 
 namespace {
@@ -39,17 +41,17 @@ public:
 
     void runAlertWithTitle(const QString& title, const QString& text) override
     {
-        if (onRunnerThread()) {
-            m_host.runAlertWithTitle(title, text);
-            return;
-        }
-        QMetaObject::invokeMethod(
-            m_runner,
-            [exchange = m_exchange, host = &m_host, title, text] {
-                if (!exchange->cancelled.load())
-                    host->runAlertWithTitle(title, text);
-            },
-            Qt::QueuedConnection);
+        carry([title, text](LookupHost& host) { host.runAlertWithTitle(title, text); });
+    }
+
+    void lookupFailed(const LookupFailure& failure) override
+    {
+        carry([failure](LookupHost& host) { host.lookupFailed(failure); });
+    }
+
+    void lookupProgress(const QString& line) override
+    {
+        carry([line](LookupHost& host) { host.lookupProgress(line); });
     }
 
     int displayMultipleAlbumMatches(const QStringList& matchLines) override
@@ -79,6 +81,22 @@ public:
 
 private:
     bool onRunnerThread() const { return QThread::currentThread() == m_runner->thread(); }
+
+    // Hands a request that needs no answer to the host on the runner's thread.
+    void carry(std::function<void(LookupHost&)> request)
+    {
+        if (onRunnerThread()) {
+            request(m_host);
+            return;
+        }
+        QMetaObject::invokeMethod(
+            m_runner,
+            [exchange = m_exchange, host = &m_host, request = std::move(request)] {
+                if (!exchange->cancelled.load())
+                    request(*host);
+            },
+            Qt::QueuedConnection);
+    }
 
     QObject* m_runner;
     LookupHost& m_host;

@@ -12,8 +12,9 @@ class LookupHost;
 class QThread;
 
 // Runs disc lookups off the main thread so that the window keeps painting and Stop is heard
-// while a server takes its time. The lookup's requests of its host (alerts, the match chooser)
-// are carried to the host on the thread that owns the runner, and the chooser's answer back.
+// while a server takes its time. The lookup's requests of its host (alerts, failures, progress,
+// the match chooser) are carried to the host on the thread that owns the runner, and the
+// chooser's answer back.
 class DiscLookupRunner : public QObject {
     Q_OBJECT
 public:

@@ -5,9 +5,12 @@
 #include "common/resources.h"
 #include "lookup/albumchooser.h"
 #include "lookup/cddb/freedbaccess.h"
+#include "lookup/disclookuprunner.h"
+#include "lookup/lookupfailure.h"
 #include "rip/lameprocess.h"
 #include "settings/settings.h"
 #include "support/fakeencoder.h"
+#include "support/recordinghost.h"
 #include "support/testenvironment.h"
 
 #include <QDir>
@@ -35,6 +38,21 @@ struct SecondChoice : AlbumChooser {
         return lines.size() > 1 ? 1 : 0;
     }
     bool onMainThread = false;
+};
+
+// A lookup that asks a source, which says no.
+struct RefusedLookup : DiscLookup {
+    explicit RefusedLookup(LookupHost& host) : host(host) {}
+    void lookupCDInformation(const QString&) override
+    {
+        host.lookupProgress(u"Asking the source…"_qs);
+        LookupFailure failure;
+        failure.kind = VeskException::Kind::Refused;
+        failure.what = u"It said no."_qs;
+        failure.report(host);
+    }
+    std::optional<Album> getAlbumInfo() const override { return std::nullopt; }
+    LookupHost& host;
 };
 
 class LookupSession : public ::testing::Test {
@@ -113,4 +131,19 @@ TEST_F(LookupSession, TheChooserIsAskedOnTheMainThreadAndTheChosenAlbumIsRipped)
     EXPECT_TRUE(chooser.onMainThread);
     EXPECT_TRUE(QFileInfo::exists(out() + u"/Band - Second/01 - Song.mp3"_qs));
     EXPECT_TRUE(alerts.alerts.isEmpty()) << alerts.alerts.join(u'\n').toStdString();
+}
+
+// What a lookup on its worker says reaches the host's own lookupProgress and lookupFailed, not
+// only an alert made of it.
+TEST(DiscLookupRunner, ProgressAndFailuresReachTheHost)
+{
+    RecordingHost host;
+    LogCapture log;
+    DiscLookupRunner runner(host);
+    QSignalSpy finished(&runner, &DiscLookupRunner::finished);
+    ASSERT_TRUE(runner.start([](LookupHost& worker) { return std::make_unique<RefusedLookup>(worker); }, {}));
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_EQ(host.progress, QStringList{u"Asking the source…"_qs});
+    ASSERT_EQ(host.failures.size(), 1);
+    EXPECT_EQ(host.failures[0].what, u"It said no."_qs);
 }

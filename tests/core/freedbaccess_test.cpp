@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 namespace {
+using Kind = VeskException::Kind;
 const DiscTOC kExample = DiscTOC::fromOffsets({150, 18000, 36000}, 720 * 75);
 const DiscTOC kVanHalen = DiscTOC::fromOffsets(
     {150, 16256, 23927, 35697, 52776, 69641, 85409, 98949, 115528, 130650, 145517}, 2120 * 75);
@@ -68,13 +70,29 @@ protected:
             lines << QString::fromUtf8(line);
         return lines;
     }
-    // The one log line and the one alert (or none) a failure leaves.
-    void expectFailure(const LogCapture& log, const QString& text, bool alert = true, QString name = {})
+    // The one log line a failure leaves, naming the server, and the one failure shown (none for
+    // a disc the server does not know or a declined choice); the server's words once in each.
+    LookupFailure expectFailure(const LogCapture& log, const QString& server, Kind kind,
+                                const QString& said = {})
     {
-        EXPECT_EQ(log.lines(),
-                  QStringList{u"Freedb Error (%1):  %2"_qs.arg(name.isNull() ? text : name, text)});
-        EXPECT_EQ(m_host.alerts, alert ? QStringList{u"Freedb Error|"_qs + text} : QStringList{});
-        m_host.alerts.clear();
+        const QString line = log.lines().join(u'\n');
+        EXPECT_EQ(log.lines().size(), 1) << line.toStdString();
+        EXPECT_TRUE(line.contains((u"the CDDB server "_qs + server).trimmed())) << line.toStdString();
+        const bool shown = kind != Kind::NotFound && kind != Kind::Declined;
+        EXPECT_EQ(m_host.failures.size(), shown ? 1 : 0);
+        const LookupFailure failure = m_host.failures.value(0);
+        if (shown) {
+            EXPECT_EQ(failure.kind, kind);
+            EXPECT_EQ(failure.serverSaid, said);
+            // By default a failure is an alert of its title and text.
+            EXPECT_EQ(m_host.alerts, QStringList{failure.title() + u'|' + failure.text()});
+        }
+        if (!said.isEmpty()) {
+            EXPECT_EQ(line.count(said), 1) << line.toStdString();
+            EXPECT_EQ(m_host.alerts.join(QString()).count(said), shown ? 1 : 0);
+        }
+        m_host.clear();
+        return failure;
     }
 
     TestEnvironment m_env;
@@ -104,6 +122,9 @@ TEST_F(Lookup, OneMatchGivesTheWholeAlbumHoweverTheRepliesAreSplit)
         EXPECT_EQ(lines.mid(1),
                   QStringList({u"proto 6\n"_qs, u"cddb query 1402ce03 3 150 18000 36000 720\n"_qs,
                                u"cddb read rock 1402ce03\n"_qs, u"quit\n"_qs}));
+        EXPECT_EQ(album->getOrigin(), AlbumOrigin::cddb(u"rock"_qs, u"1402ce03"_qs));
+        // The status line names the server really asked.
+        EXPECT_EQ(m_host.progress.last(), u"Asking the CDDB server %1…"_qs.arg(s.address()));
     }
     EXPECT_TRUE(m_host.offered.isEmpty());
     EXPECT_TRUE(m_host.alerts.isEmpty());
@@ -153,62 +174,60 @@ TEST_F(Lookup, SeveralMatchesAreOfferedAndTheChosenOneIsRead)
     m_host.choice = 1;
     const auto lookup = lookUp(s, kVanHalen);
     ASSERT_EQ(m_host.offered.size(), 1);
-    EXPECT_EQ(m_host.offered[0], QStringList({u"misc 8608460b Van Halen / Van Halen (misc)"_qs,
-                                              u"rock 8608460b Van Halen / Van Halen"_qs}));
+    EXPECT_EQ(m_host.offered[0],
+              QStringList({u"Van Halen – Van Halen (misc) (misc)"_qs, u"Van Halen – Van Halen (rock)"_qs}));
     EXPECT_EQ(sent(s).at(3), u"cddb read rock 8608460b\n"_qs);
     ASSERT_TRUE(lookup->getAlbumInfo().has_value());
     EXPECT_EQ(lookup->getAlbumInfo()->getTitle(), u"Van Halen"_qs);
     EXPECT_EQ(lookup->getAlbumInfo()->getTracks().size(), 11);
+    EXPECT_EQ(lookup->getAlbumInfo()->getOrigin(), AlbumOrigin::cddb(u"rock"_qs, u"8608460b"_qs));
     // Asking again asks for the disc again, not for identifier 0.
     lookup->lookupCDInformation(s.address());
     // (Lines of the two connections may interleave: the first one's "quit" can come late.)
     const QStringList both = sent(s, 10);
     EXPECT_EQ(both.count(both.at(2)), 2);
     EXPECT_EQ(both.count(both.at(3)), 2);
-
     EXPECT_TRUE(m_host.alerts.isEmpty());
+
+    // Rows of one title in one category tell their disc ids; nothing raw reaches the chooser.
+    // Choosing none of them is no failure to show.
+    CddbServer inexact(m_root.path());
+    inexact.answer(u"cddb query"_qs,
+                   "211 Found inexact matches, list follows (until terminating `.')\r\n"
+                   "rock 1402ce03 A / B\r\nrock 1402ce04 A / B\r\nrock 1402ce05 A\x07/ C\r\n.");
+    m_host.clear();
+    m_host.choice = -1;
+    LogCapture log;
+    EXPECT_FALSE(lookUp(inexact, kExample)->getAlbumInfo().has_value());
+    ASSERT_EQ(m_host.offered.size(), 1);
+    EXPECT_EQ(m_host.offered[0],
+              QStringList({u"A – B (rock, 1402ce03)"_qs, u"A – B (rock, 1402ce04)"_qs, u"A – C (rock)"_qs}));
+    expectFailure(log, inexact.address(), Kind::Declined);
 }
 
-TEST_F(Lookup, EveryFailureEndsTheConversationWithItsOwnMessageAndTheServersWords)
+TEST_F(Lookup, EveryFailureEndsTheConversationInWordsWithTheServersOwn)
 {
-    const char* unexplained =
-        "I got an error, but the server couldn't tell me what it was!  Aborting Connection";
-    const char* shook = "I tired to shake hands with the server, but we already shook hands!";
-    const char* corrupt = "The database entry for this cd is corrupt and cannot be retrieved.";
-    const char* closed = "The server closed the connection before its reply was complete.";
-    const char* timedOut = "Socket: Recv failed: Connection timed out";
     // A reply "close" sends 20 bytes of the real reply and hangs up, "silent" never answers.
-    // The server's line follows the message wherever a reply ended the conversation.
+    // The server's line follows our words wherever a reply ended the conversation.
     const struct {
         const char* command;
         QByteArray reply;
-        const char* message; // after "freedb: " unless it names the socket
-        bool alert = true;
+        Kind kind;
     } cases[] = {
-        {"banner", "432 No connections allowed: permission denied",
-         "The server does not take the connection."},
-        {"cddb hello", "500 Unknown developer email for vesk v0.6.7\x1b[0m", "Command Syntax Error"},
-        {"cddb hello", "Hello there", unexplained},
-        {"cddb query", "202 No match for disc ID 1402ce03.",
-         "I couldn't find this CD in the freedb database.", false},
-        {"cddb query",
-         "210 Found exact matches, list follows (until terminating `.')\r\nrock 1402ce03 A / B\r\n"
-         "misc 1402ce03 C / D\r\n.",
-         "None of the matching CDs was chosen.", false},
-        {"cddb query", "403 Database entry is corrupt.", corrupt},
-        {"cddb query", "500 Command syntax error.",
-         "The server answered the query with a code I don't know.  Aborting Connection"},
+        {"banner", "432 No connections allowed: permission denied", Kind::Refused},
+        {"cddb hello", "Hello there", Kind::BadReply},
+        {"cddb query", "202 No match for disc ID 1402ce03.", Kind::NotFound},
+        {"cddb query", "403 Database entry is corrupt.", Kind::Refused},
+        {"cddb query", "500 Command syntax error.", Kind::Refused},
         {"cddb query", "211 Found inexact matches, list follows (until terminating `.')\r\n.",
-         "The server announced several matching CDs but listed none."},
-        {"cddb read", "401 rock 1402ce03 No such CD entry in database.",
-         "The CD should be in the database, but apparently isn't.   (freedb: entry not found.)"},
-        {"cddb read", "402 Already shook hands.", shook},
-        {"cddb read", "502 Already read rock 1402ce03", "The server sent no database entry for this CD."},
-        {"cddb read", "close", closed},
-        {"banner", "silent", timedOut},
-        {"cddb read", "silent", timedOut},
+         Kind::BadReply},
+        {"cddb read", "401 rock 1402ce03 No such CD entry in database.", Kind::Refused},
+        {"cddb read", "402 Already shook hands.", Kind::Refused},
+        {"cddb read", "502 Already read rock 1402ce03", Kind::Refused},
+        {"cddb read", "close", Kind::BadReply},
+        {"banner", "silent", Kind::Network},
+        {"cddb read", "silent", Kind::Network},
     };
-    m_host.choice = -1;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.command) + ": " + c.reply.toStdString());
         LogCapture log;
@@ -221,25 +240,58 @@ TEST_F(Lookup, EveryFailureEndsTheConversationWithItsOwnMessageAndTheServersWord
         else
             s.answer(command, c.reply);
         EXPECT_FALSE(lookUp(s, kExample, c.reply == "silent" ? 1000 : 20000)->getAlbumInfo().has_value());
-        QString message = QString::fromLatin1(c.message);
-        if (message == QLatin1String(timedOut)) {
-            expectFailure(log, message, true, u"Socket: Recv failed"_qs);
-            continue;
-        }
-        message = u"freedb: "_qs + message;
-        const QString said = QString::fromLatin1(c.reply.split('\r').first()).remove(u'\x1b');
-        if (c.reply.contains(' ') && !c.reply.startsWith("21"))
-            message += u"  The server said: "_qs + said;
-        expectFailure(log, message, c.alert);
+        const QString said = c.reply.contains(' ') && !c.reply.startsWith("21")
+                                 ? QString::fromLatin1(c.reply.split('\r').first())
+                                 : QString();
+        const LookupFailure failure = expectFailure(log, s.address(), c.kind, said);
+        EXPECT_EQ(failure.what == u"The server stopped answering."_qs, c.kind == Kind::Network);
         // The read goes out only once the query succeeded; quit only after a whole entry.
         EXPECT_EQ(sent(s).join(QString()).contains(u"cddb read"_qs), command == u"cddb read"_qs);
         EXPECT_FALSE(sent(s).contains(u"quit\n"_qs));
+    }
+
+    // A server that cannot be reached: the user learns which way, and what to check.
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        closedPort = probe.serverPort();
+    }
+    for (const QString& server : {u"127.0.0.1"_qs, QString()}) {
+        LogCapture log;
+        FreedbAccess lookup(m_host, kExample);
+        lookup.setPort(closedPort);
+        lookup.lookupCDInformation(server);
+        const LookupFailure failure = expectFailure(log, server, Kind::Network);
+        EXPECT_EQ(failure.what, server.isEmpty()
+                                    ? u"No server name was given."_qs
+                                    : u"The server refused the connection on port %1."_qs.arg(closedPort));
+        EXPECT_TRUE(failure.advice.contains(u"server's name and your network"_qs));
     }
 
     // The protocol level's answer is examined only for a missing code.
     CddbServer s(m_root.path());
     s.answer(u"proto"_qs, "501 Illegal protocol level.");
     EXPECT_TRUE(lookUp(s, kExample)->getAlbumInfo().has_value());
+}
+
+// The public server refuses a greeting without a real e-mail address: the user learns where to
+// put one (or to check the one given), and what the server said, once.
+TEST_F(Lookup, ARefusedGreetingPointsToTheEmailField)
+{
+    for (const QString& email : {QString(), u"alice@example.org"_qs}) {
+        SCOPED_TRACE(email.toStdString());
+        LogCapture log;
+        CddbServer s(m_root.path());
+        s.answer(u"cddb hello"_qs, "500 Unknown developer email for vesk v0.6.7\x1b[0m");
+        EXPECT_FALSE(lookUp(s, kExample, 20000, email)->getAlbumInfo().has_value());
+        const QString said = u"500 Unknown developer email for vesk v0.6.7[0m"_qs;
+        const LookupFailure failure = expectFailure(log, s.address(), Kind::Refused, said);
+        EXPECT_EQ(failure.what, u"The server refused Vesk's greeting."_qs);
+        EXPECT_TRUE(failure.advice.startsWith(email.isEmpty() ? u"Put your e-mail address"_qs
+                                                              : u"Check your e-mail address"_qs));
+        EXPECT_TRUE(failure.advice.contains(u"E-mail field"_qs) && failure.advice.contains(u"--email"_qs));
+    }
 }
 
 TEST_F(Lookup, AServerOnTheIPv6LoopbackIsReached)
@@ -276,10 +328,9 @@ TEST_F(Lookup, ATricklingServerMeetsTheDeadline)
     slow.setPort(trickling.port());
     slow.setConversationSeconds(3);
     slow.lookupCDInformation(trickling.address());
-    expectFailure(m_log,
-                  u"freedb: The server did not finish answering within 3 seconds.  Aborting "
-                  "Connection"_qs,
-                  true, u"Socket: Recv failed"_qs);
+    const LookupFailure failure = expectFailure(m_log, trickling.address(), Kind::Network);
+    EXPECT_EQ(failure.what, u"The server did not finish answering within 3 seconds."_qs);
+    EXPECT_TRUE(failure.detail.startsWith(u"Socket: Recv failed"_qs)) << failure.detail.toStdString();
 }
 
 TEST_F(Lookup, TheDeadlineStandsStillWhileTheUserChooses)

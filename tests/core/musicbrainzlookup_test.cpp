@@ -53,7 +53,7 @@ protected:
 };
 } // namespace
 
-TEST_F(MusicBrainzLookupTest, EveryFailureEndsWithoutAnAlbumAndOnlyRealFailuresAlert)
+TEST_F(MusicBrainzLookupTest, EveryFailureEndsWithoutAnAlbumInWordsNamingMusicBrainz)
 {
     QTcpServer silent; // takes connections and never answers
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
@@ -61,33 +61,49 @@ TEST_F(MusicBrainzLookupTest, EveryFailureEndsWithoutAnAlbumAndOnlyRealFailuresA
         m_lookup.emplace(host, DiscTOC::fromOffsets({150, 15150, 33150, 54150, 66150}, 90150), root);
         m_lookup->setTimeout(500);
     };
+    using Kind = VeskException::Kind;
     const struct {
         const char* what;
         std::function<void()> arrange;
-        bool alert;
+        Kind kind;
+        const char* said = "";
     } cases[] = {
-        {"broken body", [this] { m_server.queueBrokenBody(); }, true},
-        {"server error", [this] { m_server.queueAnswer(500, "oops"); }, true},
-        {"busy twice", [this] { m_server.queueAnswer(503), m_server.queueAnswer(503); }, true},
-        {"HTML page", [this] { m_server.queueAnswer(200, "<html>Down for maintenance</html>"); }, true},
-        {"unknown disc (404)", [this] { QFile::remove(m_reply); }, false},
-        {"nobody listening", [&] { lookUpAt(QStringLiteral("http://127.0.0.1:1")); }, true},
+        {"broken body", [this] { m_server.queueBrokenBody(); }, Kind::BadReply},
+        {"server error", [this] { m_server.queueAnswer(500, "oops"); }, Kind::Refused, "500 Status"},
+        {"busy twice", [this] { m_server.queueAnswer(503), m_server.queueAnswer(503); }, Kind::Refused,
+         "503 Service Unavailable"},
+        {"HTML page", [this] { m_server.queueAnswer(200, "<html>Down for maintenance</html>"); },
+         Kind::BadReply},
+        {"unknown disc (404)", [this] { QFile::remove(m_reply); }, Kind::NotFound},
+        {"nobody listening", [&] { lookUpAt(QStringLiteral("http://127.0.0.1:1")); }, Kind::Network},
         {"no answer in time",
-         [&] { lookUpAt(QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort())); }, true},
+         [&] { lookUpAt(QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort())); }, Kind::Network},
     };
     for (const auto& c : cases) {
-        host.alerts.clear();
+        SCOPED_TRACE(c.what);
+        host.clear();
+        LogCapture caseLog;
         c.arrange();
-        EXPECT_FALSE(lookUp()) << c.what;
-        EXPECT_EQ(host.alerts.size(), c.alert ? 1 : 0)
-            << c.what << " " << host.alerts.join(u'|').toStdString();
+        EXPECT_FALSE(lookUp());
+        // One line each in the log, whether or not the user is told.
+        EXPECT_EQ(caseLog.lines().filter(QStringLiteral("Lookup at MusicBrainz: ")).size(), 1)
+            << caseLog.lines().join(u'\n').toStdString();
+        const bool shown = c.kind != Kind::NotFound;
+        ASSERT_EQ(host.failures.size(), shown ? 1 : 0);
+        if (!shown)
+            continue;
+        const LookupFailure& failure = host.failures.first();
+        EXPECT_EQ(failure.kind, c.kind);
+        EXPECT_EQ(failure.serverSaid, QString::fromLatin1(c.said));
+        // MusicBrainz is named, never the CDDB server.
+        const QString words = failure.title() + failure.text();
+        EXPECT_TRUE(words.contains(QStringLiteral("MusicBrainz")) && !words.contains(QStringLiteral("CDDB")))
+            << words.toStdString();
     }
-    EXPECT_TRUE(
-        log.contains(QStringLiteral("MusicBrainz: I couldn't find this CD in the MusicBrainz database.")));
 
     // A cancel from another thread ends the wait for an answer at once, silently.
     m_lookup->setTimeout(MusicBrainzLookup::defaultTimeout);
-    host.alerts.clear();
+    host.clear();
     EXPECT_LT(cancelledLookUp(200), 20000);
     EXPECT_TRUE(host.alerts.isEmpty());
 }
@@ -128,9 +144,12 @@ TEST_F(MusicBrainzLookupTest, SeveralReleasesGoToTheChooser)
     EXPECT_EQ(chosen->getTitle(), QStringLiteral("Example Album (Deluxe)"));
     ASSERT_EQ(host.offered.size(), 1);
     EXPECT_EQ(host.offered[0],
-              QStringList({QStringLiteral("Example Ensemble / Example Album, 2019, XE"),
-                           QStringLiteral("Example Ensemble / Example Album (Deluxe), 2020, GB, CD 2/2")}));
+              QStringList({QStringLiteral("Example Ensemble – Example Album (2019, XE)"),
+                           QStringLiteral("Example Ensemble – Example Album (Deluxe) (2020, GB, CD 2/2)")}));
+    EXPECT_EQ(chosen->getOrigin().country, QStringLiteral("GB"));
+    EXPECT_EQ(host.progress, QStringList{QStringLiteral("Asking MusicBrainz…")});
+    // None of these is no failure to show.
     host.choice = -1;
     EXPECT_FALSE(lookUp());
-    EXPECT_TRUE(host.alerts.isEmpty());
+    EXPECT_TRUE(host.failures.isEmpty() && host.alerts.isEmpty());
 }

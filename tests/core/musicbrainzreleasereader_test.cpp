@@ -66,7 +66,9 @@ TEST(MusicBrainzReleaseReader, OneReleaseGivesTheAlbumWithItsNamesAsTheServiceWr
                            QStringLiteral("3 Example Ensemble / Пятая/Fifth"),
                            QStringLiteral("4 Example Ensemble / Interlude"),
                            QStringLiteral("5 Example Ensemble / Closing: Night")}));
-    EXPECT_EQ(matches->first().line, QStringLiteral("Example Ensemble / Example Album, 2019, XE"));
+    EXPECT_EQ(matches->first().line, QStringLiteral("Example Ensemble – Example Album (2019, XE)"));
+    EXPECT_EQ(album.getOrigin(),
+              AlbumOrigin::musicBrainz(u"8c0e5a52-0000-4000-8000-000000000001"_qs, u"XE"_qs));
     EXPECT_TRUE(album.getDiscNumber().isNull()); // one medium: no number in a set
 }
 
@@ -79,7 +81,7 @@ TEST(MusicBrainzReleaseReader, AMediumOfSeveralGivesTheDiscNumber)
     ASSERT_TRUE(matches && matches->size() == 2);
     EXPECT_TRUE(matches->at(0).album.getDiscNumber().isNull());
     EXPECT_EQ(matches->at(1).album.getDiscNumber(), u"2/2"_qs);
-    EXPECT_TRUE(matches->at(1).line.endsWith(u", CD 2/2"_qs)) << matches->at(1).line.toStdString();
+    EXPECT_TRUE(matches->at(1).line.endsWith(u", CD 2/2)"_qs)) << matches->at(1).line.toStdString();
 
     QJsonObject release = QJsonDocument::fromJson(two).object()[u"releases"_qs].toArray()[1].toObject();
     // Listed out of order: the stated positions count.

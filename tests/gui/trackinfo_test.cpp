@@ -5,10 +5,14 @@
 #include "support/testenvironment.h"
 
 #include <QComboBox>
+#include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
@@ -88,6 +92,9 @@ TEST_F(TrackInfoTest, SheetShowsTheAlbumAndOnlyOkBuildsAFreshAlbumOfWhatWasTyped
 {
     feedGenres({" 0 Blues\n 1 Jazz\n 17 Rock\n"});
     EXPECT_EQ(m_window->windowModality(), Qt::WindowModal);
+    // Where the titles came from, and the disc's place in its set, have no field: they stay.
+    m_album.setOrigin(AlbumOrigin::musicBrainz(u"8c0e5a52-0000-4000-8000-000000000001"_qs, u"XE"_qs));
+    m_album.setDiscNumber(u"2/2"_qs);
     display(m_album, m_window->okButton(), [&] {
         EXPECT_EQ(m_editor.getAlbumArtist(), u"AC/DC"_qs);
         EXPECT_EQ(m_editor.getAlbumTitle(), u"Live: 1992"_qs);
@@ -115,6 +122,8 @@ TEST_F(TrackInfoTest, SheetShowsTheAlbumAndOnlyOkBuildsAFreshAlbumOfWhatWasTyped
     EXPECT_EQ(edited.getTitle(), u"Live: 1992"_qs);
     EXPECT_EQ(edited.getYear(), u"1992"_qs);
     EXPECT_EQ(edited.getGenre(), u"Jazz"_qs);
+    EXPECT_EQ(edited.getOrigin(), m_album.getOrigin());
+    EXPECT_EQ(edited.getDiscNumber(), u"2/2"_qs);
     EXPECT_EQ(edited.getTracks(),
               (QList<Track>{Track::trackWithArtist(u"AC/DC"_qs, u"Typed: 1"_qs, 1),
                             Track::trackWithArtist(u"Guest"_qs, u"Jail/break: Live"_qs, 9)}));
@@ -201,4 +210,28 @@ TEST_F(TrackInfoTest, TrackArtistsFollowTheAlbumArtistUnlessSetOnTheirOwn)
         m_window->synchArtistButton()->click();
         EXPECT_EQ(artists(), QStringList(4, u"Solo"_qs));
     });
+}
+
+// Every labelled field and every button of the window's own has an access key of its own (OK
+// and Cancel are the platform's, with whatever keys it gives them); Return is OK.
+TEST_F(TrackInfoTest, AccessKeysAreUniqueAndReturnIsOk)
+{
+    QStringList texts;
+    for (const QLabel* label : m_window->findChildren<QLabel*>())
+        texts << label->text();
+    for (const QPushButton* button : m_window->findChildren<QPushButton*>()) {
+        if (button != m_window->okButton() && button != m_window->cancelButton())
+            texts << button->text();
+    }
+    QSet<QKeySequence> keys;
+    for (const QString& text : texts) {
+        EXPECT_FALSE(QKeySequence::mnemonic(text).isEmpty()) << text.toStdString();
+        keys.insert(QKeySequence::mnemonic(text));
+    }
+    EXPECT_EQ(keys.size(), texts.size());
+    EXPECT_EQ(texts.size(), 6);
+
+    QTimer::singleShot(0, m_window, [&] { QTest::keyClick(m_window->yearField(), Qt::Key_Return); });
+    m_editor.displayTrackInfo(m_album);
+    EXPECT_TRUE(m_editor.userDidEditInformation());
 }

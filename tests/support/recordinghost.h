@@ -1,11 +1,13 @@
 #pragma once
 
+#include "lookup/lookupfailure.h"
 #include "lookup/lookuphost.h"
 
 #include <QStringList>
 #include <QThread>
 
-// Stands in for the window of a lookup: keeps every alert as "title|text" and every list of
+// Stands in for the window of a lookup: keeps every failure handed to it, every alert (the
+// default lookupFailed makes one of each) as "title|text", every progress line and every list of
 // matches offered, and answers with the given choice (-1: none chosen) after reading a while.
 class RecordingHost : public LookupHost {
 public:
@@ -14,6 +16,12 @@ public:
     {
         alerts << title + u'|' + text;
     }
+    void lookupFailed(const LookupFailure& failure) override
+    {
+        failures << failure;
+        LookupHost::lookupFailed(failure);
+    }
+    void lookupProgress(const QString& line) override { progress << line; }
     int displayMultipleAlbumMatches(const QStringList& matchLines) override
     {
         offered << matchLines;
@@ -21,7 +29,16 @@ public:
         QThread::msleep(readingMilliseconds);
         return choice;
     }
+    void clear()
+    {
+        alerts.clear();
+        failures.clear();
+        progress.clear();
+        offered.clear();
+    }
     QStringList alerts;
+    QList<LookupFailure> failures;
+    QStringList progress;
     QList<QStringList> offered;
     int choice = 0;
     unsigned long readingMilliseconds = 0;

@@ -121,6 +121,7 @@ void TrackInfo::displayTrackInfo(const Album& album)
         return;
     beginResetModel();
     m_tracks.clear();
+    m_shownAlbum = album;
     const QList<Track>& tracks = album.getTracks();
     for (qsizetype i = 0; i < tracks.size(); ++i)
         m_tracks.append(
@@ -169,6 +170,9 @@ Album TrackInfo::getEditedInformation() const
     // What the user typed, exactly: these texts become tags. Names made from them take care of
     // what a file or folder name cannot hold.
     Album album;
+    // What the window offers no field for stays as the album had it.
+    album.setOrigin(m_shownAlbum.getOrigin());
+    album.setDiscNumber(m_shownAlbum.getDiscNumber());
     album.setArtist(getAlbumArtist());
     album.setTitle(getAlbumTitle());
     album.setGenre(getGenre());
@@ -254,8 +258,8 @@ void TrackInfo::tableView(const QVariant& value, const QString& columnIdentifier
 
 void TrackInfo::buttonResponse(QAbstractButton* button)
 {
-    m_userEditedInformation = button && button->text() == QStringLiteral("OK");
     TrackWindowController* window = m_trackWindowController;
+    m_userEditedInformation = window && button && button == window->okButton();
     if (!window)
         return;
     commitOpenCellEditors();

@@ -52,7 +52,7 @@ public:
     // Stores the value in the row when the column is one of the three; anything else changes nothing.
     void tableView(const QVariant& value, const QString& columnIdentifier, int row);
 
-    // The closing buttons' action: only the button titled "OK" confirms.
+    // The closing buttons' action: only the window's OK button confirms.
     void buttonResponse(QAbstractButton* button);
     // Gives every row the album artist shown in the form.
     void synchArtist();
@@ -90,6 +90,8 @@ private:
 
     QPointer<TrackWindowController> m_trackWindowController;
     QList<TrackRecord> m_tracks;
+    // The album last shown; the edited one keeps its origin and disc number.
+    Album m_shownAlbum;
     // The encoder whose genres the pop-up offers, and its genre list run's output so far.
     LameEncoder m_encoder;
     QByteArray m_genreOutput;

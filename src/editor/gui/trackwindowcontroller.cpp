@@ -2,13 +2,18 @@
 
 #include "ui_trackwindowcontroller.h"
 
+#include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QPushButton>
 
 TrackWindowController::TrackWindowController(QWidget* parentWindow)
     : QDialog(parentWindow), m_ui(std::make_unique<Ui::TrackWindowController>())
 {
     m_ui->setupUi(this);
     setWindowModality(Qt::WindowModal);
+    // OK and Cancel come from the platform's button box, in its order and with its words; OK is
+    // what Return presses.
+    okButton()->setDefault(true);
     m_ui->tableView->verticalHeader()->hide();
     m_ui->tableView->horizontalHeader()->setStretchLastSection(true);
 }
@@ -44,12 +49,12 @@ QTableView* TrackWindowController::tableView() const
 
 QPushButton* TrackWindowController::okButton() const
 {
-    return m_ui->okButton;
+    return m_ui->buttonBox->button(QDialogButtonBox::Ok);
 }
 
 QPushButton* TrackWindowController::cancelButton() const
 {
-    return m_ui->cancelButton;
+    return m_ui->buttonBox->button(QDialogButtonBox::Cancel);
 }
 
 QPushButton* TrackWindowController::synchArtistButton() const

@@ -31,15 +31,15 @@ using Kind = VeskException::Kind;
     throw VeskException(text, text, Kind::Network);
 }
 
-[[noreturn]] void raise(const char* name, const QString& detail)
+[[noreturn]] void raise(const char* name, const QString& detail, int error = 0)
 {
     const QString text = QString::fromLatin1(name);
-    throw VeskException(text, text + QStringLiteral(": ") + detail, Kind::Network);
+    throw VeskException(text, text + QStringLiteral(": ") + detail, Kind::Network, error);
 }
 
 [[noreturn]] void raiseErrno(const char* name, int error)
 {
-    raise(name, QString::fromLocal8Bit(std::strerror(error)));
+    raise(name, QString::fromLocal8Bit(std::strerror(error)), error);
 }
 
 [[noreturn]] void raiseCancelled()

@@ -14,7 +14,8 @@ class Cancellation;
 // One TCP stream socket descriptor: connects to a named host over IPv6 or IPv4, sends bytes or
 // text, receives into a caller's buffer, and can listen and accept (IPv4). Every failure is raised
 // as a VeskException whose name and reason begin with "Socket: ", of the kind Network, or
-// Cancelled when a cancellation ended it.
+// Cancelled when a cancellation ended it. A failure the system reported carries its error number
+// (ECONNREFUSED, ETIMEDOUT, ...); a host name the resolver does not know carries none.
 //
 // A host name may stand for several addresses; they are tried in the resolver's order until one
 // takes the connection, each with the time-out of its own and all within the deadline.

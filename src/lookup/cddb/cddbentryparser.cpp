@@ -14,7 +14,7 @@ const QString kHyphenSeparator = QStringLiteral(" - ");
 
 [[noreturn]] void failCutOff()
 {
-    const QString text = QStringLiteral("freedb: The CD's database entry is incomplete.");
+    const QString text = QStringLiteral("The server's entry for this disc is incomplete.");
     throw VeskException(text, text, VeskException::Kind::BadReply);
 }
 
@@ -101,6 +101,19 @@ std::optional<QString> CDDBEntryParser::getToken(const QString& key, const QStri
     return *found;
 }
 
+std::pair<QString, QString> CDDBEntryParser::splitTitle(const QString& dtitle)
+{
+    // The spaced separator wins over a slash that is part of the artist's name.
+    QString artist;
+    QString title;
+    if (!splitAtSeparator(dtitle, kSeparator, &artist, &title)) {
+        const qsizetype slash = dtitle.indexOf(QLatin1Char('/'));
+        artist = slash < 0 ? dtitle : dtitle.left(slash);
+        title = slash < 0 ? dtitle : dtitle.mid(slash + 1);
+    }
+    return {artist.trimmed(), title.trimmed()};
+}
+
 Album CDDBEntryParser::parseAlbumInfo(const QString& entry)
 {
     // Only what an album holds is kept; of the track titles, one more than a disc holds tells
@@ -133,17 +146,9 @@ Album CDDBEntryParser::parseAlbumInfo(const QString& entry)
     // them is the artist's own. Whatever a file or folder name cannot hold is that name's business.
     Album album;
     if (const auto dtitle = value(QStringLiteral("DTITLE="))) {
-        // "Artist / Title"; an artist may hold a slash of its own ("AC/DC / Back in Black"), so
-        // the spaced separator wins. Without a slash the artist and the title are the same text.
-        QString artist;
-        QString title;
-        if (!splitAtSeparator(*dtitle, kSeparator, &artist, &title)) {
-            const qsizetype slash = dtitle->indexOf(QLatin1Char('/'));
-            artist = slash < 0 ? *dtitle : dtitle->left(slash);
-            title = slash < 0 ? *dtitle : dtitle->mid(slash + 1);
-        }
-        album.setArtist(nonNull(artist.trimmed()));
-        album.setTitle(nonNull(title.trimmed()));
+        const auto [artist, title] = splitTitle(*dtitle);
+        album.setArtist(nonNull(artist));
+        album.setTitle(nonNull(title));
     }
     if (const auto year = value(QStringLiteral("DYEAR=")))
         album.setYear(*year);

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <utility>
 
 // Reads CDDB database entries (the freedb "xmcd" format): KEY=value lines, "#" comments, long
 // values continued on further lines with the same key, and in a server reply a status line first
@@ -31,12 +32,16 @@ public:
     // The value of one key, as fields() finds it; absent when the key does not occur.
     static std::optional<QString> getToken(const QString& key, const QString& entry);
 
-    // The album described by an entry: artist and title from DTITLE ("Artist / Title", split at
-    // the first " / ", else at the first "/"), year, genre, and one track per TTITLEn counted from
-    // TTITLE0 until the first missing number, at most maxTracks. On an album whose artist
-    // contains "Various", a track value is split at its first " / ", else at its first " - "
-    // (spaced: "Hip-Hop Hooray" stays whole), into the track's own artist and title; any other
-    // track has the album's artist. Every text is kept as the entry gives it, "/" and ":"
-    // included. Throws VeskException when a value line is cut off.
+    // "Artist / Title" as artist and title, trimmed: split at the first " / ", else at the first
+    // "/" (an artist may hold a slash of its own: "AC/DC / Back in Black"); without a slash both
+    // are the whole text. DTITLE values and the titles of query matches are written so.
+    static std::pair<QString, QString> splitTitle(const QString& dtitle);
+
+    // The album described by an entry: artist and title from DTITLE (see splitTitle), year, genre,
+    // and one track per TTITLEn counted from TTITLE0 until the first missing number, at most
+    // maxTracks. On an album whose artist contains "Various", a track value is split at its first
+    // " / ", else at its first " - " (spaced: "Hip-Hop Hooray" stays whole), into the track's own
+    // artist and title; any other track has the album's artist. Every text is kept as the entry
+    // gives it, "/" and ":" included. Throws VeskException when a value line is cut off.
     static Album parseAlbumInfo(const QString& entry);
 };

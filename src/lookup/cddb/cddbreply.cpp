@@ -3,9 +3,12 @@
 #include "common/printabletext.h"
 #include "common/veskexception.h"
 #include "common/vesktools.h"
+#include "lookup/albumchooser.h"
+#include "lookup/cddb/cddbentryparser.h"
 
 #include <QStringDecoder>
 #include <limits>
+#include <tuple>
 
 namespace {
 [[noreturn]] void failUnreadable(const QString& text)
@@ -29,7 +32,7 @@ qint32 CDDBReply::replyCode(const QString& reply)
 {
     const qsizetype space = reply.indexOf(QLatin1Char(' '));
     if (space < 0)
-        failUnreadable(QStringLiteral("freedb: The server's reply could not be understood."));
+        failUnreadable(QStringLiteral("The server's reply could not be understood."));
     // The code stands at the very start: a reply that begins with a blank has none.
     if (space == 0 || reply.at(0).isSpace())
         return 0;
@@ -50,12 +53,12 @@ QStringList CDDBReply::matchLines(const QString& reply)
     qsizetype lf = reply.indexOf(QLatin1Char('\n'));
     while (true) {
         if (lf < 0)
-            failUnreadable(QStringLiteral("freedb: The server's list of matches is incomplete."));
+            failUnreadable(QStringLiteral("The server's list of matches is incomplete."));
         if (reply.mid(lf + 1, 1) == QLatin1String("."))
             return lines;
         const qsizetype next = reply.indexOf(QLatin1Char('\n'), lf + 1);
         if (next < 0)
-            failUnreadable(QStringLiteral("freedb: The server's list of matches is incomplete."));
+            failUnreadable(QStringLiteral("The server's list of matches is incomplete."));
         QString line = reply.mid(lf + 1, next - lf - 1);
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
@@ -88,4 +91,20 @@ QString CDDBReply::statusLineForPeople(const QString& reply)
             line += c;
     }
     return line.trimmed();
+}
+
+QString CDDBReply::matchForPeople(const QString& matchLine, bool withDiscId)
+{
+    // "<category> <disc id> <artist> / <title>"
+    const QString words = withoutControls(matchLine.section(QLatin1Char(' '), 2));
+    if (words.isEmpty())
+        return withControlsEscaped(matchLine);
+    // A title without a slash names no artist; "/" alone names nothing, and stays.
+    auto [artist, title] = CDDBEntryParser::splitTitle(words);
+    if (!words.contains(QLatin1Char('/')) || (artist.isEmpty() && title.isEmpty()))
+        std::tie(artist, title) = std::pair{QString(), words};
+    const QString category = withoutControls(matchLine.section(QLatin1Char(' '), 0, 0));
+    const QString discId =
+        withDiscId ? withoutControls(matchLine.section(QLatin1Char(' '), 1, 1)) : QString();
+    return AlbumChooser::matchRow(artist, title, {category, discId});
 }

@@ -30,6 +30,11 @@ public:
     // characters.
     static QString statusLineForPeople(const QString& reply);
 
+    // A match line ("rock 8608460b Van Halen / Van Halen") as the chooser shows it: "Van Halen –
+    // Van Halen (rock)", with the disc id too when asked ("(rock, 8608460b)"), without control
+    // characters. A line without a title is shown as it is, escaped.
+    static QString matchForPeople(const QString& matchLine, bool withDiscId = false);
+
     // The match lines of a 210 or 211 query reply: every line behind the status line up to the
     // first line that begins with ".", without line ends. Empty lines are skipped. Throws
     // VeskException when the list has no end.

@@ -45,10 +45,9 @@ QByteArray CDDBReplyReader::readReply()
         if (length >= 0)
             break;
         if (buffer.size() > maxReplySize)
-            failUnreadable(QStringLiteral("freedb: The server's reply is too long.  Aborting Connection"));
+            failUnreadable(QStringLiteral("The server's reply is far too long."));
         if (m_socket.readData(&buffer) == 0)
-            failUnreadable(
-                QStringLiteral("freedb: The server closed the connection before its reply was complete."));
+            failUnreadable(QStringLiteral("The server closed the connection before its reply was complete."));
     }
     m_pending = buffer.mid(length);
     buffer.truncate(length);

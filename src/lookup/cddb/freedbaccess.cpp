@@ -9,38 +9,76 @@
 #include "lookup/cddb/cddbreplyreader.h"
 #include "lookup/cddb/socket.h"
 #include "lookup/deferreddisclookup.h"
+#include "lookup/lookuperror.h"
+#include "lookup/lookupfailure.h"
 #include "lookup/lookuphost.h"
 
 #include <QSysInfo>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <pwd.h>
 #include <unistd.h>
 
 namespace {
-const QString kErrorTitle = QStringLiteral("Freedb Error");
-const QString kNotFound = QStringLiteral("freedb: I couldn't find this CD in the freedb database.");
-const QString kDeclined = QStringLiteral("freedb: None of the matching CDs was chosen.");
-const QString kUnexplained = QStringLiteral(
-    "freedb: I got an error, but the server couldn't tell me what it was!  Aborting Connection");
-const QString kAlreadyShookHands =
-    QStringLiteral("freedb: I tired to shake hands with the server, but we already shook hands!");
-const QString kCorrupt =
-    QStringLiteral("freedb: The database entry for this cd is corrupt and cannot be retrieved.");
-const QString kNoHandshake = QStringLiteral("freedb: It seems I forgot to shake hands with the server.");
-
 using Kind = VeskException::Kind;
 
-[[noreturn]] void fail(const QString& text, Kind kind)
+const QString kTryLater = QStringLiteral("Try again later, or use another CDDB server.");
+const QString kCheckServer = QStringLiteral("Check the CDDB server's name and your network connection.");
+const QString kAlreadyGreeted = QStringLiteral("The server took Vesk's greeting for a second one.");
+const QString kNotGreeted = QStringLiteral("The server says Vesk has not greeted it.");
+const QString kDamaged = QStringLiteral("The server's entry for this disc is damaged and cannot be sent.");
+
+// Ends the conversation. The server's own status line, when a reply brought the failure,
+// follows our words, so that the user learns what the server wants (a real e-mail address, a
+// later try, ...).
+[[noreturn]] void fail(Kind kind, const QString& what, const QString& advice = {}, const QString& reply = {})
 {
-    throw VeskException(text, text, kind);
+    LookupFailure failure;
+    failure.kind = kind;
+    failure.what = what;
+    failure.advice = advice;
+    failure.serverSaid = CDDBReply::statusLineForPeople(reply);
+    throw LookupError(std::move(failure));
 }
 
-// A failure that a reply brought: the server's own line follows our words, so that the user
-// learns what the server wants (a real e-mail address, a later try, ...).
-[[noreturn]] void fail(const QString& text, Kind kind, const QString& reply)
+// A reply without a code: whatever answers there speaks no CDDB.
+[[noreturn]] void failUnexplained(const QString& reply)
 {
-    const QString said = CDDBReply::statusLineForPeople(reply);
-    fail(said.isEmpty() ? text : QStringLiteral("%1  The server said: %2").arg(text, said), kind);
+    fail(Kind::BadReply, QStringLiteral("The server answered with something that is not a CDDB reply."),
+         QStringLiteral("Check that the CDDB server's name is that of a CDDB server."), reply);
+}
+
+QString systemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Why the connection could not be made, from the socket's failure: the name, a refusal, the time.
+LookupFailure unreachable(const VeskException& failure, const QString& host, quint16 port)
+{
+    LookupFailure words;
+    words.kind = Kind::Network;
+    words.advice = kCheckServer;
+    words.detail = failure.reason();
+    switch (failure.systemError()) {
+    case 0: // the resolver's failures carry no system error
+        words.what = host.trimmed().isEmpty()
+                         ? QStringLiteral("No server name was given.")
+                         : QStringLiteral("The server name %1 could not be found.").arg(host);
+        break;
+    case ECONNREFUSED:
+        words.what = QStringLiteral("The server refused the connection on port %1.").arg(port);
+        break;
+    case ETIMEDOUT:
+        words.what = QStringLiteral("The server did not answer in time.");
+        break;
+    default:
+        words.what = QStringLiteral("The server could not be reached: %1.")
+                         .arg(systemErrorText(failure.systemError()));
+        break;
+    }
+    return words;
 }
 
 QString userName()
@@ -72,8 +110,7 @@ bool isWord(const QString& text)
 QString checkedWord(const QString& word)
 {
     if (!isWord(word))
-        fail(QStringLiteral("freedb: The server's match for this CD could not be understood."),
-             Kind::BadReply);
+        fail(Kind::BadReply, QStringLiteral("The server's match for this disc could not be understood."));
     return word;
 }
 } // namespace
@@ -167,46 +204,83 @@ std::optional<QString> FreedbAccess::displayAlbumSelectionDialog(const QString& 
 {
     const QStringList lines = CDDBReply::matchLines(reply);
     if (lines.isEmpty())
-        fail(QStringLiteral("freedb: The server announced several matching CDs but listed none."),
-             Kind::BadReply);
-    const int index = m_host.displayMultipleAlbumMatches(lines);
+        fail(Kind::BadReply, QStringLiteral("The server announced several matching discs but listed none."));
+    // The chooser shows the matches as people read them; the raw lines name the entry to read.
+    QStringList plain;
+    for (const QString& line : lines)
+        plain.append(CDDBReply::matchForPeople(line));
+    // Two entries of one title in one category differ only in their disc ids.
+    QStringList rows;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        rows.append(plain.count(plain.at(i)) > 1 ? CDDBReply::matchForPeople(lines.at(i), true)
+                                                 : plain.at(i));
+    const int index = m_host.displayMultipleAlbumMatches(rows);
     if (index == -1)
         return std::nullopt;
     if (index < 0 || index >= lines.size())
-        fail(QStringLiteral("freedb: No valid match was chosen."), Kind::Other);
+        fail(Kind::Other, QStringLiteral("No valid match was chosen."));
     return lines.at(index);
+}
+
+QString FreedbAccess::emailAdvice() const
+{
+    return QStringLiteral("%1 your e-mail address in the E-mail field beside the CDDB server (vesk-rip: "
+                          "--email); the public server gnudb.gnudb.org refuses greetings without a "
+                          "real one.")
+        .arg(m_email.trimmed().isEmpty() ? QStringLiteral("Put") : QStringLiteral("Check"));
 }
 
 void FreedbAccess::lookupCDInformation(const QString& serverHost)
 {
     const auto started = std::chrono::steady_clock::now();
     m_choosingTime = {};
+    LookupFailure failure;
     try {
         converse(serverHost);
-    } catch (const VeskException& failure) {
-        if (failure.kind() == Kind::Cancelled || m_cancellation->isCancelled()) {
-            veskLog(QStringLiteral("The lookup on %1 was stopped").arg(serverHost));
-            return;
+        return;
+    } catch (const LookupError& error) {
+        failure = error.failure();
+    } catch (const VeskException& error) {
+        // The parsers' and the reader's reasons are plain sentences; the socket's are not, and
+        // the connect has said its own already.
+        failure.kind = error.kind();
+        failure.what = error.reason();
+        if (error.kind() == Kind::Network) {
+            failure.detail = error.reason();
+            const bool pastDeadline = std::chrono::steady_clock::now() - started - m_choosingTime >=
+                                      std::chrono::seconds(m_conversationSeconds);
+            if (pastDeadline)
+                failure.what = QStringLiteral("The server did not finish answering within %1 seconds.")
+                                   .arg(m_conversationSeconds);
+            else if (error.systemError() == ETIMEDOUT)
+                failure.what = QStringLiteral("The server stopped answering.");
+            else if (error.systemError() != 0)
+                failure.what = QStringLiteral("The connection to the server broke off: %1.")
+                                   .arg(systemErrorText(error.systemError()));
+            else
+                failure.what = QStringLiteral("The connection to the server broke off.");
+            failure.advice = QStringLiteral("Check your network connection, or try again later.");
         }
-        QString reason = failure.reason();
-        // The step that was cut short by the deadline says "timed out" like any slow step.
-        if (std::chrono::steady_clock::now() - started - m_choosingTime >= std::chrono::seconds(m_conversationSeconds) &&
-            failure.kind() == Kind::Network)
-            reason = QStringLiteral("freedb: The server did not finish answering within %1 seconds.  "
-                                    "Aborting Connection")
-                         .arg(m_conversationSeconds);
-        veskLog(QStringLiteral("%1 (%2):  %3").arg(kErrorTitle, failure.name(), reason));
-        if (failure.deservesAlert())
-            m_host.runAlertWithTitle(kErrorTitle, reason);
-    } catch (const std::exception& failure) {
-        const QString text = QStringLiteral("freedb: %1").arg(QString::fromLocal8Bit(failure.what()));
-        veskLog(QStringLiteral("%1 (%2):  %3").arg(kErrorTitle, text, text));
-        m_host.runAlertWithTitle(kErrorTitle, text);
+    } catch (const std::exception& error) {
+        failure.what = QStringLiteral("The lookup failed.");
+        failure.detail = QString::fromLocal8Bit(error.what());
     }
+    if (failure.kind == Kind::Cancelled || m_cancellation->isCancelled()) {
+        veskLog(QStringLiteral("The lookup on %1 was stopped").arg(serverHost));
+        return;
+    }
+    failure.source = source(serverHost);
+    failure.report(m_host);
+}
+
+QString FreedbAccess::source(const QString& serverHost)
+{
+    return QStringLiteral("the CDDB server %1").arg(serverHost).trimmed();
 }
 
 void FreedbAccess::converse(const QString& serverHost)
 {
+    m_host.lookupProgress(QStringLiteral("Asking %1…").arg(source(serverHost)));
     // A chosen match clears the identifier; a later conversation asks for the disc again.
     m_cddbDiscid = m_toc.cddbDiscId();
     // The socket closes itself when it goes out of scope, on either path.
@@ -218,7 +292,13 @@ void FreedbAccess::converse(const QString& serverHost)
     socket->setCancellation(m_cancellation);
     // Entries run to hundreds of kilobytes: fewer, larger receives.
     socket->setReadBufferSize(64 * 1024);
-    socket->connectToHostName(serverHost, m_port);
+    try {
+        socket->connectToHostName(serverHost, m_port);
+    } catch (const VeskException& failure) {
+        if (failure.kind() != Kind::Network)
+            throw;
+        throw LookupError(unreachable(failure, serverHost, m_port));
+    }
     CDDBReplyReader reader(*socket);
     const auto nextReply = [&reader] { return CDDBReply::decode(reader.readReply()); };
 
@@ -226,20 +306,18 @@ void FreedbAccess::converse(const QString& serverHost)
     const QString greeting = nextReply();
     const qint32 greetingCode = CDDBReply::replyCode(greeting);
     if (greetingCode < 200 || greetingCode > 299)
-        fail(QStringLiteral("freedb: The server does not take the connection."), Kind::Refused, greeting);
+        fail(Kind::Refused, QStringLiteral("The server takes no connections now."), kTryLater, greeting);
 
     socket->writeString(helloString());
     const QString hello = nextReply();
     switch (CDDBReply::replyCode(hello)) {
     case 402:
-        fail(kAlreadyShookHands, Kind::Refused, hello);
-    case 431:
-        fail(QStringLiteral("freedb: Handshake was not successful; closing connection"), Kind::Refused,
-             hello);
-    case 500:
-        fail(QStringLiteral("freedb: Command Syntax Error"), Kind::Refused, hello);
+        fail(Kind::Refused, kAlreadyGreeted, kTryLater, hello);
+    case 431: // handshake not successful
+    case 500: // what the public server says to a greeting without a real e-mail address
+        fail(Kind::Refused, QStringLiteral("The server refused Vesk's greeting."), emailAdvice(), hello);
     case 0:
-        fail(kUnexplained, Kind::BadReply, hello);
+        failUnexplained(hello);
     default:
         break;
     }
@@ -253,7 +331,7 @@ void FreedbAccess::converse(const QString& serverHost)
         socket->writeString(QStringLiteral("proto 5\n"));
         const QString proto5 = nextReply();
         if (CDDBReply::replyCode(proto5) == 0)
-            fail(kUnexplained, Kind::BadReply, proto5);
+            failUnexplained(proto5);
     }
 
     socket->writeString(queryString());
@@ -274,46 +352,49 @@ void FreedbAccess::converse(const QString& serverHost)
         deadline += choosing;
         socket->setDeadline(deadline);
         if (!chosen)
-            fail(kDeclined, Kind::Declined);
+            fail(Kind::Declined, QStringLiteral("None of the server's matches was chosen."));
         command = buildCDDBReadEntryString(211, QStringLiteral("Stupid bogus data\n%1\n.").arg(*chosen));
         break;
     }
     case 202:
-        fail(kNotFound, Kind::NotFound, queryReply);
+        fail(Kind::NotFound, QStringLiteral("The server does not know this disc."), {}, queryReply);
     case 403:
-        fail(kCorrupt, Kind::Refused, queryReply);
+        fail(Kind::Refused, kDamaged, QStringLiteral("Try another CDDB server."), queryReply);
     case 409:
-        fail(kNoHandshake, Kind::Refused, queryReply);
+        fail(Kind::Refused, kNotGreeted, kTryLater, queryReply);
     case 0:
-        fail(kUnexplained, Kind::BadReply, queryReply);
+        failUnexplained(queryReply);
     default:
-        fail(QStringLiteral("freedb: The server answered the query with a code I don't know.  "
-                            "Aborting Connection"),
-             Kind::Refused, queryReply);
+        fail(Kind::Refused,
+             QStringLiteral("The server answered the disc query with a code Vesk does not know."),
+             QStringLiteral("Try another CDDB server."), queryReply);
     }
 
     socket->writeString(command);
     const QString entry = nextReply();
     switch (CDDBReply::replyCode(entry)) {
     case 401:
-        fail(QStringLiteral("freedb: The CD should be in the database, but apparently isn't.   "
-                            "(freedb: entry not found.)"),
-             Kind::Refused, entry);
+        fail(Kind::Refused, QStringLiteral("The server listed this disc but has no entry for it."), kTryLater,
+             entry);
     case 402:
-        fail(kAlreadyShookHands, Kind::Refused, entry);
+        fail(Kind::Refused, kAlreadyGreeted, kTryLater, entry);
     case 403:
-        fail(kCorrupt, Kind::Refused, entry);
+        fail(Kind::Refused, kDamaged, QStringLiteral("Try another CDDB server."), entry);
     case 409:
-        fail(kNoHandshake, Kind::Refused, entry);
+        fail(Kind::Refused, kNotGreeted, kTryLater, entry);
     case 0:
-        fail(kUnexplained, Kind::BadReply, entry);
+        failUnexplained(entry);
     default:
         break;
     }
     // Any other reply without data lines (500, 501, 502 ...) carries no entry: that is no album.
     if (!CDDBReply::hasDataLines(CDDBReply::replyCode(entry)))
-        fail(QStringLiteral("freedb: The server sent no database entry for this CD."), Kind::Refused, entry);
-    m_albumInfo = parseAlbumInfo(entry);
+        fail(Kind::Refused, QStringLiteral("The server sent no entry for this disc."), kTryLater, entry);
+    Album album = parseAlbumInfo(entry);
+    // The read command names the entry the album comes from: "cddb read <category> <disc id>".
+    const QStringList read = command.trimmed().split(QLatin1Char(' '));
+    album.setOrigin(AlbumOrigin::cddb(read.value(2), read.value(3)));
+    m_albumInfo = std::move(album);
 
     // The album is found; a server that has already gone away does not make this a failure.
     try {

@@ -15,8 +15,9 @@ class LookupHost;
 // The CDDB source of disc lookups: computes the disc's CDDB identifier and holds one
 // conversation with a freedb server over TCP to find the disc's album, at protocol level 6
 // (UTF-8) when the server speaks it, else level 5. Every failure ends the conversation and is
-// logged with the server's own words; unless the server does not know the disc, the user
-// declined its matches or the lookup was cancelled, it is shown to the user as an alert.
+// put in words (what happened, what to do, the server's own status line) for one line in the
+// log; unless the server does not know the disc, the user declined its matches or the lookup
+// was cancelled, the host is told through lookupFailed.
 class FreedbAccess : public DiscLookup {
 public:
     static constexpr quint16 defaultPort = 8880;
@@ -43,8 +44,9 @@ public:
     QString buildCDDBReadEntryString(qint32 code, const QString& text);
     static std::optional<QString> getToken(const QString& key, const QString& info);
     static Album parseAlbumInfo(const QString& info);
-    // Asks the host to choose among the matches of a 210 or 211 query reply. The chosen match
-    // line, or nothing when the user declined them all.
+    // Asks the host to choose among the matches of a 210 or 211 query reply, shown as people
+    // read them ("Artist – Title (rock)"). The chosen match line as the server sent it, or nothing
+    // when the user declined them all.
     std::optional<QString> displayAlbumSelectionDialog(const QString& reply);
 
     // The query line ("cddb query ..." ending in LF) for this disc.
@@ -61,8 +63,13 @@ public:
     void setEmail(const QString& email) { m_email = email; }
     void setConversationSeconds(int seconds) { m_conversationSeconds = seconds; }
 
+    // The server in words, for the host's status line and failures: "the CDDB server gnudb.gnudb.org".
+    static QString source(const QString& serverHost);
+
 private:
     void converse(const QString& serverHost);
+    // What to do about a refused greeting: the e-mail address is what the public server checks.
+    QString emailAdvice() const;
 
     LookupHost& m_host;
     DiscTOC m_toc;

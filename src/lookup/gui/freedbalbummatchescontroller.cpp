@@ -1,6 +1,6 @@
 #include "lookup/gui/freedbalbummatchescontroller.h"
 
-#include <QHBoxLayout>
+#include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -9,34 +9,33 @@
 
 FreedbAlbumMatchesController::FreedbAlbumMatchesController(QWidget* mainWindow) : QDialog(mainWindow)
 {
-    setWindowTitle(tr("Choose an Album"));
+    setWindowTitle(tr("Choose the disc"));
     setWindowModality(Qt::WindowModal);
     resize(520, 300);
 
-    auto* label = new QLabel(tr("The server knows several discs that match this one. Choose the right one:"));
+    auto* label = new QLabel(tr("Several discs match this one. Choose the right one, or none of these:"));
     label->setWordWrap(true);
 
     m_tableView = new QTableWidget(0, 1);
-    m_tableView->setHorizontalHeaderLabels({tr("Match")});
+    m_tableView->setHorizontalHeaderLabels({tr("Disc")});
     m_tableView->horizontalHeader()->setStretchLastSection(true);
     m_tableView->verticalHeader()->hide();
     m_tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_tableView->setSelectionMode(QAbstractItemView::SingleSelection);
     m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
-    m_noneButton = new QPushButton(tr("None of These"));
-    m_noneButton->setAutoDefault(false);
-    m_chooseButton = new QPushButton(tr("Choose"));
+    // The platform's button order. Made in the dialog, so that the dialog knows its default
+    // button: Return in the table presses it. Escape and the close box decline as "None of
+    // these" does.
+    auto* buttons = new QDialogButtonBox(this);
+    m_chooseButton = buttons->addButton(tr("&Use this disc"), QDialogButtonBox::AcceptRole);
+    m_noneButton = buttons->addButton(tr("&None of these"), QDialogButtonBox::RejectRole);
     m_chooseButton->setDefault(true);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_noneButton);
-    buttons->addWidget(m_chooseButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(m_tableView);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
 
     connect(m_chooseButton, &QPushButton::clicked, this, &FreedbAlbumMatchesController::choseAlbum);
     connect(m_noneButton, &QPushButton::clicked, this, &FreedbAlbumMatchesController::declineAlbums);
@@ -64,7 +63,9 @@ void FreedbAlbumMatchesController::displayAlbumMatches(const QStringList& albums
     if (!m_albums.isEmpty())
         m_tableView->selectRow(0);
     updateChooseButton();
-    // Escape and the close box decline like "None of These".
+    // Return confirms the selected row from the start.
+    m_tableView->setFocus();
+    // Escape and the close box decline like "None of these".
     if (exec() != QDialog::Accepted)
         m_chosenAlbumNumber = -1;
 }
@@ -88,8 +89,12 @@ void FreedbAlbumMatchesController::reloadData()
 {
     m_tableView->clearSelection();
     m_tableView->setRowCount(numberOfRowsInTableView());
-    for (int row = 0; row < numberOfRowsInTableView(); ++row)
-        m_tableView->setItem(row, 0, new QTableWidgetItem(tableView(row)));
+    for (int row = 0; row < numberOfRowsInTableView(); ++row) {
+        auto* item = new QTableWidgetItem(tableView(row));
+        // A row too long for the table is read whole here.
+        item->setToolTip(tableView(row));
+        m_tableView->setItem(row, 0, item);
+    }
 }
 
 void FreedbAlbumMatchesController::updateChooseButton()

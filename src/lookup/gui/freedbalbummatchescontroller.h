@@ -8,8 +8,10 @@
 class QPushButton;
 class QTableWidget;
 
-// Lets the user pick one of several CDDB matches: a window-modal dialog over the main window with
-// one row per match line, the first row preselected. "None of These" declines every match.
+// Lets the user pick one of several matches for the disc: a window-modal dialog over the main
+// window with one row per match, as the lookup words it ("Artist – Title (1999, rock)"), the
+// first row preselected. "Use this disc", Return and a double click confirm the selected row;
+// "None of these", Escape and the close box decline every match. Nothing else closes it.
 class FreedbAlbumMatchesController : public QDialog, public AlbumChooser {
     Q_OBJECT
 public:
@@ -28,7 +30,7 @@ public:
     void declineAlbums();
     int getChosenAlbumNumber() const { return m_chosenAlbumNumber; }
 
-    // The table's contents: every column of a row shows the whole match line.
+    // The table's contents: a row shows its whole line, and so does its tooltip.
     int numberOfRowsInTableView() const { return static_cast<int>(m_albums.size()); }
     QString tableView(int row) const { return m_albums.value(row); }
 

@@ -1,8 +1,11 @@
 #include "lookup/musicbrainz/musicbrainzlookup.h"
 
 #include "common/log.h"
+#include "common/printabletext.h"
 #include "common/veskexception.h"
 #include "lookup/deferreddisclookup.h"
+#include "lookup/lookuperror.h"
+#include "lookup/lookupfailure.h"
 #include "lookup/lookuphost.h"
 #include "lookup/musicbrainz/musicbrainzreleasereader.h"
 
@@ -15,16 +18,39 @@
 #include <chrono>
 
 namespace {
-const QString kErrorTitle = QStringLiteral("MusicBrainz Error");
-const QString kNotFound = QStringLiteral("MusicBrainz: I couldn't find this CD in the MusicBrainz database.");
-const QString kDeclined = QStringLiteral("MusicBrainz: None of the matching CDs was chosen.");
-const QString kCancelled = QStringLiteral("MusicBrainz: The lookup was cancelled.");
-
 using Kind = VeskException::Kind;
 
-[[noreturn]] void fail(const QString& text, Kind kind)
+const QString kSource = QStringLiteral("MusicBrainz");
+const QString kNotFound = QStringLiteral("MusicBrainz does not know this disc.");
+const QString kTryLater = QStringLiteral("Try again later.");
+const QString kCheckNetwork = QStringLiteral("Check your network connection, or try again later.");
+
+[[noreturn]] void fail(Kind kind, const QString& what, const QString& advice = {},
+                       const QString& serverSaid = {}, const QString& detail = {})
 {
-    throw VeskException(text, text, kind);
+    LookupFailure failure;
+    failure.source = kSource;
+    failure.kind = kind;
+    failure.what = what;
+    failure.advice = advice;
+    failure.serverSaid = serverSaid;
+    failure.detail = detail;
+    throw LookupError(std::move(failure));
+}
+
+// What went wrong with a connection that brought no answer.
+QString unreachable(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::HostNotFoundError:
+        return QStringLiteral("The name of MusicBrainz's server could not be found.");
+    case QNetworkReply::ConnectionRefusedError:
+        return QStringLiteral("MusicBrainz refused the connection.");
+    case QNetworkReply::TimeoutError:
+        return QStringLiteral("MusicBrainz did not answer in time.");
+    default:
+        return QStringLiteral("MusicBrainz could not be reached.");
+    }
 }
 
 // Every lookup of the process shares the service's allowance: each request takes the next free
@@ -116,19 +142,17 @@ void MusicBrainzLookup::lookupCDInformation(const QString&)
     m_albumInfo.reset();
     try {
         converse();
-    } catch (const VeskException& failure) {
-        veskLog(QStringLiteral("%1 (%2):  %3").arg(kErrorTitle, failure.name(), failure.reason()));
-        if (failure.deservesAlert())
-            m_host.runAlertWithTitle(kErrorTitle, failure.reason());
+    } catch (const LookupError& error) {
+        error.failure().report(m_host);
     }
 }
 
 void MusicBrainzLookup::converse()
 {
     if (!m_disc)
-        fail(QStringLiteral(
-                 "MusicBrainz: This disc's table of contents gives no MusicBrainz disc identifier."),
-             Kind::Other);
+        fail(Kind::Other,
+             QStringLiteral("This disc's table of contents gives no MusicBrainz disc identifier."));
+    m_host.lookupProgress(QStringLiteral("Asking MusicBrainz…"));
     veskLog(QStringLiteral("Asking MusicBrainz (%1) for disc %2").arg(m_root, m_disc->id()));
     QNetworkAccessManager manager;
     Response response = fetch(manager, 0);
@@ -138,18 +162,18 @@ void MusicBrainzLookup::converse()
         response = fetch(manager, requestInterval);
     }
     if (response.status == 404)
-        fail(kNotFound, Kind::NotFound);
+        fail(Kind::NotFound, kNotFound, {}, response.statusLine);
     if (response.status == 503)
-        fail(QStringLiteral("MusicBrainz: The service is too busy to answer; please try again later."),
-             Kind::Refused);
+        fail(Kind::Refused, QStringLiteral("MusicBrainz is too busy to answer."),
+             QStringLiteral("Try again in a few minutes."), response.statusLine);
 
     const auto matches =
         MusicBrainzReleaseReader::readMatches(response.body, m_disc->id(), m_disc->trackCount());
     if (!matches)
-        fail(QStringLiteral("MusicBrainz: The service's answer for this CD could not be read."),
-             Kind::BadReply);
+        fail(Kind::BadReply, QStringLiteral("MusicBrainz's answer for this disc could not be read."),
+             kTryLater);
     if (matches->isEmpty())
-        fail(kNotFound, Kind::NotFound);
+        fail(Kind::NotFound, kNotFound);
     qsizetype chosen = 0;
     if (matches->size() > 1) {
         QStringList lines;
@@ -157,9 +181,9 @@ void MusicBrainzLookup::converse()
             lines.append(match.line);
         chosen = m_host.displayMultipleAlbumMatches(lines);
         if (chosen == -1)
-            fail(kDeclined, Kind::Declined);
+            fail(Kind::Declined, QStringLiteral("None of MusicBrainz's releases was chosen."));
         if (chosen < 0 || chosen >= lines.size())
-            fail(QStringLiteral("MusicBrainz: No valid match was chosen."), Kind::Other);
+            fail(Kind::Other, QStringLiteral("No valid release was chosen."));
     }
     m_albumInfo = matches->at(chosen).album;
 }
@@ -171,14 +195,13 @@ MusicBrainzLookup::Response MusicBrainzLookup::fetch(QNetworkAccessManager& mana
     request.setRawHeader("Accept", "application/json");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(5);
-    const QString tooLongText =
-        QStringLiteral("MusicBrainz: The service's answer is far too long to be a CD's.");
+    const QString tooLong = QStringLiteral("MusicBrainz's answer is far too long to be a disc's.");
 
     Response response;
     QEventLoop loop;
     std::unique_ptr<QNetworkReply> reply;
     bool timedOut = false;
-    bool tooLong = false;
+    bool overlong = false;
     // The time-out counts from the request on, not from the wait for its turn.
     QTimer answerTimer;
     answerTimer.setSingleShot(true);
@@ -196,7 +219,7 @@ MusicBrainzLookup::Response MusicBrainzLookup::fetch(QNetworkAccessManager& mana
         QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
             response.body += reply->readAll();
             if (response.body.size() > MusicBrainzReleaseReader::maxReplySize) {
-                tooLong = true;
+                overlong = true;
                 loop.quit();
             }
         });
@@ -208,29 +231,35 @@ MusicBrainzLookup::Response MusicBrainzLookup::fetch(QNetworkAccessManager& mana
     const bool carriedOn = run(loop);
     if (reply)
         QObject::disconnect(reply.get(), nullptr, &loop, nullptr);
-    if (!carriedOn || timedOut || tooLong || !reply || !reply->isFinished()) {
+    if (!carriedOn || timedOut || overlong || !reply || !reply->isFinished()) {
         if (reply)
             reply->abort();
         if (carriedOn && timedOut)
-            fail(QStringLiteral("MusicBrainz: The service did not answer within %1 seconds.")
-                     .arg(m_timeout / 1000),
-                 Kind::Network);
-        if (carriedOn && tooLong)
-            fail(tooLongText, Kind::BadReply);
-        fail(kCancelled, Kind::Cancelled);
+            fail(Kind::Network, QStringLiteral("MusicBrainz did not answer in time."), kCheckNetwork, {},
+                 QStringLiteral("no answer within %1 ms").arg(m_timeout));
+        if (carriedOn && overlong)
+            fail(Kind::BadReply, tooLong);
+        fail(Kind::Cancelled, QStringLiteral("The lookup was stopped."));
     }
     response.body += reply->readAll();
     response.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (response.status != 0)
+        response.statusLine = withoutControls(
+            QStringLiteral("%1 %2")
+                .arg(response.status)
+                .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
     if (response.status == 404 || response.status == 503)
         return response;
     if (response.body.size() > MusicBrainzReleaseReader::maxReplySize)
-        fail(tooLongText, Kind::BadReply);
+        fail(Kind::BadReply, tooLong);
     // An HTTP status says the service answered, and no; without one the connection failed.
-    if (reply->error() != QNetworkReply::NoError)
-        fail(QStringLiteral("MusicBrainz: %1").arg(reply->errorString()),
-             response.status != 0 ? Kind::Refused : Kind::Network);
+    if (response.status == 0 && reply->error() != QNetworkReply::NoError)
+        fail(Kind::Network, unreachable(reply->error()), kCheckNetwork, {}, reply->errorString());
+    if (response.status == 200 && reply->error() != QNetworkReply::NoError)
+        fail(Kind::Network, QStringLiteral("The connection to MusicBrainz broke off."), kCheckNetwork, {},
+             reply->errorString());
     if (response.status != 200)
-        fail(QStringLiteral("MusicBrainz: The service answered with HTTP status %1.").arg(response.status),
-             Kind::Refused);
+        fail(Kind::Refused, QStringLiteral("MusicBrainz answered the request with an error."), kTryLater,
+             response.statusLine, reply->errorString());
     return response;
 }

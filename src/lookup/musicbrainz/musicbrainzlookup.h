@@ -23,7 +23,7 @@ class QNetworkAccessManager;
 // The call blocks in a local event loop on the calling thread, which may be a worker thread; the
 // service's pace of one request a second is kept by a timer in that loop, which a cancel ends at
 // once. Not found, a declined choice and a cancel are logged; every other failure is logged and
-// shown to the host as an alert, and leaves no album.
+// handed to the host's lookupFailed, and leaves no album.
 class MusicBrainzLookup : public DiscLookup {
 public:
     static constexpr int defaultTimeout = 30000;
@@ -56,11 +56,13 @@ private:
     struct Response {
         int status = 0;
         QByteArray body;
+        // "503 Service Unavailable", for the failure's "The server said".
+        QString statusLine;
     };
     void converse();
     // Asks for the disc once its turn among the process's requests has come, and no sooner than
-    // notBefore milliseconds from now. Throws VeskException for every other answer and when
-    // the request fails, times out or is cancelled.
+    // notBefore milliseconds from now. Throws LookupError for every other answer and when the
+    // request fails, times out or is cancelled.
     Response fetch(QNetworkAccessManager& manager, int notBefore);
     // Runs the loop until something quits it; false when the lookup was cancelled.
     bool run(QEventLoop& loop);

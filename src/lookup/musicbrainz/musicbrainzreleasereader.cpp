@@ -1,6 +1,7 @@
 #include "lookup/musicbrainz/musicbrainzreleasereader.h"
 
 #include "common/printabletext.h"
+#include "lookup/albumchooser.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -165,18 +166,17 @@ MusicBrainzReleaseReader::readRelease(const QJsonObject& release, const QString&
             Track::trackWithArtist(cleanName(track.artist), cleanName(track.title), qint32(i + 1)));
     }
 
-    QStringList parts{album.getArtist() + QStringLiteral(" / ") + album.getTitle()};
-    if (!album.getYear().isEmpty())
-        parts.append(album.getYear());
     const QString country = cleanName(release.value(QStringLiteral("country")).toString());
-    if (!country.isEmpty())
-        parts.append(country);
+    album.setOrigin(
+        AlbumOrigin::musicBrainz(cleanName(release.value(QStringLiteral("id")).toString()), country));
     // The disc's place in a set goes into the tags ("2/2"), so that players keep the discs of
     // one release apart; a release of one disc has no number to state.
+    QString place;
     if (media.size() > 1) {
         album.setDiscNumber(QStringLiteral("%1/%2").arg(medium->second).arg(media.size()));
-        parts.append(QStringLiteral("CD ") + album.getDiscNumber());
+        place = QStringLiteral("CD ") + album.getDiscNumber();
     }
-    match.line = parts.join(QStringLiteral(", "));
+    match.line =
+        AlbumChooser::matchRow(album.getArtist(), album.getTitle(), {album.getYear(), country, place});
     return match;
 }

@@ -8,8 +8,8 @@
 #include <QString>
 #include <optional>
 
-// One release that holds the disc: the album made from it and the line the match chooser shows
-// for it ("Artist / Title, 2019, GB, CD 2/2").
+// One release that holds the disc: the album made from it (its origin the release's id and
+// country) and the row the match chooser shows for it ("Artist – Title (2019, GB, CD 2/2)").
 struct MusicBrainzMatch {
     QString line;
     Album album;
