@@ -5,6 +5,7 @@
 #include "disc/audiofileheader.h"
 #include "lookup/albumchooser.h"
 #include "lookup/disclookuprunner.h"
+#include "lookup/lookupfailure.h"
 
 #include <QFileInfo>
 
@@ -241,6 +242,19 @@ void DiscListing::runAlertWithTitle(const QString& title, const QString& text)
     // Each source that failed says so: the CDDB server's trouble, then MusicBrainz's.
     const QString said = title.isEmpty() ? text : title + QStringLiteral(": ") + text;
     m_failureNote = m_failureNote.isEmpty() ? said : m_failureNote + QLatin1Char('\n') + said;
+}
+
+void DiscListing::lookupFailed(const LookupFailure& failure)
+{
+    QString text = failure.text();
+    text.replace(QStringLiteral("\n\n"), QStringLiteral(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    runAlertWithTitle(failure.title(), text);
+}
+
+void DiscListing::lookupProgress(const QString& line)
+{
+    if (isLookingUp())
+        setNote(line);
 }
 
 int DiscListing::displayMultipleAlbumMatches(const QStringList& matchLines)

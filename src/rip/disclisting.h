@@ -84,6 +84,8 @@ public:
     // LookupHost
     QString getChosenCDName() const override { return m_folder; }
     void runAlertWithTitle(const QString& title, const QString& text) override;
+    void lookupFailed(const LookupFailure& failure) override;
+    void lookupProgress(const QString& line) override;
     int displayMultipleAlbumMatches(const QStringList& matchLines) override;
 
 Q_SIGNALS:

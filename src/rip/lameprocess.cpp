@@ -96,6 +96,13 @@ int LAMEProcess::displayMultipleAlbumMatches(const QStringList& matchLines)
     return m_freedbAlbumMatchesController->displayMultipleAlbumMatches(matchLines);
 }
 
+void LAMEProcess::lookupProgress(const QString& line)
+{
+    // The status line names the source really being asked.
+    if (m_lookupRunner->isRunning() && !line.isEmpty())
+        setptl(line);
+}
+
 void LAMEProcess::setptl(const QString& text)
 {
     if (m_ptl == text && m_ptl.isNull() == text.isNull())

@@ -80,6 +80,7 @@ public:
     QString getChosenCDName() const override;
     void runAlertWithTitle(const QString& title, const QString& text) override;
     int displayMultipleAlbumMatches(const QStringList& matchLines) override;
+    void lookupProgress(const QString& line) override;
 
     // The status line: empty exactly while no rip runs; and the time-remaining line.
     QString getptl() const { return m_ptl; }

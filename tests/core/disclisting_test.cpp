@@ -1,6 +1,8 @@
 // The disc as the window lists it: tracks and lengths at once, titles from the background lookup,
 // ticks shared with the settings, and a rip of the listed folder that takes the list's titles.
 #include "common/resources.h"
+#include "cddbserver.h"
+#include "lookup/cddb/freedbaccess.h"
 #include "lookup/disclookup.h"
 #include "rip/disclisting.h"
 #include "rip/lameprocess.h"
@@ -152,6 +154,24 @@ TEST_F(DiscListingTest, WhatCannotBeListedOrPairedIsSaid)
     listing.load(m_work.path() + s("/gone"));
     EXPECT_TRUE(listing.note().contains(s("is not there"))) << listing.note().toStdString();
     EXPECT_EQ(lookups, 1);
+}
+
+// A real conversation refused at the greeting: the list says what happened and what to do,
+// with the server's own words, in the window rather than in a box.
+TEST_F(DiscListingTest, ARefusedGreetingPointsToTheEmailField)
+{
+    QTemporaryDir root;
+    CddbServer server(root.path());
+    server.answer(s("cddb hello"), "500 Unknown developer email for vesk v0.6.7\r\n");
+    ASSERT_TRUE(server.listen());
+    listing.setDiscLookupFactory(FreedbAccess::factory({}, server.port(), 5000));
+    listing.setServerHost([] { return s("127.0.0.1"); });
+    listing.load(makeFolder({s("1 A.aiff"), s("2 B.aiff")}));
+    ASSERT_TRUE(lookupEnds());
+    EXPECT_EQ(listing.titles(), DiscListing::Titles::FromFileNames);
+    EXPECT_TRUE(listing.note().contains(s("E-mail field"))) << listing.note().toStdString();
+    EXPECT_EQ(listing.note().count(s("500 Unknown developer email")), 1) << listing.note().toStdString();
+    EXPECT_FALSE(listing.note().contains(s("Freedb")));
 }
 
 // A full disc against an entry far longer than any disc: each file still gets its own title.
