@@ -115,3 +115,10 @@ std::optional<QStringList> AudioTrackList::tracksInFolder(const QString& folder,
                     .arg(folder, leftOut.join(QStringLiteral(", "))));
     return tracks;
 }
+
+QString AudioTrackList::titleFromFileName(const QString& fileName)
+{
+    const QString name = QFileInfo(fileName).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? name.left(dot) : name;
+}

@@ -14,6 +14,9 @@ public:
     // The disc's number of a track file: the number its name starts with ("3 Audio Track.aiff"),
     // else the one of gvfs's "Track 3.wav"; 0 for a name that carries none.
     static qint32 trackNumber(const QString& fileName);
+    // What a track is called when nobody has titled it: its file's name without the last
+    // extension ("3 Audio Track.aiff" -> "3 Audio Track"; a leading dot stays).
+    static QString titleFromFileName(const QString& fileName);
     // Runs of digits compare by their value, so "Track 2.wav" comes before "Track 10.wav".
     static bool naturalLess(const QString& a, const QString& b);
     static void sortNaturally(QStringList& names);

@@ -9,14 +9,6 @@
 
 #include <QFileInfo>
 
-namespace {
-QString titleFromFileName(const QString& fileName)
-{
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? fileName.left(dot) : fileName;
-}
-} // namespace
-
 QString ListedTrack::length() const
 {
     if (sampleFrames < 0)
@@ -159,7 +151,7 @@ Album DiscListing::defaultAlbum() const
 {
     QStringList titles;
     for (const ListedTrack& track : m_tracks)
-        titles.append(titleFromFileName(track.fileName));
+        titles.append(AudioTrackList::titleFromFileName(track.fileName));
     return Album::defaultAlbumWithTrackTitles(titles);
 }
 

@@ -26,19 +26,11 @@
 #include <algorithm>
 
 namespace {
-// "3 Audio Track.aiff" -> "3 Audio Track": the last extension only; a leading dot stays.
-QString titleFromFileName(const QString& fileName)
-{
-    const QString name = QFileInfo(fileName).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? name.left(dot) : name;
-}
-
 QStringList titlesFromFileNames(const QStringList& fileNames)
 {
     QStringList titles;
     for (const QString& name : fileNames)
-        titles.append(titleFromFileName(name));
+        titles.append(AudioTrackList::titleFromFileName(name));
     return titles;
 }
 } // namespace
@@ -378,7 +370,7 @@ void LAMEProcess::makeJobs(const QString& folder)
         // An output name that starts with ".aiff" carries no title of its own: the track is
         // tagged with its input file's name then.
         job.tagTitle = job.outputName().startsWith(QStringLiteral(".aiff"))
-                           ? titleFromFileName(m_preparedTracks[i])
+                           ? AudioTrackList::titleFromFileName(m_preparedTracks[i])
                            : job.track.getTitle();
         m_jobs.push_back(std::move(job));
     }
