@@ -1,3 +1,4 @@
+#include "cddbserver.h"
 #include "encoder/lame/lameencoder.h"
 #include "settings/preferences.h"
 #include "support/fakeencoder.h"
@@ -6,15 +7,20 @@
 #include "support/veskriprun.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <csignal>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <id3v2tag.h>
 #include <mpegfile.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 // Every run names its lookup (none) so that no test reaches a server on the internet.
@@ -38,6 +44,22 @@ std::function<void(QProcess&)> pathOnly(const QString& folder)
         environment.insert(u"PATH"_qs, folder);
         process.setProcessEnvironment(environment);
     };
+}
+// Reads what a terminal shows into shown for up to milliseconds, or until it shows until.
+void readTerminal(int terminal, QByteArray& shown, int milliseconds, const QByteArray& until = {})
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < milliseconds && (until.isEmpty() || !shown.contains(until))) {
+        pollfd wanted{terminal, POLLIN, 0};
+        if (::poll(&wanted, 1, 50) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+        if (got <= 0)
+            return; // the program has ended and closed the terminal
+        shown.append(buffer, got);
+    }
 }
 } // namespace
 
@@ -68,6 +90,13 @@ TEST_F(VeskRipTest, RipsAFolderIntoTaggedMP3FilesAndPlaysTheSound)
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(u"Processing: 3 Audio Track     (3 of 5)"_qs));
     const QString folder = out + u"/Artist - Title"_qs;
+    // Standard error says what was found, where it goes and, at the end, what became of it.
+    EXPECT_TRUE(run.err.contains(
+        u"The disc was not identified; the titles come from the file names.\nWriting to "_qs + folder +
+        u'\n'))
+        << run.err.toStdString();
+    EXPECT_TRUE(run.err.endsWith(u"Ripped 5 of 5 tracks into "_qs + folder + u".\n"_qs))
+        << run.err.toStdString();
     ASSERT_EQ(folderEntries(out), QStringList{u"Artist - Title"_qs});
     // Without a preferences file vesk-rip starts from the shipped defaults: release files too.
     EXPECT_EQ(folderEntries(folder).filter(u"00-Artist-Title."_qs).size(), 2);
@@ -136,7 +165,11 @@ TEST_F(VeskRipTest, FailuresAndBadCommandLinesExitNonZero)
     const RipRun failed =
         veskRip({u"--resources"_qs, resources.path(), u"--sound"_qs, u"--output"_qs, out, cd}, pathOnly(out));
     EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_TRUE(failed.err.contains(u"A track could not be encoded"_qs)) << failed.err.toStdString();
+    EXPECT_TRUE(
+        failed.err.contains(u"Ripped 4 of 5 tracks (1 failed) into "_qs + out +
+                            u"/Artist - Title.\n  Track 4, 4 Fail Track (04 -  Fail Track.mp3), failed: "_qs
+                            u"the encoder exited with status 2: Could not read "_qs))
+        << failed.err.toStdString();
     EXPECT_TRUE(failed.err.contains(u"no sound played"_qs)) << failed.err.toStdString();
 
     QTemporaryDir empty;
@@ -148,9 +181,36 @@ TEST_F(VeskRipTest, FailuresAndBadCommandLinesExitNonZero)
     for (const QStringList& bad : {QStringList{u"--preset"_qs, u"nonsense"_qs, cd},
                                    {out + u"/no such folder"_qs},
                                    {u"--set"_qs, u"NoSuchKey=1"_qs, cd},
-                                   {u"--set"_qs, u"AddID3Tags=perhaps"_qs, cd},
-                                   {u"--track"_qs, u"9 No Such Track.aiff"_qs, cd}})
+                                   {u"--set"_qs, u"AddID3Tags=perhaps"_qs, cd}})
         EXPECT_EQ(veskRip(bad).exitCode, 2) << bad.join(u' ').toStdString();
+
+    // A chosen track that is not one of the folder's, by number or by name, is refused before
+    // the server is asked or any folder made; one that is there may be chosen by its number.
+    CddbServer server(m_work.filePath(u"cddb"_qs));
+    const QString address = ownLoopbackAddress();
+    ASSERT_TRUE(server.listen(address, 8880)) << server.errorString().toStdString();
+    const QString unmade = m_work.filePath(u"unmade"_qs);
+    for (const auto& [track, said] :
+         {std::pair{u"9"_qs, cd + u" has no track 9; its tracks are 1 Audio Track.aiff, "_qs},
+          {u"9 No Such Track.aiff"_qs, cd + u" has no track file named \"9 No Such Track.aiff\";"_qs},
+          {u"../cd/2 Audio Track.aiff"_qs, u" has no track file named \"../cd/2 Audio Track.aiff\""_qs}}) {
+        const RipRun refused = runVeskRip({u"--server"_qs, address, u"--track"_qs, u"1"_qs, u"--track"_qs,
+                                           track, u"--output"_qs, unmade, cd});
+        EXPECT_EQ(refused.exitCode, 2) << refused.err.toStdString();
+        EXPECT_TRUE(refused.err.contains(u"vesk-rip: --track "_qs + track + u": "_qs) &&
+                    refused.err.contains(said))
+            << refused.err.toStdString();
+    }
+    EXPECT_EQ(server.connectionCount(), 0);
+    EXPECT_FALSE(QFileInfo::exists(unmade));
+    ASSERT_EQ(veskRip({u"--track"_qs, u"3"_qs, u"--output"_qs, unmade, cd}).exitCode, 0);
+    EXPECT_EQ(folderEntries(unmade + u"/Artist - Title"_qs).filter(u".mp3"_qs),
+              QStringList{u"03 -  Audio Track.mp3"_qs});
+
+    const RipRun version = runVeskRip({u"--version"_qs});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, u"vesk-rip " VESK_VERSION "\n"_qs);
+    EXPECT_TRUE(runVeskRip({u"--help"_qs}).out.contains(u"--version"_qs));
 }
 
 // A signal stops the rip as the window's Stop does: the encoder ends at once, the release files
@@ -189,7 +249,9 @@ TEST_F(VeskRipTest, SignalsStopTheRipLikeTheStopButton)
         // The stopped track leaves nothing a player would take for it, and the finished one stays.
         EXPECT_EQ(folderEntries(output + u"/Artist - Title"_qs),
                   QStringList({u"00-Artist-Title.m3u"_qs, u"00-Artist-Title.sfv"_qs, u"01 -  Audio Track.mp3"_qs}));
-        EXPECT_TRUE(run.err.contains(u"4 of 5 tracks were not ripped (4 stopped)"_qs)) << run.err.toStdString();
+        EXPECT_TRUE(
+            run.err.contains(u"Ripped 1 of 5 tracks (4 stopped) into "_qs + output + u"/Artist - Title."_qs))
+            << run.err.toStdString();
     }
 }
 
@@ -343,4 +405,70 @@ TEST_F(VeskRipTest, APreferencesFileThatIsAFifoDoesNotHangTheStart)
     const RipRun run = veskRip({u"--output"_qs, out, cd});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(folderEntries(out + u"/Artist - Title"_qs).filter(u".mp3"_qs).size(), 5);
+}
+
+// Ctrl+C typed (or SIGTERM) while the match question waits for an answer at a terminal ends the
+// run at once, with 128 + the signal, and nothing is made.
+TEST_F(VeskRipTest, CtrlCAtTheMatchQuestionEndsTheRunAtOnce)
+{
+    const QString disc = m_work.filePath(u"toc disc"_qs);
+    const QString id = makeTocDisc(disc, {150, 300}, 450);
+    ASSERT_FALSE(id.isEmpty());
+    for (const QString& category : {u"misc"_qs, u"rock"_qs})
+        ASSERT_TRUE(writeTestFile(m_work.filePath(u"cddb/"_qs) + category + u'/' + id,
+                                  "DTITLE=Band / " + category.toUtf8() + "\nTTITLE0=One\nTTITLE1=Two\n"));
+    CddbServer server(m_work.filePath(u"cddb"_qs));
+    const QString address = ownLoopbackAddress();
+    ASSERT_TRUE(server.listen(address, 8880)) << server.errorString().toStdString();
+    for (const int signalNumber : {SIGINT, SIGTERM}) {
+        const QString output = m_work.filePath(u"asked%1"_qs.arg(signalNumber));
+        const QByteArray program = VESK_TEST_BINARY_DIR "/vesk-rip";
+        QList<QByteArray> arguments{program,
+                                    "--server",
+                                    address.toUtf8(),
+                                    "--no-musicbrainz",
+                                    "--output",
+                                    QFile::encodeName(output),
+                                    QFile::encodeName(disc)};
+        std::vector<char*> argv;
+        for (QByteArray& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        int terminal = -1;
+        winsize size{24, 80, 0, 0};
+        const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::execv(program.constData(), argv.data());
+            ::_exit(127);
+        }
+        QByteArray shown;
+        readTerminal(terminal, shown, 60000, "Choose 1-2 (0 or Enter: none of these): ");
+        const bool asked = shown.contains("2) rock " + id.toUtf8() + " Band / rock");
+        if (signalNumber == SIGINT)
+            EXPECT_EQ(::write(terminal, "\x03", 1), 1); // Ctrl+C, as the terminal turns it into SIGINT
+        else
+            ::kill(pid, signalNumber);
+        QElapsedTimer clock;
+        clock.start();
+        int status = 0;
+        pid_t ended = 0;
+        while ((ended = ::waitpid(pid, &status, WNOHANG)) == 0 && clock.elapsed() < 5000)
+            readTerminal(terminal, shown, 50);
+        if (ended != pid) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+        }
+        readTerminal(terminal, shown, 100);
+        ::close(terminal);
+        EXPECT_TRUE(asked) << shown.toStdString();
+        ASSERT_EQ(ended, pid) << "still running 5 s after the signal:\n" << shown.toStdString();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signalNumber) << shown.toStdString();
+        // The stop is said on a line of its own, not after the question.
+        EXPECT_TRUE(QRegularExpression(u"\\r?\\nvesk-rip: the rip was stopped by SIG(INT|TERM)\\."_qs)
+                        .match(QString::fromUtf8(shown))
+                        .hasMatch())
+            << shown.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(output));
+    }
 }

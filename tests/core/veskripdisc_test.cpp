@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <id3v2tag.h>
 #include <mpegfile.h>
@@ -81,6 +82,19 @@ TEST(VeskRipDisc, GvfsMountAndCopiedFolderGetTheTitlesOfTheirLengthsInEveryScrip
         ASSERT_EQ(exitCode, 0) << err.toStdString();
         EXPECT_EQ(err.contains(u"Ripping the audio CD at "_qs + mount), source.isEmpty());
         const QString album = out + u"/DC-AC - Reverse Current/"_qs;
+        // Standard error says which match was taken, what was found and from which entry, where
+        // it goes, and at the end what became of the tracks.
+        EXPECT_EQ(err.contains(u"Several discs match; taking the first: DC/AC – Reverse Current (misc)\n"_qs),
+                  !source.isEmpty())
+            << err.toStdString();
+        EXPECT_TRUE(QRegularExpression(u"(^|\n)Found: DC/AC – Reverse Current \\(1999\\), CDDB: misc "_qs +
+                                       id + u"\nWriting to "_qs +
+                                       QRegularExpression::escape(album.chopped(1)) + u"\n"_qs)
+                        .match(err)
+                        .hasMatch())
+            << err.toStdString();
+        EXPECT_TRUE(err.endsWith(u"Ripped 4 of 4 tracks into "_qs + album.chopped(1) + u".\n"_qs))
+            << err.toStdString();
         ASSERT_EQ(mp3Files(album).size(), 4) << err.toStdString();
         for (int i = 0; i < 4; ++i) {
             const QString name = u"0%1 - %2.mp3"_qs.arg(i + 1).arg(names[i]);

@@ -2,62 +2,131 @@
 
 #include "common/printabletext.h"
 #include "common/unixsignalquitter.h"
+#include "consolelines.h"
+#include "model/album.h"
 #include "rip/lameprocess.h"
+#include "rip/sessionreport.h"
 
 #include <QCoreApplication>
-#include <cstdio>
 
 namespace {
-// Titles and alerts may carry what a server sent: control characters other than line ends and
-// tabs are shown escaped, so that none of them reaches the terminal raw.
-void printLine(FILE* stream, const QString& line)
+// The encoder's own line ends and carriage returns stay in the window's line; a terminal shows
+// the line without them.
+QString withoutTrailingSpace(QString line)
 {
-    const QByteArray bytes = withControlsEscaped(line, true).toLocal8Bit();
-    std::fprintf(stream, "%s\n", bytes.constData());
-    std::fflush(stream);
+    while (!line.isEmpty() && line.back().isSpace())
+        line.chop(1);
+    return line;
 }
 } // namespace
 
-ConsoleFrontEnd::ConsoleFrontEnd(LAMEProcess& session, QObject* parent) : QObject(parent), m_session(session)
+ConsoleFrontEnd::ConsoleFrontEnd(LAMEProcess& session, ConsoleLines& lines, QObject* parent)
+    : QObject(parent), m_session(session), m_lines(lines)
 {
+    // The failed tracks are in the closing summary, each with its reason.
+    m_session.setAlertFailuresAtEnd(false);
     connect(&m_session, &LAMEProcess::statusLineChanged, this,
             [this](const QString& line) { showLine(line, true); });
     connect(&m_session, &LAMEProcess::timeRemainingChanged, this,
             [this](const QString& line) { showLine(line, false); });
-    connect(&m_session, &LAMEProcess::sessionSummary, this,
-            [](const QString& text) { printLine(stderr, text); });
+    connect(&m_session, &LAMEProcess::albumPrepared, this,
+            [this](const Album& album) { m_lines.message(foundLine(album)); });
+    connect(&m_session, &LAMEProcess::albumFolderMade, this,
+            [this](const QString& folder) { m_lines.message(QStringLiteral("Writing to ") + folder); });
+    connect(&m_session, &LAMEProcess::sessionReported, this,
+            [this](const SessionReport& report) { m_lines.message(summary(report)); });
     connect(&m_session, &LAMEProcess::sessionEnded, this, [this](const QStringList& failed) {
         m_ended = true;
         m_exitCode = failed.isEmpty() ? 0 : 1;
+        m_lines.endOpenLine();
         // Leave the loop once the session's own handlers have returned.
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
                                   Qt::QueuedConnection);
     });
-    // A terminal gets one line per track as it starts, whatever else is running; the window's
-    // line, which names every track in progress, would repeat the others at each start.
-    connect(&m_session, &LAMEProcess::trackStarted, this,
-            [this](int number, int) { printLine(stdout, m_session.trackLine(number)); });
+    // Plain lines get one line per track as it starts, whatever else is running; the window's
+    // line, which names every track in progress, would repeat the others at each start. The
+    // line in place shows the window's line.
+    connect(&m_session, &LAMEProcess::trackStarted, this, [this](int number, int) {
+        if (!m_lines.inPlace())
+            m_lines.showProgress(m_session.trackLine(number));
+    });
     connect(&m_session, &LAMEProcess::sessionAbandoned, this, [this] {
         m_ended = true;
         m_exitCode = 1;
+        m_lines.endOpenLine();
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
                                   Qt::QueuedConnection);
     });
 }
 
+QString ConsoleFrontEnd::foundLine(const Album& album)
+{
+    // Titles may carry what a server sent; each part stays on the one line.
+    const QString artist = withControlsEscaped(album.getArtist());
+    const QString title = withControlsEscaped(album.getTitle());
+    const QString origin = album.getOrigin().describe();
+    if (artist.isEmpty() && title.isEmpty() && origin.isEmpty())
+        return QStringLiteral("The disc was not identified; the titles come from the file names.");
+    QString line = QStringLiteral("Found: ");
+    if (!artist.isEmpty() && !title.isEmpty())
+        line += artist + QStringLiteral(" – ") + title;
+    else
+        line += artist.isEmpty() ? title : artist;
+    if (!album.getYear().isEmpty())
+        line += QStringLiteral(" (%1)").arg(withControlsEscaped(album.getYear()));
+    if (!origin.isEmpty())
+        line += (artist.isEmpty() && title.isEmpty() ? QString() : QStringLiteral(", ")) +
+                withControlsEscaped(origin);
+    return line;
+}
+
+QString ConsoleFrontEnd::summary(const SessionReport& report)
+{
+    QStringList notRipped;
+    if (report.skipped > 0)
+        notRipped << QStringLiteral("%1 skipped").arg(report.skipped);
+    if (report.stopped > 0)
+        notRipped << QStringLiteral("%1 stopped").arg(report.stopped);
+    if (report.failed() > 0)
+        notRipped << QStringLiteral("%1 failed").arg(report.failed());
+    QString text = QStringLiteral("Ripped %1 of %2 tracks").arg(report.done).arg(report.total);
+    if (!notRipped.isEmpty())
+        text += QStringLiteral(" (") + notRipped.join(QStringLiteral(", ")) + QLatin1Char(')');
+    text += QStringLiteral(" into ") + report.albumFolder + QLatin1Char('.');
+    // One line each, whatever the encoder's last words held.
+    for (const SessionReport::Failure& failure : report.failures)
+        text += QStringLiteral("\n  Track %1, %2 (%3), failed: ")
+                    .arg(failure.position)
+                    .arg(withControlsEscaped(failure.title), withControlsEscaped(failure.fileName)) +
+                withControlsEscaped(failure.reason);
+    return text;
+}
+
 void ConsoleFrontEnd::runAlertWithTitle(const QString& title, const QString& text)
 {
-    printLine(stderr, title + QLatin1Char('\n') + text);
+    m_lines.message(title + QLatin1Char('\n') + text);
 }
 
 void ConsoleFrontEnd::showLine(QString line, bool statusLine)
 {
-    // The encoder's own line ends and carriage returns stay in the window's line; a terminal
-    // shows the line without them.
-    while (!line.isEmpty() && line.back().isSpace())
-        line.chop(1);
+    line = withoutTrailingSpace(line);
+    if (m_lines.inPlace()) {
+        (statusLine ? m_status : m_timeRemaining) = line;
+        showInPlace();
+        return;
+    }
     if (!line.isEmpty() && !(statusLine && line.startsWith(LAMEProcess::processing())))
-        printLine(stdout, line);
+        m_lines.showProgress(line);
+}
+
+void ConsoleFrontEnd::showInPlace()
+{
+    // The time remaining is the part kept whole when the line is cut to the terminal's width.
+    // Without a status nothing runs: an estimate left from the session that ended is not shown.
+    if (m_status.isEmpty())
+        m_lines.showProgress(QString());
+    else
+        m_lines.showProgress(m_status, m_timeRemaining);
 }
 
 bool ConsoleFrontEnd::start()
@@ -73,9 +142,10 @@ void ConsoleFrontEnd::stopBySignal(int signalNumber)
     if (m_stoppingSignal != 0)
         return;
     m_stoppingSignal = signalNumber;
-    printLine(stderr, QStringLiteral("vesk-rip: the rip was stopped by %1.")
-                          .arg(UnixSignalQuitter::signalName(signalNumber)));
-    // A running session ends through sessionEnded, which leaves the event loop.
+    m_lines.message(QStringLiteral("vesk-rip: the rip was stopped by %1.")
+                        .arg(UnixSignalQuitter::signalName(signalNumber)));
+    // A running session ends through sessionEnded, which leaves the event loop; a lookup
+    // (perhaps waiting on the match question) through sessionAbandoned.
     m_session.stop();
     if (!m_ended) {
         m_ended = true;

@@ -3,16 +3,23 @@
 #include "common/alertpresenter.h"
 
 #include <QObject>
+#include <QString>
 #include <QStringList>
 
+class Album;
+class ConsoleLines;
 class LAMEProcess;
+struct SessionReport;
 
-// vesk-rip's face: prints the status and time-remaining lines as they change on standard output,
-// alerts on standard error, and ends the event loop with the session's exit code.
+// vesk-rip's face: the status and time-remaining lines as they change on standard output (one
+// line in place on a terminal), and on standard error the album found, where its files go,
+// alerts and at the end what became of the tracks. It ends the event loop with the session's
+// exit code.
 class ConsoleFrontEnd : public QObject, public AlertPresenter {
     Q_OBJECT
 public:
-    explicit ConsoleFrontEnd(LAMEProcess& session, QObject* parent = nullptr);
+    // lines is not owned and outlives the front end.
+    ConsoleFrontEnd(LAMEProcess& session, ConsoleLines& lines, QObject* parent = nullptr);
 
     void runAlertWithTitle(const QString& title, const QString& text) override;
 
@@ -25,10 +32,20 @@ public:
     // 0 when every track was encoded, 128 + the signal when one stopped the rip, 1 otherwise.
     int exitCode() const { return m_stoppingSignal != 0 ? 128 + m_stoppingSignal : m_exitCode; }
 
+    // "Found: Artist – Title (1994), CDDB: rock 1402ce03", or that the titles come from the
+    // file names when nobody identified the album.
+    static QString foundLine(const Album& album);
+    // "Ripped 3 of 5 tracks (1 skipped, 1 failed) into FOLDER." and a line for each failure.
+    static QString summary(const SessionReport& report);
+
 private:
     void showLine(QString line, bool statusLine);
+    void showInPlace();
 
     LAMEProcess& m_session;
+    ConsoleLines& m_lines;
+    QString m_status;
+    QString m_timeRemaining;
     bool m_ended = false;
     int m_stoppingSignal = 0;
     int m_exitCode = 1;

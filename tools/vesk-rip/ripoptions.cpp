@@ -1,5 +1,6 @@
 #include "ripoptions.h"
 
+#include "common/audiotracklist.h"
 #include "common/log.h"
 #include "common/userpath.h"
 #include "common/vesktools.h"
@@ -12,6 +13,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
 
 namespace {
 // The source and output folders have options of their own, so --set does not take their keys.
@@ -30,6 +33,20 @@ QString settableKeys()
     return names.join(QStringLiteral(", "));
 }
 
+// "; its tracks are 1 Audio Track.aiff, 2 Audio Track.aiff, ..." for a message on a track not found.
+QString listed(const std::optional<QStringList>& tracks)
+{
+    if (!tracks)
+        return QStringLiteral(" (the folder cannot be listed)");
+    if (tracks->isEmpty())
+        return QStringLiteral("; it holds no AIFF or WAV files");
+    constexpr qsizetype shown = 8;
+    QString text = QStringLiteral("; its tracks are ") + tracks->mid(0, shown).join(QStringLiteral(", "));
+    if (tracks->size() > shown)
+        text += QStringLiteral(" and %1 more").arg(tracks->size() - shown);
+    return text;
+}
+
 QString presetList()
 {
     QStringList titles = Settings::basicPresetTitles();
@@ -40,6 +57,7 @@ QString presetList()
 
 RipOptions::RipOptions()
     : m_help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit.")),
+      m_version(QStringLiteral("version"), QStringLiteral("Show the version and exit.")),
       m_output({QStringLiteral("o"), QStringLiteral("output")},
                QStringLiteral("Folder the album folder is made in (default: the output folder of the "
                               "preferences, else your music folder, XDG_MUSIC_DIR of user-dirs.dirs or "
@@ -48,8 +66,9 @@ RipOptions::RipOptions()
                QStringLiteral("DIR")),
       m_track(
           {QStringLiteral("t"), QStringLiteral("track")},
-          QStringLiteral("Rip only this track file of SOURCE_FOLDER (a file name; repeat for more tracks, "
-                         "in ripping order). Default: every AIFF and WAV file in the folder."),
+          QStringLiteral("Rip only this track of SOURCE_FOLDER: its number (3) or its file name (\"3 Audio "
+                         "Track.aiff\"); repeat for more tracks, in ripping order. Default: every AIFF and "
+                         "WAV file in the folder."),
           QStringLiteral("NAME")),
       m_id3Tags(QStringLiteral("id3-tags"), QStringLiteral("Write ID3 tags (title, number, artist, album, "
                                                            "year, genre, comment) into the MP3 files.")),
@@ -123,6 +142,7 @@ RipOptions::RipOptions()
                          m_zFlag,         m_nameStyle,    m_server, m_email,         m_musicBrainzURL,
                          m_noMusicBrainz, m_jobs,         m_preset, m_expert,        m_resources,
                          m_preferences,   m_set});
+    m_parser.addOption(m_version);
     m_parser.addPositionalArgument(
         QStringLiteral("SOURCE_FOLDER"),
         QStringLiteral("The folder holding the track files (an audio CD's folder). Default: the audio CD "
@@ -137,7 +157,7 @@ bool RipOptions::parse(const QStringList& arguments)
         m_error = m_parser.errorText();
         return false;
     }
-    if (helpRequested())
+    if (helpRequested() || versionRequested())
         return true;
     const QStringList positional = m_parser.positionalArguments();
     if (positional.size() > 1) {
@@ -162,6 +182,11 @@ bool RipOptions::parse(const QStringList& arguments)
         return false;
     }
     return true;
+}
+
+QString RipOptions::versionText()
+{
+    return QStringLiteral("vesk-rip " VESK_VERSION);
 }
 
 QString RipOptions::resourceDirectory() const
@@ -251,15 +276,38 @@ bool RipOptions::applyTo(Settings& settings)
     else if (outputFolder.isEmpty())
         outputFolder = MusicFolder::path();
     settings.setOutputDirectory(QDir::cleanPath(outputFolder));
-    // A track named that is no readable sound file is said now, not as a failed encoder run.
-    for (const QString& track : m_parser.values(m_track)) {
-        QString problem;
-        if (!AudioFileHeader::readFile(VeskTools::joinedPath(source, track), &problem)) {
-            m_error = QStringLiteral("--track %1: %2 %3.").arg(track, VeskTools::joinedPath(source, track), problem);
+    // A chosen track that is not one of the folder's, or no readable sound file, is said now, not
+    // as a failed encoder run after the lookup and the album folder.
+    const std::optional<QStringList> tracks = AudioTrackList::tracksInFolder(source, false);
+    QStringList chosen;
+    for (const QString& wanted : m_parser.values(m_track)) {
+        QString name = wanted;
+        if (wanted.contains(QRegularExpression(QStringLiteral("^\\d+$")))) {
+            const qint32 number = wanted.toInt();
+            const QStringList numbered = tracks.value_or(QStringList());
+            const auto found = std::find_if(numbered.begin(), numbered.end(), [&](const QString& track) {
+                return AudioTrackList::trackNumber(track) == number;
+            });
+            if (found == numbered.end()) {
+                m_error =
+                    QStringLiteral("--track %1: %2 has no track %1%3.").arg(wanted, source, listed(tracks));
+                return false;
+            }
+            name = *found;
+        } else if (tracks && !tracks->contains(name)) {
+            m_error = QStringLiteral("--track %1: %2 has no track file named \"%1\"%3.")
+                          .arg(wanted, source, listed(tracks));
             return false;
         }
+        QString problem;
+        if (!AudioFileHeader::readFile(VeskTools::joinedPath(source, name), &problem)) {
+            m_error = QStringLiteral("--track %1: %2 %3.")
+                          .arg(wanted, VeskTools::joinedPath(source, name), problem);
+            return false;
+        }
+        chosen.append(name);
     }
-    settings.setChosenTracks(m_parser.values(m_track));
+    settings.setChosenTracks(chosen);
 
     for (const QString& assignment : m_parser.values(m_set)) {
         const qsizetype equals = assignment.indexOf(QLatin1Char('='));

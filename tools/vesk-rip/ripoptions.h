@@ -19,6 +19,9 @@ public:
     QString errorText() const { return m_error; }
     bool helpRequested() const { return m_parser.isSet(m_help); }
     QString helpText() const { return m_parser.helpText(); }
+    bool versionRequested() const { return m_parser.isSet(m_version); }
+    // "vesk-rip 0.6.7".
+    static QString versionText();
 
     // The source folder as given (an empty text when missing).
     QString sourceFolder() const { return m_source; }
@@ -35,12 +38,14 @@ public:
 
     // Writes the given options into settings; options not given leave settings as they are,
     // except that the source folder, the output path and the chosen tracks are always set.
-    // False with errorText() set when a value is not valid (an unknown preset).
+    // False with errorText() set when a value is not valid (an unknown preset, a chosen track
+    // that is not one of the folder's): nothing has been looked up or made then.
     bool applyTo(Settings& settings);
 
 private:
     QCommandLineParser m_parser;
     QCommandLineOption m_help;
+    QCommandLineOption m_version;
     QCommandLineOption m_output;
     QCommandLineOption m_track;
     QCommandLineOption m_id3Tags;
