@@ -8,6 +8,7 @@
 #include "lookup/lookupfailure.h"
 
 #include <QFileInfo>
+#include <QThread>
 
 QString ListedTrack::length() const
 {
@@ -25,8 +26,12 @@ DiscListing::DiscListing(QObject* parent)
 
 DiscListing::~DiscListing()
 {
-    // The worker ends before anything it may ask of the listing goes away.
+    // The workers end before anything they may ask of the listing goes away.
     m_runner.reset();
+    for (QThread* reader : m_readers) {
+        reader->wait();
+        delete reader;
+    }
 }
 
 void DiscListing::load(const QString& folder, bool force)
@@ -44,10 +49,12 @@ void DiscListing::load(const QString& folder, bool force)
         ListedTrack track;
         track.fileName = name;
         track.number = AudioTrackList::trackNumber(name);
-        if (const auto format = AudioFileHeader::readFile(VeskTools::joinedPath(folder, name), &track.problem))
-            track.sampleFrames = format->sampleFrames;
         m_tracks.push_back(std::move(track));
     }
+    m_lengthsKnown = m_tracks.empty();
+    ++m_generation;
+    if (!m_tracks.empty())
+        readLengths();
     m_album = defaultAlbum();
     if (folder.isEmpty()) {
         m_titles = Titles::None;
@@ -67,6 +74,38 @@ void DiscListing::load(const QString& folder, bool force)
     Q_EMIT albumChanged();
     if (m_titles == Titles::FromFileNames)
         startLookup();
+}
+
+void DiscListing::readLengths()
+{
+    // Finished readers are let go here, on the main thread.
+    std::erase_if(m_readers, [](QThread* reader) {
+        if (!reader->isFinished())
+            return false;
+        delete reader;
+        return true;
+    });
+    QThread* reader = QThread::create([this, generation = m_generation, folder = m_folder, tracks = m_tracks]() mutable {
+        for (ListedTrack& track : tracks)
+            if (const auto format = AudioFileHeader::readFile(VeskTools::joinedPath(folder, track.fileName), &track.problem))
+                track.sampleFrames = format->sampleFrames;
+        QMetaObject::invokeMethod(
+            this, [this, generation, tracks] { lengthsRead(generation, tracks); }, Qt::QueuedConnection);
+    });
+    m_readers.push_back(reader);
+    reader->start();
+}
+
+void DiscListing::lengthsRead(quint64 generation, const std::vector<ListedTrack>& tracks)
+{
+    if (generation != m_generation || tracks.size() != m_tracks.size())
+        return; // another folder was listed meanwhile
+    for (size_t row = 0; row < tracks.size(); ++row) {
+        m_tracks[row].sampleFrames = tracks[row].sampleFrames;
+        m_tracks[row].problem = tracks[row].problem;
+    }
+    m_lengthsKnown = true;
+    Q_EMIT lengthsChanged();
 }
 
 void DiscListing::lookUpAgain()

@@ -12,6 +12,7 @@
 #include <vector>
 
 class AlbumChooser;
+class QThread;
 class DiscLookupRunner;
 
 // One track file of the listed source folder.
@@ -63,6 +64,8 @@ public:
     bool isLookingUp() const { return m_titles == Titles::LookingUp; }
     // What the window says about the titles: where they came from, or what went wrong.
     QString note() const { return m_note; }
+    // Whether every track's header has been read (lengths and problems are known).
+    bool lengthsKnown() const { return m_lengthsKnown; }
     // The row of a track file, or -1.
     int rowOf(const QString& fileName) const;
 
@@ -91,6 +94,9 @@ public:
 Q_SIGNALS:
     // A new folder was listed: every row may have changed.
     void tracksChanged();
+    // The tracks' lengths are known: their headers were read, off the main thread (on a CD
+    // mount every header is read from the disc).
+    void lengthsChanged();
     // Titles, artists or album fields changed.
     void albumChanged();
     void noteChanged(const QString& note);
@@ -101,6 +107,8 @@ private:
     void startLookup();
     void lookupFinished(const std::optional<Album>& album);
     void setNote(const QString& note);
+    void readLengths();
+    void lengthsRead(quint64 generation, const std::vector<ListedTrack>& tracks);
     Album defaultAlbum() const;
     std::optional<Album> paired(const Album& found) const;
 
@@ -113,6 +121,9 @@ private:
     Album m_album;
     Titles m_titles = Titles::None;
     bool m_noneChosen = false;
+    bool m_lengthsKnown = false;
+    quint64 m_generation = 0; // which listing a header reader's answer belongs to
+    std::vector<QThread*> m_readers;
     QString m_note;
     QString m_failureNote; // a failure the lookup reported, kept for the end of the lookup
 };

@@ -9,6 +9,10 @@ TrackListModel::TrackListModel(DiscListing& listing, Settings& settings, QObject
 {
     connect(&m_listing, &DiscListing::tracksChanged, this, &TrackListModel::reset);
     connect(&m_listing, &DiscListing::albumChanged, this, &TrackListModel::albumChanged);
+    connect(&m_listing, &DiscListing::lengthsChanged, this, [this] {
+        if (rowCount() > 0)
+            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+    });
     connect(&m_settings, &Settings::chosenTracksChanged, this, [this] {
         readTicks();
         if (rowCount() > 0)

@@ -72,7 +72,7 @@ protected:
     }
     bool lookupEnds()
     {
-        return QTest::qWaitFor([&] { return !listing.isLookingUp(); }, 10000);
+        return QTest::qWaitFor([&] { return !listing.isLookingUp() && listing.lengthsKnown(); }, 10000);
     }
 
     TestEnvironment env;
@@ -96,6 +96,9 @@ TEST_F(DiscListingTest, TracksShowAtOnceTitlesWhenFoundAndTicksAreTheChosenTrack
     listing.load(folder);
     // Before any answer: every track, its length, its file's name as title.
     ASSERT_EQ(model.rowCount(), 3);
+    QSignalSpy lengths(&model, &TrackListModel::dataChanged);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listing.lengthsKnown(); }, 10000));
+    EXPECT_FALSE(lengths.isEmpty());
     EXPECT_TRUE(listing.isLookingUp());
     EXPECT_EQ(model.data(model.index(1, TrackListModel::LengthColumn)).toString(), s("0:03"));
     EXPECT_EQ(model.data(model.index(2, TrackListModel::TitleColumn)).toString(), s("3 Audio Track"));

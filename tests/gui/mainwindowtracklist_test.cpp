@@ -97,7 +97,7 @@ TEST(MainWindowTest, TheDiscIsListedBeforeStart)
     MainWindow& window = controller.window();
     auto* table = window.findChild<QTableView*>(s("trackTable"));
     ASSERT_NE(table, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return table->model()->rowCount() == 2; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return table->model()->rowCount() == 2 && listing.lengthsKnown(); }, 5000));
     EXPECT_EQ(table->model()->index(0, TrackListModel::LengthColumn).data().toString(), s("1:01"));
     EXPECT_EQ(table->model()->index(1, TrackListModel::TitleColumn).data().toString(), s("2 Outro"));
     EXPECT_TRUE(table->isColumnHidden(TrackListModel::ArtistColumn));
