@@ -1,6 +1,8 @@
 // The main window as a user meets it: the disc listed before Start, access keys that do not
 // clash, the summary at the end of a rip.
 #include "app/gui/appcontroller.h"
+#include "app/gui/logwindow.h"
+#include "common/log.h"
 #include "app/gui/mainwindow.h"
 #include "app/gui/ripsummarybox.h"
 #include "app/gui/tracklistbinding.h"
@@ -17,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -113,6 +116,27 @@ TEST(MainWindowTest, TheDiscIsListedBeforeStart)
     // Edited in the album field, the album is the list's.
     QTest::keyClicks(window.findChild<QLineEdit*>(s("albumArtist")), s("Typed Band"));
     EXPECT_EQ(listing.album().getArtist(), s("Typed Band"));
+}
+
+// What a user must know reaches the status line; "Show log" shows every line of the session.
+TEST(MainWindowTest, NoticesAndTheLogReachTheWindow)
+{
+    TestEnvironment env;
+    Settings settings;
+    AppController controller(settings);
+    {
+        LogCapture quiet;
+        veskLog(s("a line logged before the log window opened"));
+    }
+    controller.logged(s("Not audio tracks, left out of /cd: cover.jpg"), true);
+    EXPECT_EQ(controller.window().statusBar()->currentMessage(), s("Not audio tracks, left out of /cd: cover.jpg"));
+    controller.showLog();
+    auto* log = controller.window().findChild<LogWindow*>(s("logWindow"));
+    ASSERT_NE(log, nullptr);
+    EXPECT_TRUE(log->text().contains(s("a line logged before the log window opened")));
+    controller.logged(s("a later line"), false);
+    EXPECT_TRUE(log->text().endsWith(s("a later line")));
+    EXPECT_EQ(controller.window().statusBar()->currentMessage(), s("Not audio tracks, left out of /cd: cover.jpg"));
 }
 
 TEST(MainWindowTest, TheSummarySaysHowTheRipEnded)
