@@ -16,6 +16,7 @@
 #include "rip/disclisting.h"
 #include "rip/finishedfilestep.h"
 #include "rip/riptimeestimate.h"
+#include "rip/trackspool.h"
 #include "rip/trackeditor.h"
 #include "settings/settings.h"
 
@@ -343,6 +344,11 @@ bool LAMEProcess::prepareSession(std::optional<Album> lookedUp, bool paired)
                                                      m_settings.shouldMakeAltPresetFaster());
     makeJobs(m_albumFolder);
     m_sessionClock.start();
+    if (!startSpool()) {
+        m_sessionActive = false;
+        resetLAMEProcessForNewCD();
+        return false;
+    }
 
     setButtonStates(false, true);
     setFieldsEnabled(false);
@@ -359,8 +365,9 @@ void LAMEProcess::makeJobs(const QString& folder)
         TrackJob job;
         job.position = int(i + 1);
         job.track = Track::trackWithArtist(tracks[i].getArtist(), tracks[i].getTitle(), m_preparedNumbers[i]);
-        job.source =
-            std::make_shared<FileTrackSource>(VeskTools::joinedPath(m_preparedSource, m_preparedTracks[i]));
+        job.source = m_sourceFactory ? m_sourceFactory(m_preparedSource, m_preparedTracks[i])
+                                     : std::make_shared<FileTrackSource>(
+                                           VeskTools::joinedPath(m_preparedSource, m_preparedTracks[i]));
         const qint32 number = job.track.getTrackNum() != 0 ? job.track.getTrackNum() : job.position;
         const QString name =
             createOutputFilenameWithFormat(style, artistForNames(job.track), number, job.track.getTitle());
@@ -462,6 +469,66 @@ QString LAMEProcess::createOutputFilenameWithFormat(const QString& format, const
         m_settings.shouldConvertSpacesToUnderscores(), m_encoder->fileExtension());
 }
 
+bool LAMEProcess::startSpool()
+{
+    std::vector<std::shared_ptr<const TrackSource>> sources;
+    m_spoolJobs.clear();
+    for (size_t i = 0; i < m_jobs.size(); ++i) {
+        if (m_jobs[i].needsReading()) {
+            sources.push_back(m_jobs[i].source);
+            m_spoolJobs.push_back(int(i));
+        }
+    }
+    if (sources.empty())
+        return true;
+    QString problem;
+    const QString folder = TrackSpool::newFolder(&problem);
+    if (folder.isEmpty()) {
+        runAlertWithTitle(QStringLiteral("The disc cannot be read"),
+                          QStringLiteral("Vesk reads the tracks into a cache before encoding them, but %1.").arg(problem));
+        return false;
+    }
+    // The encoders at work, one track waiting for each, and the one being read.
+    const int ahead = qBound(1, m_settings.encoderJobs(), Settings::maxEncoderJobs) + 1;
+    m_spool = std::make_unique<TrackSpool>(folder, ahead);
+    connect(m_spool.get(), &TrackSpool::readingStarted, this, [this](int index) {
+        if (TrackJob* job = jobReadAs(index)) {
+            job->reading = TrackJob::Reading::Now;
+            Q_EMIT trackJobChanged(*job);
+        }
+    });
+    connect(m_spool.get(), &TrackSpool::trackRead, this, [this](const TrackSpool::Read& read) {
+        TrackJob* job = jobReadAs(read.index);
+        if (!job)
+            return;
+        job->reading = read.problem.isEmpty() ? TrackJob::Reading::Done : TrackJob::Reading::Failed;
+        job->soundPath = read.path;
+        job->soundCrc32 = read.crc32;
+        job->reason = read.problem;
+        Q_EMIT trackJobChanged(*job);
+        ripASingleTrack();
+    });
+    m_spool->start(std::move(sources));
+    return true;
+}
+
+TrackJob* LAMEProcess::jobReadAs(int spoolIndex)
+{
+    if (spoolIndex < 0 || spoolIndex >= int(m_spoolJobs.size()) || !m_sessionActive)
+        return nullptr;
+    return &m_jobs[size_t(m_spoolJobs[size_t(spoolIndex)])];
+}
+
+void LAMEProcess::releaseSpooled(const TrackJob& job)
+{
+    if (!m_spool || !job.needsReading())
+        return;
+    const int index = int(&job - m_jobs.data());
+    for (size_t spooled = 0; spooled < m_spoolJobs.size(); ++spooled)
+        if (m_spoolJobs[spooled] == index)
+            m_spool->release(int(spooled));
+}
+
 int LAMEProcess::runningCount() const
 {
     return int(std::count_if(m_jobs.begin(), m_jobs.end(),
@@ -485,7 +552,8 @@ void LAMEProcess::ripASingleTrack()
         return;
     if (m_jobsAtOnce == 0) {
         // A drive seeking between tracks read at once is slower than one reading straight through.
-        m_jobsAtOnce = CDFolder::isCDSource(m_preparedSource)
+        // A disc read into the spool is read straight through whatever the encoders do.
+        m_jobsAtOnce = CDFolder::isCDSource(m_preparedSource) && !m_spool
                            ? 1
                            : qBound(1, m_settings.encoderJobs(), Settings::maxEncoderJobs);
         Q_EMIT progressChanged(0, int(m_jobs.size()));
@@ -493,9 +561,15 @@ void LAMEProcess::ripASingleTrack()
     for (TrackJob& job : m_jobs) {
         if (runningCount() >= m_jobsAtOnce)
             break;
-        if (job.state == TrackJob::State::Waiting)
-            startRun(job);
+        if (job.state != TrackJob::State::Waiting)
+            continue;
+        // Tracks are read in order: one not read yet holds back the ones after it.
+        if (job.needsReading() && (job.reading == TrackJob::Reading::NotYet || job.reading == TrackJob::Reading::Now))
+            break;
+        startRun(job);
     }
+    if (runningCount() == 0 && hasWaitingJob())
+        setptl(QStringLiteral("Reading the disc..."));
     showTracksInProgress(); // unchanged unless a start failed
     if (runningCount() == 0 && !hasWaitingJob())
         finishSession(true); // every start failed
@@ -535,9 +609,11 @@ void LAMEProcess::startRun(TrackJob& job)
                          m_currentAlbum->getDiscNumber()};
     }
     // What is not sound must not become noise at full scale.
-    if (const QString problem = job.source->problem(); !problem.isEmpty()) {
+    const QString problem = job.reading == TrackJob::Reading::Failed ? job.reason : job.source->problem();
+    if (!problem.isEmpty()) {
         job.state = TrackJob::State::Running;
         Q_EMIT trackStarted(job.position, int(m_jobs.size()));
+        releaseSpooled(job);
         fail(job, job.source->name() + QLatin1Char(' ') + problem);
         Q_EMIT progressChanged(endedCount(), int(m_jobs.size()));
         return;
@@ -545,8 +621,17 @@ void LAMEProcess::startRun(TrackJob& job)
     // A file the encoder reads itself, else the source's sound through its standard input.
     std::unique_ptr<QIODevice> sound;
     EncoderInput input = EncoderInput::file(job.source->filePath());
-    if (job.source->filePath().isEmpty()) {
-        sound = job.source->openSound();
+    if (job.needsReading()) {
+        // The spooled sound, fed at the pace the encoder takes it.
+        auto spooled = std::make_unique<QFile>(job.soundPath);
+        if (!spooled->open(QIODevice::ReadOnly)) {
+            job.state = TrackJob::State::Running;
+            releaseSpooled(job);
+            fail(job, QStringLiteral("%1 could not be read back from the cache: %2").arg(job.source->name(), spooled->errorString()));
+            Q_EMIT progressChanged(endedCount(), int(m_jobs.size()));
+            return;
+        }
+        sound = std::move(spooled);
         input = EncoderInput::rawSound();
     }
     const QStringList arguments = m_encoder->trackArguments(m_sessionArguments, input, job.partialPath, tags);
@@ -607,8 +692,9 @@ void LAMEProcess::releaseRun(TrackJob& job)
         // We may be inside one of its signals: let it go once control is back in the event loop.
         encoder->deleteLater();
     }
-    // Whatever did not become the track's file goes.
+    // Whatever did not become the track's file goes, and so does its spooled sound.
     QFile::remove(job.partialPath);
+    releaseSpooled(job);
 }
 
 void LAMEProcess::showTracksInProgress()
@@ -898,6 +984,8 @@ void LAMEProcess::releaseEncoders(TrackJob::State state)
 void LAMEProcess::resetLAMEProcessForNewCD()
 {
     releaseEncoders(TrackJob::State::Stopped);
+    m_spool.reset(); // stops the reading and removes the cache
+    m_spoolJobs.clear();
     m_jobs.clear();
     m_jobsAtOnce = 0;
     m_sessionArguments.clear();

@@ -26,6 +26,7 @@ class FinishedFileStep;
 class Settings;
 class SoundPlayer;
 class TrackEditor;
+class TrackSpool;
 
 // The rip session: prepares a rip from the settings into a list of track jobs, runs the encoder
 // once per track, several at once when the settings ask for more than one encoder and the
@@ -53,6 +54,11 @@ public:
     // The disc as the window lists it: a rip of the listed folder takes its titles from there,
     // waiting for its lookup when one runs, instead of looking up again. Not owned.
     void setDiscListing(DiscListing* listing) { m_listing = listing; }
+    // Where each chosen track's sound comes from, given the source and the track's name: its file
+    // in the source folder unless a factory says otherwise (a disc gives streams to be read).
+    using TrackSourceFactory =
+        std::function<std::shared_ptr<const TrackSource>(const QString& source, const QString& trackName)>;
+    void setTrackSourceFactory(TrackSourceFactory factory) { m_sourceFactory = std::move(factory); }
     // Steps run on each finished file, in the order added; not owned.
     void addFinishedFileStep(FinishedFileStep* step) { m_fileSteps.push_back(step); }
     // Where a source folder that is gone is replaced by a mounted audio CD.
@@ -168,6 +174,11 @@ private:
     void showEstimate(TrackJob& job, const QByteArray& chunk);
     void showLongestEstimate();
     void showRipTimeRemaining();
+    // Tracks from a disc are read into a spool, one after another, while encoders take the
+    // tracks already read. False (the user was told) when no spool can be made.
+    bool startSpool();
+    TrackJob* jobReadAs(int spoolIndex);
+    void releaseSpooled(const TrackJob& job);
     void fail(TrackJob& job, const QString& failure);
     void runEnded(EncoderRun* encoder, bool succeeded, const QString& failure);
     void endRun(TrackJob& job, TrackJob::State state);
@@ -187,6 +198,9 @@ private:
     DiscListing* m_listing = nullptr;
     QMetaObject::Connection m_listingWait;
     QElapsedTimer m_sessionClock;
+    TrackSourceFactory m_sourceFactory;
+    std::unique_ptr<TrackSpool> m_spool;
+    std::vector<int> m_spoolJobs; // the job (index into m_jobs) of each spooled track
     QString m_ripTimeRemaining;
     std::vector<FinishedFileStep*> m_fileSteps;
     AudioCDFinder m_cdFinder;

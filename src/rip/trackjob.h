@@ -31,6 +31,14 @@ struct TrackJob {
     QString outputPath;
     QString partialPath;
 
+    // A track whose sound only comes as a stream (a disc) is read into the session's spool
+    // first, in disc order; it may start once read.
+    bool needsReading() const { return source && source->filePath().isEmpty(); }
+    enum class Reading { NotYet, Now, Done, Failed };
+    Reading reading = Reading::NotYet;
+    QString soundPath;      // the spooled sound, once read
+    quint32 soundCrc32 = 0; // the CRC-32 of the sound as read
+
     State state = State::Waiting;
     // Why a failed track failed.
     QString reason;

@@ -122,7 +122,10 @@ QString TrackListModel::stateText(int row) const
     const RowState& state = m_states[row];
     switch (state.state) {
     case TrackJob::State::Waiting:
-        return tr("Waiting");
+        // A disc's tracks are read first, one after another; encoding follows.
+        if (state.reading == TrackJob::Reading::Now)
+            return tr("Reading");
+        return state.reading == TrackJob::Reading::Done ? tr("Read, waiting to encode") : tr("Waiting");
     case TrackJob::State::Running:
         if (state.percent >= 0)
             return tr("Encoding, %1 %").arg(state.percent);
@@ -246,6 +249,7 @@ void TrackListModel::showJob(const TrackJob& job)
     RowState& state = m_states[size_t(row)];
     state.shown = true;
     state.state = job.state;
+    state.reading = job.reading;
     state.reason = job.reason;
     state.percent = job.estimate ? job.estimate->percent : -1;
     state.estimate = job.estimate ? job.estimate->shown : QString();

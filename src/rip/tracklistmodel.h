@@ -47,6 +47,7 @@ private:
     struct RowState {
         bool shown = false;
         TrackJob::State state = TrackJob::State::Waiting;
+        TrackJob::Reading reading = TrackJob::Reading::NotYet;
         int percent = -1;
         QString estimate;
         QString reason;
