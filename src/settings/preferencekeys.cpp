@@ -58,6 +58,8 @@ QList<PreferenceKey> makeKeys()
         box("CreateReleaseFiles", Option::CreateReleaseFiles, "createReleaseFiles"),
         // MusicBrainz is asked unless the user says no.
         box("UseMusicBrainz", Option::UseMusicBrainz, "useMusicBrainz", true),
+        box("FastRead", Option::FastRead, "fastRead"),
+        box("EjectWhenDone", Option::EjectWhenDone, "ejectWhenDone"),
         {.name = latin1("FreedbServer"),
          .text = Text::FreedbServer,
          .control = latin1("freedbServerField"),
@@ -76,6 +78,12 @@ QList<PreferenceKey> makeKeys()
          .control = latin1("encoderJobs"),
          .minimum = 1,
          .maximum = Settings::maxEncoderJobs},
+        {.name = latin1("ReadOffset"),
+         .kind = Kind::Integer,
+         .role = Role::ReadOffset,
+         .control = latin1("readOffset"),
+         .minimum = -Settings::maxReadOffset,
+         .maximum = Settings::maxReadOffset},
     };
 }
 } // namespace

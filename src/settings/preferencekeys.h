@@ -23,6 +23,7 @@ struct PreferenceKey {
         ExpertLines, // the remembered expert lines, joined with ", "
         ExpertRow,   // the selected remembered line, -1 for none
         EncoderJobs,
+        ReadOffset,
     };
 
     QString name{};

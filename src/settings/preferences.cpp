@@ -178,6 +178,9 @@ void applyKey(Settings& settings, const PreferenceKey& key, const QVariantMap& d
         settings.setEncoderJobs(jobs ? int(*jobs) : Settings::defaultEncoderJobs());
         break;
     }
+    case Role::ReadOffset:
+        settings.setReadOffset(int(integerValue(dictionary, key.name).value_or(0)));
+        break;
     }
 }
 
@@ -207,6 +210,8 @@ QVariant savedValue(Settings& settings, const PreferenceKey& key)
         return settings.expertSelectedIndex();
     case Role::EncoderJobs:
         return settings.encoderJobs();
+    case Role::ReadOffset:
+        return settings.readOffset();
     }
     return QVariant();
 }
@@ -390,6 +395,9 @@ bool Preferences::setValue(Settings& settings, const QString& name, const QStrin
         break;
     case Role::EncoderJobs:
         settings.setEncoderJobs(number);
+        break;
+    case Role::ReadOffset:
+        settings.setReadOffset(number);
         break;
     }
     return true;

@@ -46,6 +46,15 @@ void Settings::setEncoderJobs(int jobs)
     Q_EMIT encoderJobsChanged();
 }
 
+void Settings::setReadOffset(int samples)
+{
+    samples = std::clamp(samples, -maxReadOffset, maxReadOffset);
+    if (samples == m_readOffset)
+        return;
+    m_readOffset = samples;
+    Q_EMIT readOffsetChanged();
+}
+
 QStringList Settings::basicPresetTitles()
 {
     // The recommended preset first: a fresh settings model rips with it. "--nohist" keeps the

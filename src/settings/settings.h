@@ -28,6 +28,8 @@ public:
         CreateSeparateArtistAlbumDirs,
         CreateReleaseFiles,
         UseMusicBrainz,
+        FastRead,      // a disc is read without paranoia's error correction
+        EjectWhenDone, // the disc is ejected at the end of a rip that read it
         Count // not an option: how many there are
     };
     Q_ENUM(Option)
@@ -71,6 +73,13 @@ public:
     static constexpr int maxEncoderJobs = 8;
     // The processor cores, at most maxEncoderJobs.
     static int defaultEncoderJobs();
+    // The drive's read offset in samples, applied when a disc is read (-maxReadOffset to
+    // +maxReadOffset; 0 until the user gives the drive's).
+    int readOffset() const { return m_readOffset; }
+    void setReadOffset(int samples);
+    static constexpr int maxReadOffset = 3000;
+    bool shouldReadFast() const { return isOn(Option::FastRead); }
+    bool shouldEjectWhenDone() const { return isOn(Option::EjectWhenDone); }
 
     // The selected basic preset's words, or nothing for "Expert:". The encoder puts in the
     // faster variant itself when shouldMakeAltPresetFaster() says so.
@@ -142,11 +151,13 @@ Q_SIGNALS:
     void expertListChanged();
     void chosenTracksChanged();
     void encoderJobsChanged();
+    void readOffsetChanged();
 
 private:
     int m_checkStates[int(Option::Count)] = {};
     QString m_texts[int(Text::Count)];
     int m_encoderJobs = defaultEncoderJobs();
+    int m_readOffset = 0;
     int m_selectedBasicRow = 0;
     QString m_basicConfigOption;
     QStringList m_expertItems;

@@ -110,8 +110,10 @@ TEST(PreferencesTest, EveryOptionHasOneKeyAndSetValueFollowsTheTable)
         EXPECT_TRUE(names.contains(name)) << name.toStdString();
 
     Settings settings;
-    const QString jobs = PreferenceKeys::all().constLast().name;
-    ASSERT_EQ(PreferenceKeys::find(jobs)->role, PreferenceKey::Role::EncoderJobs);
+    const auto jobsKey = std::find_if(PreferenceKeys::all().begin(), PreferenceKeys::all().end(),
+                                      [](const PreferenceKey& key) { return key.role == PreferenceKey::Role::EncoderJobs; });
+    ASSERT_NE(jobsKey, PreferenceKeys::all().end());
+    const QString jobs = jobsKey->name;
     EXPECT_FALSE(Preferences::setValue(settings, jobs, u"3x"_qs));
     EXPECT_FALSE(Preferences::setValue(settings, jobs, u"0"_qs));
     EXPECT_TRUE(Preferences::setValue(settings, jobs, u" 1 "_qs));

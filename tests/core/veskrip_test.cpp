@@ -181,7 +181,9 @@ TEST_F(VeskRipTest, FailuresAndBadCommandLinesExitNonZero)
     for (const QStringList& bad : {QStringList{u"--preset"_qs, u"nonsense"_qs, cd},
                                    {out + u"/no such folder"_qs},
                                    {u"--set"_qs, u"NoSuchKey=1"_qs, cd},
-                                   {u"--set"_qs, u"AddID3Tags=perhaps"_qs, cd}})
+                                   {u"--set"_qs, u"AddID3Tags=perhaps"_qs, cd},
+                                   {u"--read-offset"_qs, u"3001"_qs, cd},
+                                   {u"--set"_qs, u"ReadOffset=-3001"_qs, cd}})
         EXPECT_EQ(veskRip(bad).exitCode, 2) << bad.join(u' ').toStdString();
 
     // A chosen track that is not one of the folder's, by number or by name, is refused before

@@ -109,6 +109,14 @@ RipOptions::RipOptions()
                             "cores). A CD is read one track at a time.")
                  .arg(Settings::maxEncoderJobs),
              QStringLiteral("N")),
+      m_readOffset(QStringLiteral("read-offset"),
+                   QStringLiteral("The drive's read offset in samples, %1 to %2, applied exactly when a disc "
+                                  "is read (default: 0, or the preferences' ReadOffset).")
+                       .arg(-Settings::maxReadOffset)
+                       .arg(Settings::maxReadOffset),
+                   QStringLiteral("N")),
+      m_fastRead(QStringLiteral("fast-read"),
+                 QStringLiteral("Read a disc straight through, without cdparanoia's error correction.")),
       m_preset({QStringLiteral("p"), QStringLiteral("preset")},
                QStringLiteral("Basic encoder preset: one of %1, or the last word of one (\"standard\"). "
                               "Default: the first.")
@@ -141,7 +149,7 @@ RipOptions::RipOptions()
                          m_spaces,        m_releaseFiles, m_sound,  m_editTrackInfo, m_faster,
                          m_zFlag,         m_nameStyle,    m_server, m_email,         m_musicBrainzURL,
                          m_noMusicBrainz, m_jobs,         m_preset, m_expert,        m_resources,
-                         m_preferences,   m_set});
+                         m_preferences,   m_set,          m_readOffset, m_fastRead});
     m_parser.addOption(m_version);
     m_parser.addPositionalArgument(
         QStringLiteral("SOURCE_FOLDER"),
@@ -169,6 +177,16 @@ bool RipOptions::parse(const QStringList& arguments)
         const int jobs = m_parser.value(m_jobs).toInt(&isNumber);
         if (!isNumber || jobs < 1 || jobs > Settings::maxEncoderJobs) {
             m_error = QStringLiteral("--jobs takes a number from 1 to %1.").arg(Settings::maxEncoderJobs);
+            return false;
+        }
+    }
+    if (m_parser.isSet(m_readOffset)) {
+        bool isNumber = false;
+        const int offset = m_parser.value(m_readOffset).toInt(&isNumber);
+        if (!isNumber || offset < -Settings::maxReadOffset || offset > Settings::maxReadOffset) {
+            m_error = QStringLiteral("--read-offset takes a number of samples from %1 to %2.")
+                          .arg(-Settings::maxReadOffset)
+                          .arg(Settings::maxReadOffset);
             return false;
         }
     }
@@ -236,6 +254,10 @@ bool RipOptions::applyTo(Settings& settings)
         settings.setCheckState(Settings::Option::UseMusicBrainz, Settings::Off);
     if (m_parser.isSet(m_jobs))
         settings.setEncoderJobs(m_parser.value(m_jobs).toInt());
+    if (m_parser.isSet(m_readOffset))
+        settings.setReadOffset(m_parser.value(m_readOffset).toInt());
+    if (m_parser.isSet(m_fastRead))
+        settings.setCheckState(Settings::Option::FastRead, Settings::On);
 
     const QStringList titles = Settings::basicPresetTitles();
     if (m_parser.isSet(m_preset)) {

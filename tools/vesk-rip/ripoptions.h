@@ -62,6 +62,8 @@ private:
     QCommandLineOption m_musicBrainzURL;
     QCommandLineOption m_noMusicBrainz;
     QCommandLineOption m_jobs;
+    QCommandLineOption m_readOffset;
+    QCommandLineOption m_fastRead;
     QCommandLineOption m_preset;
     QCommandLineOption m_expert;
     QCommandLineOption m_resources;

@@ -219,6 +219,15 @@ void AppController::bindCheckBoxes()
                 show(option, box);
     });
 
+    for (const auto& [key, offset] : keyControls<QSpinBox>(*m_window)) {
+        if (key->role != PreferenceKey::Role::ReadOffset)
+            continue;
+        offset->setRange(int(key->minimum), int(key->maximum));
+        offset->setValue(m_settings.readOffset());
+        connect(offset, &QSpinBox::valueChanged, &m_settings, &Settings::setReadOffset);
+        connect(&m_settings, &Settings::readOffsetChanged, offset,
+                [this, offset] { offset->setValue(m_settings.readOffset()); });
+    }
     for (const auto& [key, jobs] : keyControls<QSpinBox>(*m_window)) {
         if (key->role != PreferenceKey::Role::EncoderJobs)
             continue;
