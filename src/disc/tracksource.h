@@ -30,4 +30,7 @@ public:
     virtual std::unique_ptr<QIODevice> openSound() const = 0;
     // Why the track's sound cannot be had, in words that follow its name; a null string when it can.
     virtual QString problem() const = 0;
+    // The recording's ISRC where the source knows it (a disc's subchannel; slow on a drive, so
+    // asked off the main thread), else a null string.
+    virtual QString isrc() const { return QString(); }
 };

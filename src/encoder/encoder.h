@@ -30,6 +30,7 @@ struct TrackTags {
     QString genre;
     QString comments;
     QString discNumber; // "2/2" for the second disc of two; empty for a single one
+    QString isrc;       // the recording's ISRC as the disc gives it; empty when not known
 };
 
 // An encoder program as the rip session uses it: what to run, the words for a preset and a

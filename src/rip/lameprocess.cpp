@@ -504,6 +504,7 @@ bool LAMEProcess::startSpool()
         job->reading = read.problem.isEmpty() ? TrackJob::Reading::Done : TrackJob::Reading::Failed;
         job->soundPath = read.path;
         job->soundCrc32 = read.crc32;
+        job->isrc = read.isrc;
         job->reason = read.problem;
         Q_EMIT trackJobChanged(*job);
         ripASingleTrack();
@@ -606,7 +607,8 @@ void LAMEProcess::startRun(TrackJob& job)
                          m_currentAlbum->getYear(),
                          genre,
                          m_currentAlbum->getComments(),
-                         m_currentAlbum->getDiscNumber()};
+                         m_currentAlbum->getDiscNumber(),
+                         job.isrc};
     }
     // What is not sound must not become noise at full scale.
     const QString problem = job.reading == TrackJob::Reading::Failed ? job.reason : job.source->problem();

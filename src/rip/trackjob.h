@@ -38,6 +38,7 @@ struct TrackJob {
     Reading reading = Reading::NotYet;
     QString soundPath;      // the spooled sound, once read
     quint32 soundCrc32 = 0; // the CRC-32 of the sound as read
+    QString isrc;           // the recording's ISRC, read with the sound
 
     State state = State::Waiting;
     // Why a failed track failed.

@@ -151,5 +151,6 @@ TrackSpool::Read TrackSpool::readOne(int index, const TrackSource& source)
     }
     read.path = path;
     read.crc32 = crc.value();
+    read.isrc = source.isrc();
     return read;
 }

@@ -24,6 +24,7 @@ public:
         qint64 bytes = 0;
         quint32 crc32 = 0;    // of the sound as read
         QString problem;      // why it could not be read, in words that follow the track's name
+        QString isrc;         // the source's ISRC for the track, if any
     };
 
     // A new, empty folder for one session's spool under the user's cache folder

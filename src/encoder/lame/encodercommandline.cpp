@@ -70,6 +70,8 @@ QStringList EncoderCommandLine::id3TagArguments(const TrackTags& tags)
         add("--tv", QStringLiteral("TPE2=") + tags.albumArtist);
     if (!tags.discNumber.isEmpty())
         add("--tv", QStringLiteral("TPOS=") + tags.discNumber);
+    if (!tags.isrc.isEmpty())
+        add("--tv", QStringLiteral("TSRC=") + tags.isrc);
     return arguments;
 }
 
