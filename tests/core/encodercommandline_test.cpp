@@ -36,12 +36,12 @@ TEST(EncoderCommandLine, PresetWordsThenTheFixedOptions)
 TEST(EncoderCommandLine, TagOptionsForTheValuesATrackHasAndID3v1OnlyWhereTheyFit)
 {
     TrackTags tags{s("Two: Words"), 4, 12, s("A/B"), s("Record"), s("Various Artists"), s("1999"), s("1999"),
-                   QString(), s("2/2")};
+                   QString(), s("2/2"), s("GBAYE7400012")};
     // 1999 is a genre number LAME refuses: left out, as is the comment nobody gave.
     EXPECT_EQ(EncoderCommandLine::id3TagArguments(tags),
               words("--tt|Two: Words|--tn|4/12|--ta|A/B|--tl|Record|--ty|1999|--tv|TPE2=Various Artists|--tv|"
-                    "TPOS=2/2"));
-    EXPECT_EQ(EncoderCommandLine::id3TagArguments(TrackTags{s("Intro"), 0, 0, {}, {}, {}, {}, {}, {}, {}}),
+                    "TPOS=2/2|--tv|TSRC=GBAYE7400012"));
+    EXPECT_EQ(EncoderCommandLine::id3TagArguments(TrackTags{s("Intro"), 0, 0, {}, {}, {}, {}, {}, {}, {}, {}}),
               words("--tt|Intro"));
     // Japanese, or more than 30 bytes, would turn into "?" or be cut in ID3v1: ID3v2 only then.
     tags.title = s("夜明け");
