@@ -73,7 +73,7 @@ TEST(EncoderRun, SoundOnStandardInputArrivesWholeAndLameEncodesItAtItsLength)
     QObject::connect(&run, &EncoderRun::chunkRead, [&](const QByteArray& chunk) { output += chunk; });
     const QStringList arguments =
         lame.trackArguments(lame.sessionArguments(QStringList{u"--preset"_qs, u"cbr"_qs, u"128"_qs}, {}, false),
-                            EncoderInput::rawSound(), mp3, TrackTags{u"Tone"_qs, 1, 0, {}, {}, {}, {}, {}, {}, {}});
+                            EncoderInput::rawSound(), mp3, TrackTags{u"Tone"_qs, 1, 0, {}, {}, {}, {}, {}, {}, {}, {}});
     ASSERT_TRUE(runToTheEnd(run, lame.executable(), arguments, dir.path(), deviceWith(sound.left(44100 * 4 * 10)),
                             &succeeded));
     EXPECT_TRUE(succeeded) << output.toStdString();
