@@ -58,9 +58,11 @@ void OpticalDriveWatcher::start()
                   SLOT(interfacesRemoved(QDBusMessage)));
     m_bus.connect(service, QString(), properties, QStringLiteral("PropertiesChanged"), {driveInterface},
                   QString(), this, SLOT(propertiesChanged(QDBusMessage)));
-    m_serviceWatcher = new QDBusServiceWatcher(service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    m_serviceWatcher =
+        new QDBusServiceWatcher(service, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_serviceWatcher, &QDBusServiceWatcher::serviceRegistered, this, &OpticalDriveWatcher::list);
-    connect(m_serviceWatcher, &QDBusServiceWatcher::serviceUnregistered, this, &OpticalDriveWatcher::serviceGone);
+    connect(m_serviceWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
+            &OpticalDriveWatcher::serviceGone);
     list();
 }
 
@@ -68,8 +70,8 @@ void OpticalDriveWatcher::list()
 {
     m_listed = false;
     const int listing = ++m_listing;
-    const QDBusMessage call =
-        QDBusMessage::createMethodCall(service, managerPath, objectManager, QStringLiteral("GetManagedObjects"));
+    const QDBusMessage call = QDBusMessage::createMethodCall(service, managerPath, objectManager,
+                                                             QStringLiteral("GetManagedObjects"));
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, listingTimeout), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, listing](QDBusPendingCallWatcher* finished) { listed(finished, listing); });
@@ -82,7 +84,8 @@ void OpticalDriveWatcher::listed(QDBusPendingCallWatcher* call, int listing)
         return;
     const QDBusMessage reply = call->reply();
     if (reply.type() == QDBusMessage::ErrorMessage) {
-        veskLog(QStringLiteral("CD drives are not watched: UDisks2 did not list them (%1)").arg(reply.errorMessage()));
+        veskLog(QStringLiteral("CD drives are not watched: UDisks2 did not list them (%1)")
+                    .arg(reply.errorMessage()));
         return;
     }
     const auto objects = argumentAt<ManagedObjects>(reply, 0);
@@ -109,7 +112,8 @@ void OpticalDriveWatcher::interfacesRemoved(const QDBusMessage& message)
 {
     if (!m_listed)
         return;
-    m_tree.removeInterfaces(argumentAt<QDBusObjectPath>(message, 0).path(), argumentAt<QStringList>(message, 1));
+    m_tree.removeInterfaces(argumentAt<QDBusObjectPath>(message, 0).path(),
+                            argumentAt<QStringList>(message, 1));
     update(true);
 }
 
@@ -117,7 +121,8 @@ void OpticalDriveWatcher::propertiesChanged(const QDBusMessage& message)
 {
     if (!m_listed)
         return;
-    m_tree.changeProperties(message.path(), argumentAt<QString>(message, 0), argumentAt<QVariantMap>(message, 1));
+    m_tree.changeProperties(message.path(), argumentAt<QString>(message, 0),
+                            argumentAt<QVariantMap>(message, 1));
     update(true);
 }
 
@@ -146,8 +151,8 @@ void OpticalDriveWatcher::update(bool announceDiscs)
         const OpticalDrive was = old.take(drive.objectPath);
         if (was.mediaAvailable && (!drive.mediaAvailable || was.device != drive.device))
             removed.append(was.device);
-        if (drive.mediaAvailable && (!was.mediaAvailable || was.device != drive.device ||
-                                     was.audioTracks != drive.audioTracks))
+        if (drive.mediaAvailable &&
+            (!was.mediaAvailable || was.device != drive.device || was.audioTracks != drive.audioTracks))
             inserted.append(drive);
     }
     for (const OpticalDrive& gone : std::as_const(old)) {
@@ -183,9 +188,8 @@ void OpticalDriveWatcher::eject(const QString& device)
 {
     const auto found = drive(device);
     if (!found || !m_bus.isConnected()) {
-        const QString error = m_bus.isConnected()
-                                  ? QStringLiteral("UDisks2 knows no CD drive %1").arg(device)
-                                  : QStringLiteral("No D-Bus system bus to reach UDisks2 on");
+        const QString error = m_bus.isConnected() ? QStringLiteral("UDisks2 knows no CD drive %1").arg(device)
+                                                  : QStringLiteral("No D-Bus system bus to reach UDisks2 on");
         QMetaObject::invokeMethod(
             this, [this, device, error] { Q_EMIT ejectFinished(device, error); }, Qt::QueuedConnection);
         return;
@@ -194,12 +198,14 @@ void OpticalDriveWatcher::eject(const QString& device)
         QDBusMessage::createMethodCall(service, found->objectPath, driveInterface, QStringLiteral("Eject"));
     call << QVariantMap();
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, ejectTimeout), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, device](QDBusPendingCallWatcher* finished) {
-        finished->deleteLater();
-        const QDBusMessage reply = finished->reply();
-        const QString error = reply.type() == QDBusMessage::ErrorMessage
-                                  ? QStringLiteral("Could not eject %1: %2").arg(device, reply.errorMessage())
-                                  : QString();
-        Q_EMIT ejectFinished(device, error);
-    });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, device](QDBusPendingCallWatcher* finished) {
+                finished->deleteLater();
+                const QDBusMessage reply = finished->reply();
+                const QString error =
+                    reply.type() == QDBusMessage::ErrorMessage
+                        ? QStringLiteral("Could not eject %1: %2").arg(device, reply.errorMessage())
+                        : QString();
+                Q_EMIT ejectFinished(device, error);
+            });
 }

@@ -6,11 +6,10 @@
 namespace {
 const QString driveInterface = QStringLiteral("org.freedesktop.UDisks2.Drive");
 const QString blockInterface = QStringLiteral("org.freedesktop.UDisks2.Block");
-const QString partitionInterface = QStringLiteral("org.freedesktop.UDisks2.Partition");
 
 bool kept(const QString& interface)
 {
-    return interface == driveInterface || interface == blockInterface || interface == partitionInterface;
+    return interface == driveInterface || interface == blockInterface;
 }
 
 // "Optical" says the disc in the drive is one; a drive without a disc says what it takes in
@@ -69,10 +68,10 @@ void UDisks2ObjectTree::changeProperties(const QString& path, const QString& int
 
 QString UDisks2ObjectTree::deviceOf(const QString& drivePath) const
 {
-    // The whole disc's block device, not one of a data disc's partitions.
+    // A drive has one block device; should there be more, the choice stays the same each time.
     QString found;
     for (auto it = m_objects.begin(); it != m_objects.end(); ++it) {
-        if (!it->contains(blockInterface) || it->contains(partitionInterface))
+        if (!it->contains(blockInterface))
             continue;
         const QVariantMap block = it->value(blockInterface);
         if (block.value(QStringLiteral("Drive")).value<QDBusObjectPath>().path() != drivePath)

@@ -9,8 +9,8 @@
 #include <QStringList>
 #include <QVariantMap>
 
-// UDisks2's objects as far as finding CD drives goes: the properties of their Drive, Block and
-// Partition interfaces by object path, kept from the object manager's listing and its signals.
+// UDisks2's objects as far as finding CD drives goes: the properties of their Drive and Block
+// interfaces by object path, kept from the object manager's listing and its signals.
 class UDisks2ObjectTree {
 public:
     // Interface name to its properties, as GetManagedObjects and InterfacesAdded give them.
