@@ -1,6 +1,7 @@
 #include "disc/cdiodisc.h"
 
 #include "disc/cdiolog.h"
+#include "disc/cdiosectorreader.h"
 #include "disc/discerror.h"
 #include "disc/discimagecopy.h"
 #include "disc/drivecheck.h"
@@ -150,6 +151,8 @@ void CdioDisc::openReader()
                                                                                    : QStringLiteral(": ") + why));
     }
     drainErrors(m_drive);
+    m_plainRead = m_drive->read_audio;
+    m_drive->read_audio = CdioSectorReader::countedRead;
 }
 
 void CdioDisc::readCdText()

@@ -87,6 +87,7 @@ private:
     std::unique_ptr<DiscImageCopy> m_image;
     CdIo_t* m_cdio = nullptr;
     cdrom_drive_t* m_drive = nullptr;
+    long (*m_plainRead)(cdrom_drive_t*, void*, qint32, long) = nullptr; // the drive's own read
     DiscTOC m_toc;
     QList<Track> m_tracks;
     QHash<int, QString> m_titles;

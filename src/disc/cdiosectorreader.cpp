@@ -17,21 +17,22 @@ constexpr qint64 maxUnreadableRun = 750;
 // A disc image's files are looked at every second of sound read.
 constexpr qint64 imageCheckSectors = 75;
 
-// Paranoia's callback takes no context: the report of the read in progress on this thread.
-thread_local ReadReport* t_report = nullptr;
+// Paranoia's callback and the drive's read function take no context: the read in progress on
+// this thread.
+struct ReadInProgress {
+    ReadReport* report;
+    long (*plainRead)(cdrom_drive_t*, void*, qint32, long);
+};
+thread_local ReadInProgress t_reading{nullptr, nullptr};
 
 void paranoiaCallback(long, paranoia_cb_mode_t event)
 {
-    ReadReport* report = t_report;
+    ReadReport* report = t_reading.report;
     if (!report)
         return;
     switch (event) {
     case PARANOIA_CB_READERR:
         ++report->readErrors;
-        ++report->rereads;
-        break;
-    case PARANOIA_CB_OVERLAP:
-        ++report->rereads;
         break;
     case PARANOIA_CB_SKIP:
         ++report->skips;
@@ -86,6 +87,25 @@ CdioSectorReader::CdioSectorReader(std::shared_ptr<const CdioDisc> disc, qint64 
 {
 }
 
+long CdioSectorReader::countedRead(cdrom_drive_t* drive, void* buffer, qint32 firstSector, long sectors)
+{
+    const ReadInProgress reading = t_reading;
+    // Only readers read, and only between setting and clearing t_reading.
+    if (!reading.plainRead)
+        return -1;
+    const long got = reading.plainRead(drive, buffer, firstSector, sectors);
+    if (got > 0)
+        reading.report->sectorsRead += got;
+    return got;
+}
+
+const ReadReport& CdioSectorReader::report() const
+{
+    if (m_options.mode == ReadOptions::Mode::Paranoia)
+        m_report.rereads = std::max<qint64>(0, m_report.sectorsRead - 2 * m_paranoiaSectors);
+    return m_report;
+}
+
 CdioSectorReader::~CdioSectorReader()
 {
     if (m_paranoia) {
@@ -121,7 +141,14 @@ qint64 CdioSectorReader::read(char* buffer, qint64 maxSectors)
     {
         const std::lock_guard lock(m_disc->m_mutex);
         CdioLog::Capture quiet; // read failures are counted, not logged line by line
-        got = m_options.mode == ReadOptions::Mode::Paranoia ? readParanoia(buffer, count) : readFast(buffer, count);
+        t_reading = {&m_report, m_disc->m_plainRead};
+        try {
+            got = m_options.mode == ReadOptions::Mode::Paranoia ? readParanoia(buffer, count) : readFast(buffer, count);
+        } catch (...) {
+            t_reading = {nullptr, nullptr};
+            throw;
+        }
+        t_reading = {nullptr, nullptr};
     }
     if (m_disc->bigEndian()) {
         for (qint64 i = 0; i + 1 < got * sectorBytes; i += 2)
@@ -152,11 +179,9 @@ qint64 CdioSectorReader::readParanoia(char* buffer, qint64 sectors)
         int error = 0;
         {
             const SimulatedFaults faults(drive, m_options.simulatedFaults);
-            t_report = &m_report;
             errno = 0;
             data = cdio_paranoia_read_limited(m_paranoia, paranoiaCallback, m_options.maxRetries);
             error = errno;
-            t_report = nullptr;
         }
         const QString errors = takeErrors(drive);
         if (!data) {
@@ -173,6 +198,7 @@ qint64 CdioSectorReader::readParanoia(char* buffer, qint64 sectors)
         }
         std::memcpy(buffer + i * sectorBytes, data, sectorBytes);
         ++m_paranoiaNext;
+        ++m_paranoiaSectors;
         if (m_report.readErrors + m_report.skips > troubleBefore) {
             checkStillThere(errors);
             if (++m_unreadableRun > maxUnreadableRun)

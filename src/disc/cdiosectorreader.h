@@ -9,6 +9,7 @@
 
 class CdioDisc;
 typedef struct cdrom_paranoia_s cdrom_paranoia_t;
+typedef struct cdrom_drive_s cdrom_drive_t;
 
 // Reads a run of a disc's sectors in order, as raw CD audio (2352 bytes a sector, 16-bit
 // little-endian stereo): through paranoia one sector a call, or in fast mode many sectors a call.
@@ -32,9 +33,13 @@ public:
     // long stretch cannot be read at all (ReadFailed), or stop() was called (Stopped).
     qint64 read(char* buffer, qint64 maxSectors);
     // The counts so far.
-    const ReadReport& report() const { return m_report; }
+    const ReadReport& report() const;
     // Makes the next read throw (Stopped); a read under way ends first.
     void stop() { m_stopped = true; }
+
+    // Stands in for the drive's read function (cdrom_drive_t::read_audio) to count the sectors it
+    // delivers to the reader in progress on this thread.
+    static long countedRead(cdrom_drive_t* drive, void* buffer, qint32 firstSector, long sectors);
 
 private:
     qint64 readParanoia(char* buffer, qint64 sectors);
@@ -47,7 +52,8 @@ private:
     qint64 m_next;
     qint64 m_last;
     ReadOptions m_options;
-    ReadReport m_report;
+    mutable ReadReport m_report;
+    qint64 m_paranoiaSectors = 0; // sectors paranoia handed on
     cdrom_paranoia_t* m_paranoia = nullptr;
     qint64 m_paranoiaNext = -1; // the sector paranoia hands out next, -1 before it has a range
     qint64 m_unreadableRun = 0; // sectors in a row that could not be read

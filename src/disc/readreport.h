@@ -6,8 +6,11 @@
 // What reading a track met, as paranoia's callback told it (in fast mode only the failed reads
 // count), and the checksum of the sound as it was handed on.
 struct ReadReport {
-    // Times a stretch was read again because the reads there failed or did not agree (paranoia
-    // widens its overlap and reads again after five reads that will not verify).
+    // Sectors the drive delivered. Paranoia reads every sector twice to verify it, and a little
+    // more where its reads overlap (well under 1% on an ordinary disc); fast mode reads each once.
+    qint64 sectorsRead = 0;
+    // Sectors read again beyond that: paranoia's reads beyond two a sector, fast mode's retries
+    // of failed reads.
     qint64 rereads = 0;
     // Hard read errors the drive reported.
     qint64 readErrors = 0;

@@ -402,7 +402,8 @@ void Rewriter::place()
 ImageSheet Rewriter::run(const QByteArray& text)
 {
     if (m_privateFolder.contains(QLatin1Char('"')) || m_privateFolder.contains(QLatin1Char('\t')) ||
-        m_privateFolder.contains(QLatin1Char('\n')) || m_privateFolder.contains(QLatin1String("//")))
+        m_privateFolder.contains(QLatin1Char('\n')) || m_privateFolder.contains(QLatin1Char('\r')) ||
+        m_privateFolder.contains(QLatin1String("//")))
         refuse(QStringLiteral("cannot be copied into %1, whose name a .toc file cannot hold.").arg(m_privateFolder));
     int number = 0;
     for (const QByteArray& line : ImageSheet::lines(text))

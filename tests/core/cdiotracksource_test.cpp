@@ -86,7 +86,15 @@ TEST_F(TrackReading, EveryTrackByteForByteInBothModes)
                 const ReadReport& report = sound->report();
                 EXPECT_TRUE(report.exact());
                 EXPECT_EQ(report.crc32, zlibCrc(expected));
-                EXPECT_EQ(report.readErrors + report.skips + report.rereads + report.scratches, 0);
+                EXPECT_EQ(report.readErrors + report.skips + report.scratches + report.jitterFixes, 0);
+                // Paranoia reads each sector twice, and a little more where its reads overlap.
+                if (mode == ReadOptions::Mode::Fast) {
+                    EXPECT_EQ(report.sectorsRead, track.sectors());
+                    EXPECT_EQ(report.rereads, 0);
+                } else {
+                    EXPECT_GE(report.sectorsRead, 2 * track.sectors());
+                    EXPECT_LE(report.rereads, 2 + track.sectors() / 100);
+                }
             }
         }
         if (image.endsWith(QLatin1String(".toc"))) {
@@ -155,7 +163,7 @@ TEST_F(TrackReading, ParanoiaReportsTroubleFromTheDrive)
         CdioTrackSource(disc, 2, options(ReadOptions::Mode::Paranoia, 0, jitter)).openReader();
     EXPECT_EQ(readAll(*verified).size(), expected.size());
     EXPECT_GT(verified->report().jitterFixes, 0);
-    EXPECT_GT(verified->report().rereads, 0);
+    EXPECT_GT(verified->report().rereads, expected.size() / sectorBytes / 4);
     EXPECT_TRUE(verified->report().finished);
     const std::unique_ptr<CdioSoundDevice> fast =
         CdioTrackSource(disc, 2, options(ReadOptions::Mode::Fast, 0, jitter)).openReader();
@@ -169,7 +177,7 @@ TEST_F(TrackReading, ParanoiaReportsTroubleFromTheDrive)
     EXPECT_EQ(readAll(*shortReads).size(), (audioSectors - track3Start) * sectorBytes);
     const ReadReport& report = shortReads->report();
     EXPECT_GT(report.readErrors, 0);
-    EXPECT_GE(report.rereads, report.readErrors);
+    EXPECT_GT(report.rereads, audioSectors - track3Start);
     EXPECT_GT(report.skips, 0);
     EXPECT_TRUE(report.finished);
     EXPECT_FALSE(report.exact());

@@ -65,7 +65,9 @@ int readTrack(const std::shared_ptr<CdioDisc>& disc, int number, const ReadOptio
                .arg(source.sampleFrames())
                .arg(report.crc32, 8, 16, QLatin1Char('0'))
                .arg(report.exact() ? QStringLiteral(", exact") : QStringLiteral(", NOT exact"));
-    out << QStringLiteral("rereads %1, read errors %2, skips %3, scratches %4, jitter fixes %5, unreadable %6\n")
+    out << QStringLiteral("sectors read %1, rereads %2, read errors %3, skips %4, scratches %5, jitter fixes %6, "
+                          "unreadable %7\n")
+               .arg(report.sectorsRead)
                .arg(report.rereads)
                .arg(report.readErrors)
                .arg(report.skips)
