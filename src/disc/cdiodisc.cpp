@@ -54,8 +54,9 @@ std::shared_ptr<CdioDisc> CdioDisc::open(const QString& source)
             throw DiscError(DiscError::Reason::NoDisc,
                             QStringLiteral("libcdio cannot open the drive %1%2")
                                 .arg(QDir::toNativeSeparators(source),
-                                     capture.lines().isEmpty() ? QStringLiteral(".")
-                                                               : QStringLiteral(": ") + capture.lines().last()));
+                                     capture.lines().isEmpty()
+                                         ? QStringLiteral(".")
+                                         : QStringLiteral(": ") + capture.lines().last()));
     }
     disc->readTracks();
     disc->openReader();
@@ -146,9 +147,9 @@ void CdioDisc::openReader()
     cdio_cddap_verbose_set(m_drive, CDDA_MESSAGE_LOGIT, CDDA_MESSAGE_FORGETIT);
     if (cdio_cddap_open(m_drive) != 0) {
         const QString why = drainErrors(m_drive);
-        throw DiscError(DiscError::Reason::NotAudio, QStringLiteral("The sound of %1 cannot be read%2")
-                                                         .arg(shown, why.isEmpty() ? QStringLiteral(".")
-                                                                                   : QStringLiteral(": ") + why));
+        throw DiscError(DiscError::Reason::NotAudio,
+                        QStringLiteral("The sound of %1 cannot be read%2")
+                            .arg(shown, why.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + why));
     }
     drainErrors(m_drive);
     m_plainRead = m_drive->read_audio;

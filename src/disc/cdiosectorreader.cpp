@@ -81,8 +81,8 @@ QString discTime(qint64 sector)
 }
 } // namespace
 
-CdioSectorReader::CdioSectorReader(std::shared_ptr<const CdioDisc> disc, qint64 firstSector, qint64 lastSector,
-                                   const ReadOptions& options)
+CdioSectorReader::CdioSectorReader(std::shared_ptr<const CdioDisc> disc, qint64 firstSector,
+                                   qint64 lastSector, const ReadOptions& options)
     : m_disc(std::move(disc)), m_next(firstSector), m_last(lastSector), m_options(options)
 {
 }
@@ -143,7 +143,8 @@ qint64 CdioSectorReader::read(char* buffer, qint64 maxSectors)
         CdioLog::Capture quiet; // read failures are counted, not logged line by line
         t_reading = {&m_report, m_disc->m_plainRead};
         try {
-            got = m_options.mode == ReadOptions::Mode::Paranoia ? readParanoia(buffer, count) : readFast(buffer, count);
+            got = m_options.mode == ReadOptions::Mode::Paranoia ? readParanoia(buffer, count)
+                                                                : readFast(buffer, count);
         } catch (...) {
             t_reading = {nullptr, nullptr};
             throw;
@@ -170,7 +171,8 @@ qint64 CdioSectorReader::readParanoia(char* buffer, qint64 sectors)
     if (m_paranoiaNext != m_next) {
         // Paranoia reads only within this stretch, never into the lead-out or a data track.
         cdio_paranoia_seek(m_paranoia, int32_t(m_next), SEEK_SET);
-        cdio_paranoia_set_range(m_paranoia, long(m_next), long(std::min(m_disc->audioRunEnd(m_next), m_last)));
+        cdio_paranoia_set_range(m_paranoia, long(m_next),
+                                long(std::min(m_disc->audioRunEnd(m_next), m_last)));
         m_paranoiaNext = m_next;
     }
     for (qint64 i = 0; i < sectors; ++i) {

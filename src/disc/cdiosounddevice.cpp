@@ -26,11 +26,12 @@ qint64 firstSample(const CdioDisc::Track& track, const ReadOptions& options)
 CdioSoundDevice::CdioSoundDevice(std::shared_ptr<const CdioDisc> disc, const CdioDisc::Track& track,
                                  const ReadOptions& options, QObject* parent)
     : QIODevice(parent),
-      m_reader(disc, floorDivide(firstSample(track, options), samplesPerSector),
-               floorDivide(firstSample(track, options) + track.sectors() * samplesPerSector - 1, samplesPerSector),
-               options),
-      m_skipBytes((firstSample(track, options) - floorDivide(firstSample(track, options), samplesPerSector) *
-                                                     samplesPerSector) *
+      m_reader(
+          disc, floorDivide(firstSample(track, options), samplesPerSector),
+          floorDivide(firstSample(track, options) + track.sectors() * samplesPerSector - 1, samplesPerSector),
+          options),
+      m_skipBytes((firstSample(track, options) -
+                   floorDivide(firstSample(track, options), samplesPerSector) * samplesPerSector) *
                   bytesPerSample),
       m_totalBytes(track.sectors() * CdioSectorReader::sectorBytes)
 {
@@ -91,8 +92,8 @@ qint64 CdioSoundDevice::readData(char* data, qint64 maxSize)
             }
             break;
         }
-        const qint64 n = std::min({maxSize - copied, qint64(m_buffer.size() - m_bufferPosition),
-                                   m_totalBytes - m_deliveredBytes});
+        const qint64 n = std::min(
+            {maxSize - copied, qint64(m_buffer.size() - m_bufferPosition), m_totalBytes - m_deliveredBytes});
         std::memcpy(data + copied, m_buffer.constData() + m_bufferPosition, size_t(n));
         m_crc.update(data + copied, size_t(n));
         m_bufferPosition += qsizetype(n);

@@ -19,8 +19,8 @@
 class CdioSoundDevice : public QIODevice {
     Q_OBJECT
 public:
-    CdioSoundDevice(std::shared_ptr<const CdioDisc> disc, const CdioDisc::Track& track, const ReadOptions& options,
-                    QObject* parent = nullptr);
+    CdioSoundDevice(std::shared_ptr<const CdioDisc> disc, const CdioDisc::Track& track,
+                    const ReadOptions& options, QObject* parent = nullptr);
 
     // The track's length in sample frames, whatever the offset.
     qint64 sampleFrames() const { return m_totalBytes / 4; }
@@ -41,7 +41,7 @@ private:
     bool fill();
 
     CdioSectorReader m_reader;
-    qint64 m_skipBytes;  // the part of the first sector before the track's first sample
+    qint64 m_skipBytes; // the part of the first sector before the track's first sample
     qint64 m_totalBytes;
     qint64 m_deliveredBytes = 0;
     QByteArray m_buffer; // sectors read and not yet handed on, from m_bufferPosition

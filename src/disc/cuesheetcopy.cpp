@@ -83,17 +83,19 @@ ImageSheet CueSheetCopy::make(const QByteArray& text, const QString& cuePath)
             const auto [name, type] = fileField(rest, true, latin1);
             const QString path = findFile(cuePath, name, lineNumber);
             if (!soundFile.isEmpty() && path != soundFile)
-                refuse(cuePath, QStringLiteral("keeps its tracks in several files (line %1 names %2); Vesk reads "
-                                               "cue sheets whose tracks are all in one file.")
-                                    .arg(lineNumber)
-                                    .arg(quoted(name)));
+                refuse(cuePath,
+                       QStringLiteral("keeps its tracks in several files (line %1 names %2); Vesk reads "
+                                      "cue sheets whose tracks are all in one file.")
+                           .arg(lineNumber)
+                           .arg(quoted(name)));
             const QString upperType = type.toUpper();
             if (upperType == QLatin1String("MOTOROLA"))
                 sheet.bigEndian = true;
             else if (upperType != QLatin1String("BINARY"))
-                refuse(cuePath, QStringLiteral("keeps its sound in a %1 file (%2): only raw CD sound (BINARY or "
-                                               "MOTOROLA) can be read as a disc image.")
-                                    .arg(type.isEmpty() ? QStringLiteral("untyped") : type, quoted(name)));
+                refuse(cuePath,
+                       QStringLiteral("keeps its sound in a %1 file (%2): only raw CD sound (BINARY or "
+                                      "MOTOROLA) can be read as a disc image.")
+                           .arg(type.isEmpty() ? QStringLiteral("untyped") : type, quoted(name)));
             if (soundFile.isEmpty()) {
                 soundFile = path;
                 sheet.links.append({QStringLiteral("image.bin"), path});
@@ -108,11 +110,12 @@ ImageSheet CueSheetCopy::make(const QByteArray& text, const QString& cuePath)
         } else if (keyword == "PREGAP" || keyword == "POSTGAP") {
             // libcdio skips a PREGAP without counting it and fails on POSTGAP; either way the
             // disc's addresses would come out wrong.
-            refuse(cuePath, QStringLiteral("has silence that is not in its file (%1 on line %2), which Vesk "
-                                           "cannot place on the disc: it reads cue sheets whose gaps are in the "
-                                           "file (INDEX 00).")
-                                .arg(QString::fromLatin1(keyword))
-                                .arg(lineNumber));
+            refuse(cuePath,
+                   QStringLiteral("has silence that is not in its file (%1 on line %2), which Vesk "
+                                  "cannot place on the disc: it reads cue sheets whose gaps are in the "
+                                  "file (INDEX 00).")
+                       .arg(QString::fromLatin1(keyword))
+                       .arg(lineNumber));
         } else {
             sheet.addLine(line, lineNumber);
         }

@@ -41,15 +41,16 @@ std::unique_ptr<DiscImageCopy> DiscImageCopy::make(const QString& path)
     if (!text)
         refuse(QStringLiteral("The disc image %1 cannot be read: %2").arg(name, problem));
 
-    image->m_folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vesk-image-XXXXXX"));
+    image->m_folder =
+        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vesk-image-XXXXXX"));
     if (!image->m_folder->isValid())
         refuse(QStringLiteral("The disc image %1 cannot be opened: no private folder (%2).")
                    .arg(name, image->m_folder->errorString()));
     const QString folder = QDir::cleanPath(image->m_folder->path());
     image->m_sheet = image->m_toc ? TocFileCopy::make(*text, image->m_path, folder)
                                   : CueSheetCopy::make(*text, image->m_path);
-    image->m_copyPath =
-        folder + QLatin1Char('/') + QLatin1String(image->m_toc ? TocFileCopy::sheetName : CueSheetCopy::sheetName);
+    image->m_copyPath = folder + QLatin1Char('/') +
+                        QLatin1String(image->m_toc ? TocFileCopy::sheetName : CueSheetCopy::sheetName);
     for (const ImageSheet::Link& link : image->m_sheet.links) {
         if (!QFile::link(link.target, folder + QLatin1Char('/') + link.name))
             refuse(QStringLiteral("The disc image %1 cannot be opened: no link to %2 in %3.")
@@ -96,8 +97,10 @@ QString DiscImageCopy::inUserTerms(QString line) const
     if (line.contains(lineNumber, &match) &&
         QFileInfo(match.captured(1)).fileName() == QFileInfo(m_copyPath).fileName()) {
         const int copied = match.captured(2).toInt();
-        const int original = copied >= 1 && copied <= m_sheet.lineNumbers.size() ? m_sheet.lineNumbers[copied - 1] : copied;
-        line.replace(match.capturedStart(), match.capturedLength(), QStringLiteral("%1 line %2").arg(name).arg(original));
+        const int original =
+            copied >= 1 && copied <= m_sheet.lineNumbers.size() ? m_sheet.lineNumbers[copied - 1] : copied;
+        line.replace(match.capturedStart(), match.capturedLength(),
+                     QStringLiteral("%1 line %2").arg(name).arg(original));
     }
     const QString folder = m_folder ? QDir::cleanPath(m_folder->path()) : QString();
     for (const ImageSheet::Link& link : m_sheet.links) {
@@ -116,7 +119,8 @@ QString DiscImageCopy::soundProblem() const
         if (!file.exists())
             return QStringLiteral("%1 is gone").arg(QDir::toNativeSeparators(file.absoluteFilePath()));
         if (file.size() < m_soundSizes[i])
-            return QStringLiteral("%1 has become shorter").arg(QDir::toNativeSeparators(file.absoluteFilePath()));
+            return QStringLiteral("%1 has become shorter")
+                .arg(QDir::toNativeSeparators(file.absoluteFilePath()));
     }
     return QString();
 }

@@ -32,16 +32,17 @@ void DriveCheck::checkBeforeOpening(const QString& device)
             throw DiscError(DiscError::Reason::NoDrive, QStringLiteral("There is no drive %1.").arg(shown));
         if (error == ENOMEDIUM)
             throw DiscError(DiscError::Reason::NoDisc, QStringLiteral("There is no disc in %1.").arg(shown));
-        throw DiscError(DiscError::Reason::NoDrive,
-                        QStringLiteral("The drive %1 cannot be opened: %2").arg(shown, QString::fromLocal8Bit(strerror(error))));
+        throw DiscError(DiscError::Reason::NoDrive, QStringLiteral("The drive %1 cannot be opened: %2")
+                                                        .arg(shown, QString::fromLocal8Bit(strerror(error))));
     }
     struct stat info {};
     const bool blockDevice = ::fstat(fd, &info) == 0 && S_ISBLK(info.st_mode);
     const int status = blockDevice ? ::ioctl(fd, CDROM_DRIVE_STATUS, CDSL_CURRENT) : -1;
     ::close(fd);
     if (!blockDevice)
-        throw DiscError(DiscError::Reason::NoDrive,
-                        QStringLiteral("%1 is neither a CD drive nor a disc image (.cue or .toc).").arg(shown));
+        throw DiscError(
+            DiscError::Reason::NoDrive,
+            QStringLiteral("%1 is neither a CD drive nor a disc image (.cue or .toc).").arg(shown));
     if (status < 0)
         throw DiscError(DiscError::Reason::NoDrive, QStringLiteral("%1 is not a CD drive.").arg(shown));
     switch (status) {

@@ -104,10 +104,9 @@ bool isTextField(const QByteArray& keyword)
 // The bytes per sector in a data track's file, by the track's mode.
 std::optional<qint64> dataSectorBytes(const QByteArray& mode)
 {
-    static const QHash<QByteArray, qint64> sizes{{"MODE0", 2336},       {"MODE1", 2048},
-                                                 {"MODE1_RAW", 2352},   {"MODE2", 2336},
-                                                 {"MODE2_FORM1", 2048}, {"MODE2_FORM2", 2324},
-                                                 {"MODE2_FORM_MIX", 2336}, {"MODE2_RAW", 2352}};
+    static const QHash<QByteArray, qint64> sizes{
+        {"MODE0", 2336},       {"MODE1", 2048},       {"MODE1_RAW", 2352},      {"MODE2", 2336},
+        {"MODE2_FORM1", 2048}, {"MODE2_FORM2", 2324}, {"MODE2_FORM_MIX", 2336}, {"MODE2_RAW", 2352}};
     const auto it = sizes.find(mode);
     return it == sizes.end() ? std::nullopt : std::optional<qint64>(*it);
 }
@@ -166,7 +165,7 @@ private:
     QList<QByteArray> m_contexts; // open CD_TEXT and LANGUAGE blocks
     int m_skipDepth = 0;          // inside a block the copy leaves out
     bool m_skipAwaitsBrace = false;
-    QByteArray m_cdText;          // every CD-Text byte, for telling the encoding
+    QByteArray m_cdText; // every CD-Text byte, for telling the encoding
     QHash<QString, QString> m_links;
     ImageSheet m_sheet;
 };
@@ -191,7 +190,9 @@ qint64 Rewriter::sectors(const QByteArray& time, int line) const
                        .arg(samples)
                        .arg(line));
     }
-    refuse(QStringLiteral("has a time %1 on line %2 that is not mm:ss:ff.").arg(QString::fromLatin1(time)).arg(line));
+    refuse(QStringLiteral("has a time %1 on line %2 that is not mm:ss:ff.")
+               .arg(QString::fromLatin1(time))
+               .arg(line));
 }
 
 void Rewriter::readLine(const QByteArray& line, int number)
@@ -264,9 +265,9 @@ void Rewriter::readTrackLine(const QList<Token>& words, const QByteArray& line, 
         m_out.append({line, number});
         return;
     }
-    if (m_tracks.isEmpty() || (keyword != "FILE" && keyword != "AUDIOFILE" && keyword != "DATAFILE" &&
-                               keyword != "START" && keyword != "PREGAP" && keyword != "SILENCE" &&
-                               keyword != "ZERO" && keyword != "FIFO")) {
+    if (m_tracks.isEmpty() ||
+        (keyword != "FILE" && keyword != "AUDIOFILE" && keyword != "DATAFILE" && keyword != "START" &&
+         keyword != "PREGAP" && keyword != "SILENCE" && keyword != "ZERO" && keyword != "FIFO")) {
         m_out.append({line, number});
         return;
     }
@@ -277,12 +278,16 @@ void Rewriter::readTrackLine(const QList<Token>& words, const QByteArray& line, 
         track.start = words.size() > 1 ? words[1].text : QByteArray();
     } else if (keyword == "PREGAP" || keyword == "SILENCE" || keyword == "ZERO") {
         if (words.size() < 2)
-            refuse(QStringLiteral("has %1 without a length on line %2.").arg(QString::fromLatin1(keyword)).arg(number));
+            refuse(QStringLiteral("has %1 without a length on line %2.")
+                       .arg(QString::fromLatin1(keyword))
+                       .arg(number));
         track.silence += sectors(words.last().text, number);
         track.silenceKeyword = keyword;
     } else {
         if (words.size() < 2 || !words[1].quoted)
-            refuse(QStringLiteral("has %1 without a file name on line %2.").arg(QString::fromLatin1(keyword)).arg(number));
+            refuse(QStringLiteral("has %1 without a file name on line %2.")
+                       .arg(QString::fromLatin1(keyword))
+                       .arg(number));
         FileRef file{keyword, QString::fromUtf8(words[1].text), 0, {}, int(m_out.size()), number};
         for (qsizetype i = 2; i < words.size(); ++i) {
             if (words[i].text.startsWith('#') && file.times.isEmpty())
@@ -324,10 +329,11 @@ void Rewriter::place()
         if (file.name == QLatin1String("-"))
             refuse(QStringLiteral("reads track %1 from standard input.").arg(number));
         if (audio && file.name.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive))
-            refuse(QStringLiteral("keeps track %1 in a WAVE file (%2): only raw CD sound can be read as a disc "
-                                  "image.")
-                       .arg(number)
-                       .arg(file.name));
+            refuse(
+                QStringLiteral("keeps track %1 in a WAVE file (%2): only raw CD sound can be read as a disc "
+                               "image.")
+                    .arg(number)
+                    .arg(file.name));
         const QFileInfo info(folder.absoluteFilePath(file.name));
         if (!info.isFile())
             refuse(QStringLiteral("names the file \u201c%1\u201d (line %2), which is not in %3.")
@@ -352,8 +358,11 @@ void Rewriter::place()
         const qint64 length = lengthIndex < file.times.size() ? sectors(file.times[lengthIndex], file.line)
                                                               : (info.size() - byteStart) / *sectorBytes;
         if (length <= 0 || byteStart < 0 || byteStart + length * *sectorBytes > info.size())
-            refuse(QStringLiteral("asks for more of \u201c%1\u201d than it holds (line %2).").arg(file.name).arg(file.line));
-        const qint64 start = track.start ? (track.start->isEmpty() ? 0 : sectors(*track.start, file.line)) : 0;
+            refuse(QStringLiteral("asks for more of \u201c%1\u201d than it holds (line %2).")
+                       .arg(file.name)
+                       .arg(file.line));
+        const qint64 start =
+            track.start ? (track.start->isEmpty() ? 0 : sectors(*track.start, file.line)) : 0;
         QByteArray placed;
         if (audio) {
             if (dataSeen)
@@ -386,8 +395,8 @@ void Rewriter::place()
             dataSeen = true;
             // The data is never read: only where the track lies counts.
             const qint64 pregap = track.silence + start;
-            placed = "FILE \"" + QFile::encodeName(link(info.absoluteFilePath())) + "\" " + msf(position) + ' ' +
-                     msf(length);
+            placed = "FILE \"" + QFile::encodeName(link(info.absoluteFilePath())) + "\" " + msf(position) +
+                     ' ' + msf(length);
             if (pregap > 0)
                 placed += "\nSTART " + msf(pregap);
             position += pregap + length;
@@ -404,7 +413,8 @@ ImageSheet Rewriter::run(const QByteArray& text)
     if (m_privateFolder.contains(QLatin1Char('"')) || m_privateFolder.contains(QLatin1Char('\t')) ||
         m_privateFolder.contains(QLatin1Char('\n')) || m_privateFolder.contains(QLatin1Char('\r')) ||
         m_privateFolder.contains(QLatin1String("//")))
-        refuse(QStringLiteral("cannot be copied into %1, whose name a .toc file cannot hold.").arg(m_privateFolder));
+        refuse(QStringLiteral("cannot be copied into %1, whose name a .toc file cannot hold.")
+                   .arg(m_privateFolder));
     int number = 0;
     for (const QByteArray& line : ImageSheet::lines(text))
         readLine(line, ++number);

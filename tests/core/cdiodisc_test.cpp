@@ -61,7 +61,8 @@ std::pair<QString, QString> libdiscidIds(const QList<qint64>& offsets, int leado
         table[size_t(i + 1)] = int(offsets[i]);
     const std::unique_ptr<DiscId, DiscIdFree> disc(discid_new());
     EXPECT_TRUE(discid_put(disc.get(), 1, int(offsets.size()), table.data()));
-    return {QString::fromLatin1(discid_get_freedb_id(disc.get())), QString::fromLatin1(discid_get_id(disc.get()))};
+    return {QString::fromLatin1(discid_get_freedb_id(disc.get())),
+            QString::fromLatin1(discid_get_id(disc.get()))};
 }
 
 void expectCdText(const CdioDisc& disc)
@@ -194,16 +195,18 @@ TEST_F(DiscImages, FailuresSayWhatIsWrong)
     ASSERT_TRUE(writeTestFile(path("missing.cue"), cueSheet("gone.bin")));
     auto [reason, message] = failure(path("missing.cue"));
     EXPECT_EQ(reason, DiscError::Reason::BadImage);
-    EXPECT_EQ(message, QStringLiteral("The cue sheet missing.cue names the file \u201cgone.bin\u201d (line 7), "
-                                      "which is not in %1.")
-                           .arg(m_folder.path()));
+    EXPECT_EQ(message,
+              QStringLiteral("The cue sheet missing.cue names the file \u201cgone.bin\u201d (line 7), "
+                             "which is not in %1.")
+                  .arg(m_folder.path()));
 
     std::tie(reason, message) = failure(QStringLiteral("/dev/vesk-no-such-drive"));
     EXPECT_EQ(reason, DiscError::Reason::NoDrive);
     EXPECT_EQ(message, QStringLiteral("There is no drive /dev/vesk-no-such-drive."));
     std::tie(reason, message) = failure(path("sound.bin"));
     EXPECT_EQ(reason, DiscError::Reason::NoDrive);
-    EXPECT_TRUE(message.contains(QLatin1String("neither a CD drive nor a disc image"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QLatin1String("neither a CD drive nor a disc image")))
+        << message.toStdString();
     std::tie(reason, message) = failure(path("nothing.toc"));
     EXPECT_EQ(reason, DiscError::Reason::BadImage);
     EXPECT_TRUE(message.startsWith(QLatin1String("There is no disc image"))) << message.toStdString();
@@ -212,7 +215,8 @@ TEST_F(DiscImages, FailuresSayWhatIsWrong)
         ASSERT_TRUE(QFile::setPermissions(path("sr0"), QFileDevice::Permissions()));
         std::tie(reason, message) = failure(path("sr0"));
         EXPECT_EQ(reason, DiscError::Reason::NoPermission);
-        EXPECT_TRUE(message.contains(QLatin1String("add yourself to the cdrom group"))) << message.toStdString();
+        EXPECT_TRUE(message.contains(QLatin1String("add yourself to the cdrom group")))
+            << message.toStdString();
     }
 
     // What libcdio cannot read says so with the user's names and lines, not the private copy's.
@@ -225,14 +229,17 @@ TEST_F(DiscImages, FailuresSayWhatIsWrong)
             << words.toStdString();
         return words;
     };
-    EXPECT_EQ(sheetFailure(QByteArray(sheet).replace("REM DATE 1999", "ARTWORK cover.jpg")),
-              QStringLiteral("libcdio cannot open the disc image bad.cue: bad.cue line 2: warning: unrecognized "
-                             "keyword: ARTWORK"));
-    EXPECT_TRUE(sheetFailure(QByteArray(sheet).replace("    INDEX 01 00:06:70\n", "    INDEX 01 00:06:70\n    POSTGAP 00:02:00\n"))
+    EXPECT_EQ(
+        sheetFailure(QByteArray(sheet).replace("REM DATE 1999", "ARTWORK cover.jpg")),
+        QStringLiteral("libcdio cannot open the disc image bad.cue: bad.cue line 2: warning: unrecognized "
+                       "keyword: ARTWORK"));
+    EXPECT_TRUE(sheetFailure(QByteArray(sheet).replace("    INDEX 01 00:06:70\n",
+                                                       "    INDEX 01 00:06:70\n    POSTGAP 00:02:00\n"))
                     .contains(QLatin1String("(POSTGAP on line 24)")));
     EXPECT_TRUE(sheetFailure(cueSheet("sound.bin", false, "WAVE")).contains(QLatin1String("in a WAVE file")));
     ASSERT_TRUE(writeTestFile(path("two.bin"), sound()));
-    EXPECT_TRUE(sheetFailure(QByteArray(sheet).replace("  TRACK 02 AUDIO", "FILE \"two.bin\" BINARY\n  TRACK 02 AUDIO"))
+    EXPECT_TRUE(sheetFailure(QByteArray(sheet).replace("  TRACK 02 AUDIO",
+                                                       "FILE \"two.bin\" BINARY\n  TRACK 02 AUDIO"))
                     .contains(QLatin1String("several files")));
 
     // A .toc whose audio tracks do not follow each other in one file would be read from the wrong
@@ -241,5 +248,6 @@ TEST_F(DiscImages, FailuresSayWhatIsWrong)
                                                    .replace("00:03:25 00:03:45", "00:03:30 00:03:40")));
     std::tie(reason, message) = failure(path("gap.toc"));
     EXPECT_EQ(reason, DiscError::Reason::BadImage);
-    EXPECT_TRUE(message.contains(QLatin1String("one after the other in one file (track 2"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QLatin1String("one after the other in one file (track 2")))
+        << message.toStdString();
 }

@@ -63,7 +63,8 @@ constexpr ReadOptions::Mode bothModes[] = {ReadOptions::Mode::Paranoia, ReadOpti
 
 TEST_F(TrackReading, EveryTrackByteForByteInBothModes)
 {
-    for (const QString& image : {QStringLiteral("album.cue"), QStringLiteral("motorola.cue"), QStringLiteral("album.toc")}) {
+    for (const QString& image :
+         {QStringLiteral("album.cue"), QStringLiteral("motorola.cue"), QStringLiteral("album.toc")}) {
         const std::shared_ptr<CdioDisc> disc = CdioDisc::open(path(image));
         for (const ReadOptions::Mode mode : bothModes) {
             for (int number = 0; number <= 3; ++number) {
@@ -126,14 +127,16 @@ TEST_F(TrackReading, ReadOffsetShiftsEachTrackExactly)
                                  .toStdString());
                 const CdioDisc::Track track = *cue->track(number);
                 const QByteArray expected = expectedSound(track.firstSector, track.lastSector, offset);
-                const std::unique_ptr<CdioSoundDevice> sound = CdioTrackSource(cue, number, options(mode, offset)).openReader();
+                const std::unique_ptr<CdioSoundDevice> sound =
+                    CdioTrackSource(cue, number, options(mode, offset)).openReader();
                 const QByteArray bytes = readAll(*sound);
                 EXPECT_EQ(bytes.size(), track.sectors() * sectorBytes);
                 EXPECT_TRUE(bytes == expected);
                 EXPECT_EQ(sound->report().crc32, zlibCrc(expected));
                 // The toc's last audio track ends at the gap before its data track.
                 if (number == 3) {
-                    EXPECT_TRUE(readAll(*CdioTrackSource(toc, 3, options(mode, offset)).openSound()) == expected);
+                    EXPECT_TRUE(readAll(*CdioTrackSource(toc, 3, options(mode, offset)).openSound()) ==
+                                expected);
                 }
             }
         }
@@ -146,8 +149,11 @@ TEST_F(TrackReading, ReadOffsetShiftsEachTrackExactly)
             EXPECT_TRUE(readAll(*CdioTrackSource(cue, 3, fast).openSound()).endsWith(silence));
         }
     }
-    EXPECT_FALSE(CdioTrackSource(cue, 2, options(ReadOptions::Mode::Fast, ReadOptions::maxOffset + 1)).problem().isEmpty());
-    EXPECT_FALSE(CdioTrackSource(cue, 2, options(ReadOptions::Mode::Fast, ReadOptions::maxOffset + 1)).openSound());
+    EXPECT_FALSE(CdioTrackSource(cue, 2, options(ReadOptions::Mode::Fast, ReadOptions::maxOffset + 1))
+                     .problem()
+                     .isEmpty());
+    EXPECT_FALSE(
+        CdioTrackSource(cue, 2, options(ReadOptions::Mode::Fast, ReadOptions::maxOffset + 1)).openSound());
 }
 
 TEST_F(TrackReading, ParanoiaReportsTroubleFromTheDrive)
@@ -215,7 +221,8 @@ TEST_F(TrackReading, ImageCutShortOrStopMidReadEndsWithAReason)
               QStringLiteral("Reading %1 stopped: %2 is gone.").arg(path("album.cue"), path("sound.bin")));
 
     ASSERT_TRUE(writeTestFile(path("sound.bin"), sound()));
-    const std::unique_ptr<CdioSoundDevice> stopped = CdioTrackSource(CdioDisc::open(path("album.cue")), 2).openReader();
+    const std::unique_ptr<CdioSoundDevice> stopped =
+        CdioTrackSource(CdioDisc::open(path("album.cue")), 2).openReader();
     EXPECT_FALSE(stopped->read(4096).isEmpty());
     stopped->stop();
     readAll(*stopped);

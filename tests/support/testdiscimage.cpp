@@ -120,7 +120,9 @@ QByteArray tocFile(const QByteArray& soundFile, const QByteArray& dataFile)
            "    PERFORMER \"Zo\\353\"\n"
            "  }\n"
            "}\n"
-           "FILE \"" + soundFile + "\" 0 00:03:25\n"
+           "FILE \"" +
+           soundFile +
+           "\" 0 00:03:25\n"
            "START 00:00:33\n"
            "\n"
            "// Track 2\n"
@@ -131,7 +133,9 @@ QByteArray tocFile(const QByteArray& soundFile, const QByteArray& dataFile)
            "    TITLE \"Two\"\n"
            "  }\n"
            "}\n"
-           "FILE \"" + soundFile + "\" 00:03:25 00:03:45\n"
+           "FILE \"" +
+           soundFile +
+           "\" 00:03:25 00:03:45\n"
            "START 00:00:50\n"
            "\n"
            "// Track 3\n"
@@ -142,12 +146,15 @@ QByteArray tocFile(const QByteArray& soundFile, const QByteArray& dataFile)
            "    PERFORMER \"Guest\"\n"
            "  }\n"
            "}\n"
-           "FILE \"" + soundFile + "\" 00:06:70 00:03:55\n"
+           "FILE \"" +
+           soundFile +
+           "\" 00:06:70 00:03:55\n"
            "\n"
            "// Track 4: the data of an enhanced CD, after the gap between the sessions\n"
            "TRACK MODE1\n"
            "PREGAP 02:32:00\n"
-           "DATAFILE \"" + dataFile + "\" // length in bytes: 61440\n";
+           "DATAFILE \"" +
+           dataFile + "\" // length in bytes: 61440\n";
 }
 
 QByteArray dataTrack()

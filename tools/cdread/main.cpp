@@ -40,7 +40,8 @@ void describe(const CdioDisc& disc)
                .arg(toc.leadoutBlock());
 }
 
-int readTrack(const std::shared_ptr<CdioDisc>& disc, int number, const ReadOptions& options, const QString& output)
+int readTrack(const std::shared_ptr<CdioDisc>& disc, int number, const ReadOptions& options,
+              const QString& output)
 {
     const CdioTrackSource source(disc, number, options);
     if (!source.problem().isEmpty()) {
@@ -65,8 +66,9 @@ int readTrack(const std::shared_ptr<CdioDisc>& disc, int number, const ReadOptio
                .arg(source.sampleFrames())
                .arg(report.crc32, 8, 16, QLatin1Char('0'))
                .arg(report.exact() ? QStringLiteral(", exact") : QStringLiteral(", NOT exact"));
-    out << QStringLiteral("sectors read %1, rereads %2, read errors %3, skips %4, scratches %5, jitter fixes %6, "
-                          "unreadable %7\n")
+    out << QStringLiteral(
+               "sectors read %1, rereads %2, read errors %3, skips %4, scratches %5, jitter fixes %6, "
+               "unreadable %7\n")
                .arg(report.sectorsRead)
                .arg(report.rereads)
                .arg(report.readErrors)
@@ -86,8 +88,10 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Reads a CD or disc image the way Vesk does."));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("source"), QStringLiteral("A drive (/dev/sr0), .cue or .toc file."));
-    parser.addPositionalArgument(QStringLiteral("track"), QStringLiteral("The track to read."), QStringLiteral("[track]"));
+    parser.addPositionalArgument(QStringLiteral("source"),
+                                 QStringLiteral("A drive (/dev/sr0), .cue or .toc file."));
+    parser.addPositionalArgument(QStringLiteral("track"), QStringLiteral("The track to read."),
+                                 QStringLiteral("[track]"));
     parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("Where its raw sound goes."),
                                  QStringLiteral("[output]"));
     const QCommandLineOption fast(QStringLiteral("fast"), QStringLiteral("Plain reads, no paranoia."));
