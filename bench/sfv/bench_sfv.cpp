@@ -2,7 +2,7 @@
 // cksfv, and how much memory writing the SFV of a folder with one 1 GiB file needs.
 //
 //   bench_sfv [work-folder]        (default: the system's temporary folder)
-#include "output/crc32.h"
+#include "common/crc32.h"
 #include "output/veskfilegenerator.h"
 
 #include <QByteArray>

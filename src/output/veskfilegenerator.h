@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/crc32.h"
+#include "common/crc32.h"
 
 #include <QByteArrayView>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "rip/trackspool.h"
 
 #include "common/vesktools.h"
-#include "output/crc32.h"
+#include "common/crc32.h"
 
 #include <QDir>
 #include <QFile>

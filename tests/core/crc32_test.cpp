@@ -1,4 +1,4 @@
-#include "output/crc32.h"
+#include "common/crc32.h"
 
 #include <QByteArray>
 #include <gtest/gtest.h>
