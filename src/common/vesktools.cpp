@@ -283,3 +283,16 @@ qint64 VeskTools::availableBytes(const QString& folder)
         return -1;
     return qint64(info.f_bavail) * qint64(info.f_frsize);
 }
+
+QString VeskTools::shellQuoted(const QStringList& words)
+{
+    static const QString plain = QStringLiteral("-_./=:,+%@");
+    QStringList quoted;
+    for (const QString& word : words) {
+        bool safe = !word.isEmpty();
+        for (const QChar c : word)
+            safe = safe && ((c.isLetterOrNumber() && c.unicode() < 128) || plain.contains(c));
+        quoted.append(safe ? word : QLatin1Char('\'') + QString(word).replace(QStringLiteral("'"), QStringLiteral("'\\''")) + QLatin1Char('\''));
+    }
+    return quoted.join(QLatin1Char(' '));
+}

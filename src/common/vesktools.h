@@ -55,4 +55,7 @@ public:
     static QString joinedPath(const QString& folder, const QString& name);
     // The path less its last component ("/a/b" -> "/a", "/a" -> "/", "a" -> ".").
     static QString deletingLastPathComponent(const QString& path);
+    // The words as a shell would need them typed: each one that holds anything but letters,
+    // digits and "-_./=:,+%@" in single quotes.
+    static QString shellQuoted(const QStringList& words);
 };

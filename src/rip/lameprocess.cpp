@@ -5,7 +5,11 @@
 #include "common/cdfolder.h"
 #include "common/log.h"
 #include "common/soundplayer.h"
+#include "common/veskexception.h"
 #include "common/vesktools.h"
+#include "disc/cdiodisc.h"
+#include "disc/cdiotracksource.h"
+#include "disc/discsourcepath.h"
 #include "disc/filetracksource.h"
 #include "encoder/encoderrun.h"
 #include "encoder/lame/lameencoder.h"
@@ -15,6 +19,7 @@
 #include "output/veskfilegenerator.h"
 #include "rip/disclisting.h"
 #include "rip/finishedfilestep.h"
+#include "rip/riplog.h"
 #include "rip/riptimeestimate.h"
 #include "rip/trackspool.h"
 #include "rip/trackeditor.h"
@@ -265,7 +270,12 @@ bool LAMEProcess::checkSession()
     }
 
     QString source = m_settings.getChosenCDName();
-    if (!VeskTools::audioCDIsMounted(source)) {
+    m_disc.reset();
+    QStringList chosen;
+    if (DiscSourcePath::isDisc(source)) {
+        if (!openDisc(source, chosen))
+            return false;
+    } else if (!VeskTools::audioCDIsMounted(source)) {
         const QString found = m_cdFinder.findAudioCD();
         if (found.isEmpty() && !source.isEmpty() && QFileInfo(source).isDir()) {
             // A folder that is there but holds nothing is no missing CD.
@@ -283,7 +293,8 @@ bool LAMEProcess::checkSession()
         source = found;
     }
 
-    const QStringList chosen = m_settings.getChosenTracks().value_or(QStringList());
+    if (!m_disc)
+        chosen = m_settings.getChosenTracks().value_or(QStringList());
     if (chosen.isEmpty()) {
         runAlertWithTitle(
             QStringLiteral("Nothing to rip"),
@@ -309,13 +320,72 @@ bool LAMEProcess::checkSession()
     m_preparedTracks = chosen;
     // The only place a track's number is read from its file's name.
     for (const QString& name : chosen)
-        m_preparedNumbers.append(AudioTrackList::trackNumber(name));
-    m_discTrackCount = qint32(AudioTrackList::tracksInFolder(source, false).value_or(chosen).size());
+        m_preparedNumbers.append(m_disc ? DiscSourcePath::trackNumber(name) : AudioTrackList::trackNumber(name));
+    if (m_disc) {
+        m_discTrackCount = 0;
+        for (const CdioDisc::Track& track : m_disc->tracks())
+            m_discTrackCount += track.audio && track.number > 0;
+    } else {
+        m_discTrackCount = qint32(AudioTrackList::tracksInFolder(source, false).value_or(chosen).size());
+    }
     return true;
+}
+
+bool LAMEProcess::openDisc(const QString& source, QStringList& chosen)
+{
+    try {
+        m_disc = CdioDisc::open(source);
+    } catch (const VeskException& failure) {
+        veskLog(QStringLiteral("%1 cannot be read: %2").arg(source, failure.reason()));
+        runAlertWithTitle(QStringLiteral("The disc cannot be read"), failure.reason());
+        return false;
+    }
+    // Every audio track, or those the user picked by name ("Track 3").
+    const QStringList picked = m_settings.chosenTracks();
+    for (const CdioDisc::Track& track : m_disc->tracks()) {
+        const QString name = DiscSourcePath::trackName(track.number);
+        if (track.audio && track.number > 0 && (picked.isEmpty() || picked.contains(name)))
+            chosen.append(name);
+    }
+    return true;
+}
+
+std::optional<DiscTOC> LAMEProcess::discTOC()
+{
+    // Asked on the lookup's worker; the disc was opened before the lookup started and is not
+    // changed until the session ends.
+    if (m_disc && m_preparedSource == m_disc->source())
+        return m_disc->toc();
+    return LookupHost::discTOC();
+}
+
+std::optional<Album> LAMEProcess::cdTextAlbum() const
+{
+    if (!m_disc)
+        return std::nullopt;
+    Album album;
+    album.setArtist(m_disc->performer());
+    album.setTitle(m_disc->title());
+    bool any = !album.getArtist().isEmpty() || !album.getTitle().isEmpty();
+    for (int i = 0; i < m_preparedTracks.size(); ++i) {
+        const int number = m_preparedNumbers.value(i);
+        const QString title = m_disc->title(number);
+        const QString performer = m_disc->performer(number);
+        any = any || !title.isEmpty();
+        album.addTrack(Track::trackWithArtist(performer == album.getArtist() ? QString() : performer,
+                                              title.isEmpty() ? m_preparedTracks[i] : title, number));
+    }
+    if (!any)
+        return std::nullopt;
+    veskLog(QStringLiteral("Titles from the disc's CD-Text"));
+    return album;
 }
 
 bool LAMEProcess::prepareSession(std::optional<Album> lookedUp, bool paired)
 {
+    // What the disc itself says comes after the servers and before the file names.
+    if (!lookedUp)
+        lookedUp = cdTextAlbum();
     std::optional<Album> album = paired && lookedUp && lookedUp->getTracks().size() == m_preparedTracks.size()
                                      ? std::move(lookedUp)
                                      : obtainAlbum(std::move(lookedUp));
@@ -365,9 +435,17 @@ void LAMEProcess::makeJobs(const QString& folder)
         TrackJob job;
         job.position = int(i + 1);
         job.track = Track::trackWithArtist(tracks[i].getArtist(), tracks[i].getTitle(), m_preparedNumbers[i]);
-        job.source = m_sourceFactory ? m_sourceFactory(m_preparedSource, m_preparedTracks[i])
-                                     : std::make_shared<FileTrackSource>(
-                                           VeskTools::joinedPath(m_preparedSource, m_preparedTracks[i]));
+        if (m_sourceFactory) {
+            job.source = m_sourceFactory(m_preparedSource, m_preparedTracks[i]);
+        } else if (m_disc) {
+            ReadOptions options;
+            options.mode = m_settings.shouldReadFast() ? ReadOptions::Mode::Fast : ReadOptions::Mode::Paranoia;
+            options.offset = m_settings.readOffset();
+            job.source = std::make_shared<CdioTrackSource>(m_disc, m_preparedNumbers[i], options);
+        } else {
+            job.source =
+                std::make_shared<FileTrackSource>(VeskTools::joinedPath(m_preparedSource, m_preparedTracks[i]));
+        }
         const qint32 number = job.track.getTrackNum() != 0 ? job.track.getTrackNum() : job.position;
         const QString name =
             createOutputFilenameWithFormat(style, artistForNames(job.track), number, job.track.getTitle());
@@ -505,6 +583,7 @@ bool LAMEProcess::startSpool()
         job->soundPath = read.path;
         job->soundCrc32 = read.crc32;
         job->isrc = read.isrc;
+        job->readReport = read.report;
         job->reason = read.problem;
         Q_EMIT trackJobChanged(*job);
         ripASingleTrack();
@@ -637,6 +716,7 @@ void LAMEProcess::startRun(TrackJob& job)
         input = EncoderInput::rawSound();
     }
     const QStringList arguments = m_encoder->trackArguments(m_sessionArguments, input, job.partialPath, tags);
+    job.commandLine = QFileInfo(m_encoder->executable()).fileName() + QLatin1Char(' ') + VeskTools::shellQuoted(arguments);
 
     auto* encoder = new EncoderRun(this);
     job.run = encoder;
@@ -841,6 +921,7 @@ void LAMEProcess::finishSession(bool endedByItself)
     if (endedByItself && m_soundPlayer && m_settings.shouldSoundAlertWhenFinished())
         m_soundPlayer->playFinishedSound();
     writeReleaseFilesIfAsked();
+    writeRipLog();
     QStringList failed;
     for (const TrackJob& job : m_jobs) {
         if (job.state == TrackJob::State::Failed)
@@ -908,6 +989,28 @@ QString LAMEProcess::notRippedSummary() const
         .arg(why.join(QStringLiteral(", ")))
         .arg(total - missing)
         .arg(m_albumFolder);
+}
+
+void LAMEProcess::writeRipLog()
+{
+    if (!m_disc || !m_currentAlbum || m_albumFolder.isEmpty())
+        return;
+    const QString text = RipLog::text(*m_disc, {m_settings.shouldReadFast(), m_settings.readOffset()},
+                                      *m_currentAlbum, m_jobs);
+    const QString name = QStringLiteral("00-%1-%2.log")
+                             .arg(VeskTools::stripBadPathChars(m_currentAlbum->artistForNames()),
+                                  VeskTools::stripBadPathChars(m_currentAlbum->titleForNames()));
+    QFile file(VeskTools::joinedPath(m_albumFolder, name));
+    const QByteArray bytes = text.toUtf8();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString problem = file.errorString();
+        file.remove();
+        runAlertWithTitle(QStringLiteral("The rip log could not be written"),
+                          QStringLiteral("In %1: %2").arg(m_albumFolder, problem));
+        return;
+    }
+    if (!RipLog::allExact(m_jobs))
+        veskNotice(QStringLiteral("Some tracks were not read exactly; the rip log in %1 says which").arg(m_albumFolder));
 }
 
 SessionReport LAMEProcess::report(bool endedByItself) const
@@ -987,6 +1090,7 @@ void LAMEProcess::resetLAMEProcessForNewCD()
 {
     releaseEncoders(TrackJob::State::Stopped);
     m_spool.reset(); // stops the reading and removes the cache
+    m_disc.reset();
     m_spoolJobs.clear();
     m_jobs.clear();
     m_jobsAtOnce = 0;

@@ -17,6 +17,7 @@
 #include <vector>
 
 class AlbumChooser;
+class CdioDisc;
 class DiscListing;
 class AlertPresenter;
 class DiscLookupRunner;
@@ -87,6 +88,7 @@ public:
     void runAlertWithTitle(const QString& title, const QString& text) override;
     int displayMultipleAlbumMatches(const QStringList& matchLines) override;
     void lookupProgress(const QString& line) override;
+    std::optional<DiscTOC> discTOC() override;
 
     // The status line: empty exactly while no rip runs; and the time-remaining line.
     QString getptl() const { return m_ptl; }
@@ -150,6 +152,10 @@ private:
     // Start found the listing still looking up: the rip goes on once it has ended.
     void listingLookupEnded();
     bool startFromListing();
+    // A drive or a disc image as the source: opened, and its audio tracks chosen.
+    bool openDisc(const QString& source, QStringList& chosen);
+    // The album the disc's CD-Text gives, if it gives any titles.
+    std::optional<Album> cdTextAlbum() const;
     void makeJobs(const QString& folder);
     void lookupEnded(const std::optional<Album>& album);
     void stopLookup();
@@ -184,6 +190,7 @@ private:
     void endRun(TrackJob& job, TrackJob::State state);
     void finishSession(bool endedByItself);
     void writeReleaseFilesIfAsked();
+    void writeRipLog();
     QString notRippedSummary() const;
     SessionReport report(bool endedByItself) const;
     bool checkEncodedFile(const TrackJob& job, QString& failure) const;
@@ -199,6 +206,7 @@ private:
     QMetaObject::Connection m_listingWait;
     QElapsedTimer m_sessionClock;
     TrackSourceFactory m_sourceFactory;
+    std::shared_ptr<CdioDisc> m_disc; // the disc being ripped, when the source is one
     std::unique_ptr<TrackSpool> m_spool;
     std::vector<int> m_spoolJobs; // the job (index into m_jobs) of each spooled track
     QString m_ripTimeRemaining;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "disc/readreport.h"
 #include "disc/tracksource.h"
 #include "encoder/encoderestimate.h"
 #include "model/track.h"
@@ -39,6 +40,8 @@ struct TrackJob {
     QString soundPath;      // the spooled sound, once read
     quint32 soundCrc32 = 0; // the CRC-32 of the sound as read
     QString isrc;           // the recording's ISRC, read with the sound
+    std::optional<ReadReport> readReport; // what reading it from a disc met
+    QString commandLine;    // the encoder's, as run, for the rip log
 
     State state = State::Waiting;
     // Why a failed track failed.

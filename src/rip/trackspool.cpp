@@ -1,6 +1,7 @@
 #include "rip/trackspool.h"
 
 #include "common/vesktools.h"
+#include "disc/cdiosounddevice.h"
 #include "common/crc32.h"
 
 #include <QDir>
@@ -145,6 +146,14 @@ TrackSpool::Read TrackSpool::readOne(int index, const TrackSource& source)
         read.bytes += got;
     }
     file.close();
+    // A disc reader ends a failed read as it ends the track: its report tells them apart.
+    if (const auto* disc = qobject_cast<const CdioSoundDevice*>(sound.get())) {
+        read.report = disc->report();
+        if (read.problem.isEmpty() && !read.report->finished)
+            read.problem = QStringLiteral("could not be read: %1")
+                               .arg(read.report->failure.isEmpty() ? QStringLiteral("the reading stopped")
+                                                                   : read.report->failure);
+    }
     if (!read.problem.isEmpty()) {
         QFile::remove(path);
         return read;

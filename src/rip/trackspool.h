@@ -1,5 +1,6 @@
 #pragma once
 
+#include "disc/readreport.h"
 #include "disc/tracksource.h"
 
 #include <QObject>
@@ -7,6 +8,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -25,6 +27,8 @@ public:
         quint32 crc32 = 0;    // of the sound as read
         QString problem;      // why it could not be read, in words that follow the track's name
         QString isrc;         // the source's ISRC for the track, if any
+        // What reading a disc's track met (re-reads, skips, ...); empty for other sources.
+        std::optional<ReadReport> report;
     };
 
     // A new, empty folder for one session's spool under the user's cache folder

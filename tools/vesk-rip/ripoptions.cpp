@@ -6,6 +6,7 @@
 #include "common/vesktools.h"
 #include "disc/audiocdfinder.h"
 #include "disc/audiofileheader.h"
+#include "disc/discsourcepath.h"
 #include "settings/musicfolder.h"
 #include "settings/preferencekeys.h"
 #include "settings/preferences.h"
@@ -115,6 +116,8 @@ RipOptions::RipOptions()
                        .arg(-Settings::maxReadOffset)
                        .arg(Settings::maxReadOffset),
                    QStringLiteral("N")),
+      m_device(QStringLiteral("device"), QStringLiteral("Rip the audio CD in this drive (/dev/sr0)."),
+               QStringLiteral("DEVICE")),
       m_fastRead(QStringLiteral("fast-read"),
                  QStringLiteral("Read a disc straight through, without cdparanoia's error correction.")),
       m_preset({QStringLiteral("p"), QStringLiteral("preset")},
@@ -149,12 +152,13 @@ RipOptions::RipOptions()
                          m_spaces,        m_releaseFiles, m_sound,  m_editTrackInfo, m_faster,
                          m_zFlag,         m_nameStyle,    m_server, m_email,         m_musicBrainzURL,
                          m_noMusicBrainz, m_jobs,         m_preset, m_expert,        m_resources,
-                         m_preferences,   m_set,          m_readOffset, m_fastRead});
+                         m_preferences,   m_set,          m_readOffset, m_fastRead, m_device});
     m_parser.addOption(m_version);
     m_parser.addPositionalArgument(
         QStringLiteral("SOURCE_FOLDER"),
-        QStringLiteral("The folder holding the track files (an audio CD's folder). Default: the audio CD "
-                       "the desktop has mounted."),
+        QStringLiteral("The folder holding the track files (an audio CD's folder), a disc image (a .cue "
+                       "or cdrdao .toc file) or a CD drive (/dev/sr0). Default: the audio CD the desktop "
+                       "has mounted."),
         QStringLiteral("[SOURCE_FOLDER]"));
 }
 
@@ -195,8 +199,19 @@ bool RipOptions::parse(const QStringList& arguments)
         return false;
     }
     m_source = UserPath::absolute(positional.value(0), QDir::currentPath());
-    if (!m_source.isEmpty() && !QFileInfo(m_source).isDir()) {
-        m_error = QStringLiteral("%1 is not a folder.").arg(m_source);
+    if (m_parser.isSet(m_device)) {
+        if (!m_source.isEmpty()) {
+            m_error = QStringLiteral("--device and a SOURCE exclude each other.");
+            return false;
+        }
+        m_source = m_parser.value(m_device);
+        if (!DiscSourcePath::isDisc(m_source)) {
+            m_error = QStringLiteral("%1 is no CD drive.").arg(m_source);
+            return false;
+        }
+    }
+    if (!m_source.isEmpty() && !QFileInfo(m_source).isDir() && !DiscSourcePath::isDisc(m_source)) {
+        m_error = QStringLiteral("%1 is not a folder, a disc image (.cue, .toc) or a CD drive.").arg(m_source);
         return false;
     }
     return true;
@@ -302,7 +317,17 @@ bool RipOptions::applyTo(Settings& settings)
     // as a failed encoder run after the lookup and the album folder.
     const std::optional<QStringList> tracks = AudioTrackList::tracksInFolder(source, false);
     QStringList chosen;
-    for (const QString& wanted : m_parser.values(m_track)) {
+    if (DiscSourcePath::isDisc(source)) {
+        // A disc's tracks go by their numbers; the session says which the disc lacks.
+        for (const QString& wanted : m_parser.values(m_track)) {
+            if (!wanted.contains(QRegularExpression(QStringLiteral("^\\d+$")))) {
+                m_error = QStringLiteral("--track %1: a disc's tracks are chosen by their numbers.").arg(wanted);
+                return false;
+            }
+            chosen.append(DiscSourcePath::trackName(wanted.toInt()));
+        }
+    }
+    for (const QString& wanted : DiscSourcePath::isDisc(source) ? QStringList() : m_parser.values(m_track)) {
         QString name = wanted;
         if (wanted.contains(QRegularExpression(QStringLiteral("^\\d+$")))) {
             const qint32 number = wanted.toInt();

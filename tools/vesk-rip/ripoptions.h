@@ -63,6 +63,7 @@ private:
     QCommandLineOption m_noMusicBrainz;
     QCommandLineOption m_jobs;
     QCommandLineOption m_readOffset;
+    QCommandLineOption m_device;
     QCommandLineOption m_fastRead;
     QCommandLineOption m_preset;
     QCommandLineOption m_expert;
