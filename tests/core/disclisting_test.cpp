@@ -21,11 +21,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
 // Finds an album of `count` songs once `open` is set (at once when it is); counts its lookups.
 struct GatedLookup : DiscLookup {
     GatedLookup(int count, std::atomic<bool>* open) : m_count(count), m_open(open) {}

@@ -1,7 +1,6 @@
 // The rip session with a lookup on its worker thread: the window's thread stays free, Stop and
 // quitting end a lookup at once, and the chooser is asked on the main thread.
 #include "cddbserver.h"
-#include "common/alertpresenter.h"
 #include "common/resources.h"
 #include "lookup/albumchooser.h"
 #include "lookup/cddb/freedbaccess.h"
@@ -23,14 +22,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-struct RecordingAlerts : AlertPresenter {
-    void runAlertWithTitle(const QString& title, const QString& text) override
-    {
-        alerts << title + u'|' + text;
-    }
-    QStringList alerts;
-};
-
 struct SecondChoice : AlbumChooser {
     int displayMultipleAlbumMatches(const QStringList& lines) override
     {

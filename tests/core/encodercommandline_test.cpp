@@ -9,11 +9,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
 // "a|b c|" gives the words "a", "b c" and "".
 QStringList words(const char* list)
 {

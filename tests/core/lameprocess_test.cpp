@@ -1,4 +1,3 @@
-#include "common/alertpresenter.h"
 #include "common/cdfolder.h"
 #include "common/resources.h"
 #include "lookup/disclookup.h"
@@ -6,6 +5,7 @@
 #include "common/soundplayer.h"
 #include "settings/settings.h"
 #include "support/fakeencoder.h"
+#include "support/recordinghost.h"
 #include "support/testenvironment.h"
 
 #include <QDir>
@@ -18,19 +18,6 @@
 #include <memory>
 
 namespace {
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
-struct RecordingAlerts : AlertPresenter {
-    void runAlertWithTitle(const QString& title, const QString& text) override
-    {
-        alerts << title + u'\n' + text;
-    }
-    QStringList alerts;
-};
-
 struct CountingSound : SoundPlayer {
     void playFinishedSound() override { ++plays; }
     int plays = 0;

@@ -1,16 +1,12 @@
 #include "output/outputfilenaming.h"
 #include "support/qstringprinter.h"
+#include "support/testenvironment.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
 // The album is always "Y".
 QString name(const char* style, qint32 number, const char* track, const char* artist = "X",
              bool underscores = false)

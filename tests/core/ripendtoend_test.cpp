@@ -13,13 +13,6 @@
 #include <id3v2tag.h>
 #include <mpegfile.h>
 
-namespace {
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-} // namespace
-
 // One encoder and two make the same files; the release files list them in track order.
 TEST(RipEndToEnd, HostileEntryUnderTheCLocaleKeepsEveryTitleAndEveryFileInside)
 {

@@ -6,13 +6,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-namespace {
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-} // namespace
-
 TEST(VeskTools, OnlySlashAndColonAreReplacedAndTrackNumbersLeadTheName)
 {
     EXPECT_EQ(VeskTools::stripBadPathChars(s("a\\b?*\"'")), s("a\\b?*\"'"));

@@ -23,11 +23,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
 // The access key of a text ("Fo&lder…" → 'l'), or 0.
 QChar accessKey(const QString& text)
 {

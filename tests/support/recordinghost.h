@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/alertpresenter.h"
 #include "lookup/lookupfailure.h"
 #include "lookup/lookuphost.h"
 
@@ -42,4 +43,13 @@ public:
     QList<QStringList> offered;
     int choice = 0;
     unsigned long readingMilliseconds = 0;
+};
+
+// Keeps every alert of a session as "title|text".
+struct RecordingAlerts : AlertPresenter {
+    void runAlertWithTitle(const QString& title, const QString& text) override
+    {
+        alerts << title + u'|' + text;
+    }
+    QStringList alerts;
 };

@@ -9,6 +9,11 @@
 #include <QProcess>
 #include <QtEndian>
 #include <cmath>
+#include <id3v2tag.h>
+#include <mpegfile.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 TestEnvironment::TestEnvironment()
     : m_oldHome(qgetenv("HOME")), m_oldConfig(qgetenv("XDG_CONFIG_HOME")),
@@ -131,4 +136,36 @@ ScopedPath::ScopedPath(const QString& folder) : m_old(qgetenv("PATH"))
 ScopedPath::~ScopedPath()
 {
     qputenv("PATH", m_old);
+}
+
+bool writeScript(const QString& path, const QByteArray& text)
+{
+    QFile script(path);
+    return script.open(QIODevice::WriteOnly | QIODevice::Truncate) && script.write(text) == text.size() &&
+           script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+bool hasIPv6Loopback()
+{
+    const int probe = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in6 loopback{};
+    loopback.sin6_family = AF_INET6;
+    loopback.sin6_addr = in6addr_loopback;
+    const bool bound =
+        probe >= 0 && ::bind(probe, reinterpret_cast<sockaddr*>(&loopback), sizeof loopback) == 0;
+    if (probe >= 0)
+        ::close(probe);
+    return bound;
+}
+
+QString id3Summary(const QString& path)
+{
+    TagLib::MPEG::File file(QFile::encodeName(path).constData());
+    const TagLib::ID3v2::Tag* tag = file.isValid() ? file.ID3v2Tag() : nullptr;
+    if (!tag)
+        return QStringLiteral("no tag");
+    const auto text = [](const TagLib::String& value) { return QString::fromStdString(value.to8Bit(true)); };
+    return QStringList{text(tag->title()), text(tag->artist()),          text(tag->album()),
+                       text(tag->genre()), QString::number(tag->year()), QString::number(tag->track())}
+        .join(u'|');
 }

@@ -25,6 +25,15 @@ RipRun runVeskRip(const QStringList& arguments, const std::function<void(QProces
     return run;
 }
 
+std::function<void(QProcess&)> withEnvironment(const QString& name, const QString& value)
+{
+    return [name, value](QProcess& process) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(name, value);
+        process.setProcessEnvironment(environment);
+    };
+}
+
 QString ownLoopbackAddress()
 {
     const qint64 pid = QCoreApplication::applicationPid();

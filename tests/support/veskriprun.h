@@ -16,6 +16,9 @@ struct RipRun {
 // none) so that no test reaches the internet.
 RipRun runVeskRip(const QStringList& arguments, const std::function<void(QProcess&)>& prepare = {});
 
+// A preparation for runVeskRip that sets one variable of the environment (PATH, LC_ALL).
+std::function<void(QProcess&)> withEnvironment(const QString& name, const QString& value);
+
 // A loopback address of this test process's own, so that a server on the CDDB port 8880 is free
 // whatever else runs.
 QString ownLoopbackAddress();
