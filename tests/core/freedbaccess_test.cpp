@@ -12,9 +12,6 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 using Kind = VeskException::Kind;
@@ -51,13 +48,15 @@ protected:
     }
     // Runs one lookup of the disc against a server not yet listening.
     std::unique_ptr<FreedbAccess> lookUp(CddbServer& s, const DiscTOC& toc, int timeout = 20000,
-                                         const QString& email = {})
+                                         const QString& email = {}, int conversationSeconds = 0)
     {
         EXPECT_TRUE(s.listen()) << s.errorString().toStdString();
         auto lookup = std::make_unique<FreedbAccess>(m_host, toc);
         lookup->setPort(s.port());
         lookup->setTimeout(timeout);
         lookup->setEmail(email);
+        if (conversationSeconds > 0)
+            lookup->setConversationSeconds(conversationSeconds);
         lookup->lookupCDInformation(s.address());
         return lookup;
     }
@@ -104,6 +103,7 @@ protected:
 
 TEST_F(Lookup, OneMatchGivesTheWholeAlbumHoweverTheRepliesAreSplit)
 {
+    static const QRegularExpression hello(u"^cddb hello [^ ]+ [^ ]+ vesk v0\\.6\\.7\n$"_qs);
     for (const int chunk : {0, 1, 1000}) {
         SCOPED_TRACE(chunk);
         CddbServer s(m_root.path());
@@ -117,7 +117,6 @@ TEST_F(Lookup, OneMatchGivesTheWholeAlbumHoweverTheRepliesAreSplit)
             EXPECT_EQ(album->getTracks()[n].getTitle(), longTitle(n));
         const QStringList lines = sent(s, 5);
         ASSERT_EQ(lines.size(), 5);
-        static const QRegularExpression hello(u"^cddb hello [^ ]+ [^ ]+ vesk v0\\.6\\.7\n$"_qs);
         EXPECT_TRUE(hello.match(lines[0]).hasMatch()) << lines[0].toStdString();
         EXPECT_EQ(lines.mid(1),
                   QStringList({u"proto 6\n"_qs, u"cddb query 1402ce03 3 150 18000 36000 720\n"_qs,
@@ -130,13 +129,10 @@ TEST_F(Lookup, OneMatchGivesTheWholeAlbumHoweverTheRepliesAreSplit)
     EXPECT_TRUE(m_host.alerts.isEmpty());
     EXPECT_TRUE(m_log.lines().isEmpty());
 
-    // An e-mail address gives the hello its user and domain; anything else is not used.
-    for (const auto& [email, expected] :
-         {std::pair{"alice@example.org", "cddb hello alice example.org "}, {"two words@x", "cddb hello "}}) {
-        CddbServer s(m_root.path());
-        lookUp(s, kExample, 20000, QString::fromLatin1(email));
-        EXPECT_TRUE(sent(s, 1).at(0).startsWith(QString::fromLatin1(expected)));
-    }
+    // What is no e-mail address does not reach the hello (a real one is vesk-rip's disc test).
+    CddbServer s(m_root.path());
+    lookUp(s, kExample, 20000, u"two words@x"_qs);
+    EXPECT_TRUE(hello.match(sent(s, 1).at(0)).hasMatch() && !sent(s).at(0).contains(u"words"_qs));
 }
 
 // Level 6 and its UTF-8 titles are vesk-rip's test.
@@ -294,55 +290,21 @@ TEST_F(Lookup, ARefusedGreetingPointsToTheEmailField)
     }
 }
 
-TEST_F(Lookup, AServerOnTheIPv6LoopbackIsReached)
+// The whole conversation has a deadline: one byte every 1.5 s passes every step's time-out but
+// not the conversation's. The time the user takes to choose among the matches does not count.
+TEST_F(Lookup, TheDeadlineEndsATricklingServerAndStandsStillWhileTheUserChooses)
 {
-    const int probe = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in6 loopback{};
-    loopback.sin6_family = AF_INET6;
-    loopback.sin6_addr = in6addr_loopback;
-    const bool hasIPv6 =
-        probe >= 0 && ::bind(probe, reinterpret_cast<sockaddr*>(&loopback), sizeof loopback) == 0;
-    if (probe >= 0)
-        ::close(probe);
-    if (!hasIPv6)
-        GTEST_SKIP() << "this machine has no IPv6 loopback";
-
-    CddbServer s(m_root.path());
-    ASSERT_TRUE(s.listen(u"::1"_qs)) << s.errorString().toStdString();
-    FreedbAccess lookup(m_host, kExample);
-    lookup.setPort(s.port());
-    lookup.lookupCDInformation(u"::1"_qs);
-    ASSERT_TRUE(lookup.getAlbumInfo().has_value());
-    EXPECT_EQ(lookup.getAlbumInfo()->getTitle(), u"Some Album"_qs);
-    EXPECT_EQ(sent(s, 5).last(), u"quit\n"_qs);
-    EXPECT_TRUE(m_host.alerts.isEmpty());
-}
-
-TEST_F(Lookup, ATricklingServerMeetsTheDeadline)
-{
-    // One byte every 1.5 s passes every step's time-out but not the whole conversation's.
     CddbServer trickling(m_root.path());
     trickling.splitReplies(1, 1500);
-    ASSERT_TRUE(trickling.listen());
-    FreedbAccess slow(m_host, kExample);
-    slow.setPort(trickling.port());
-    slow.setConversationSeconds(3);
-    slow.lookupCDInformation(trickling.address());
+    lookUp(trickling, kExample, 20000, {}, 3);
     const LookupFailure failure = expectFailure(m_log, trickling.address(), Kind::Network);
     EXPECT_EQ(failure.what, u"The server did not finish answering within 3 seconds."_qs);
     EXPECT_TRUE(failure.detail.startsWith(u"Socket: Recv failed"_qs)) << failure.detail.toStdString();
-}
 
-TEST_F(Lookup, TheDeadlineStandsStillWhileTheUserChooses)
-{
     CddbServer s(m_root.path());
-    ASSERT_TRUE(s.listen());
-    FreedbAccess lookup(m_host, kVanHalen);
-    lookup.setPort(s.port());
-    lookup.setConversationSeconds(1);
     m_host.readingMilliseconds = 1500;
-    lookup.lookupCDInformation(s.address());
-    EXPECT_TRUE(lookup.getAlbumInfo().has_value()) << m_host.alerts.join(u'\n').toStdString();
+    EXPECT_TRUE(lookUp(s, kVanHalen, 20000, {}, 1)->getAlbumInfo().has_value())
+        << m_host.alerts.join(u'\n').toStdString();
 }
 
 TEST_F(Lookup, AMegabyteEntryGivesTheFirstNinetyNineTracks)
