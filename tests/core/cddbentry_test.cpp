@@ -1,7 +1,6 @@
 #include "common/veskexception.h"
 #include "lookup/cddb/cddbreply.h"
 #include "lookup/cddb/freedbaccess.h"
-#include "support/qstringprinter.h"
 #include "support/recordinghost.h"
 #include "support/testenvironment.h"
 

@@ -1,7 +1,7 @@
 // The disc as the window lists it: tracks and lengths at once, titles from the background lookup,
 // ticks shared with the settings, and a rip of the listed folder that takes the list's titles.
-#include "common/resources.h"
 #include "cddbserver.h"
+#include "common/resources.h"
 #include "lookup/cddb/freedbaccess.h"
 #include "lookup/disclookup.h"
 #include "rip/disclisting.h"
@@ -10,12 +10,9 @@
 #include "rip/tracklistmodel.h"
 #include "settings/settings.h"
 #include "support/fakeencoder.h"
-#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
-#include <QDir>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
 #include <gtest/gtest.h>
@@ -141,7 +138,8 @@ TEST_F(DiscListingTest, WhatCannotBeListedOrPairedIsSaid)
     listing.load(folder);
     ASSERT_TRUE(lookupEnds());
     EXPECT_EQ(listing.titles(), DiscListing::Titles::NotPaired);
-    EXPECT_TRUE(listing.note().contains(s("lists 2 tracks, which do not fit the 3 tracks here"))) << listing.note().toStdString();
+    EXPECT_TRUE(listing.note().contains(s("lists 2 tracks, which do not fit the 3 tracks here")))
+        << listing.note().toStdString();
     EXPECT_EQ(listing.album().getTracks()[2].getTitle(), s("3 C"));
 
     const QString empty = m_work.path() + s("/empty");
@@ -230,7 +228,8 @@ TEST_F(DiscListingTest, StartRipsWhatTheListShows)
     QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
     session.runEncoder(); // waits for the listing
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() > 0; }, 60000));
-    EXPECT_EQ(folderEntries(out + s("/Band - Record")), QStringList({s("01 - Song 1.mp3"), s("02 - Song 2.mp3")}));
+    EXPECT_EQ(folderEntries(out + s("/Band - Record")),
+              QStringList({s("01 - Song 1.mp3"), s("02 - Song 2.mp3")}));
     EXPECT_EQ(states.filter(s("Encoding")).size(), states.size() - 2) << states.join(u',').toStdString();
     EXPECT_EQ(states.filter(s("Done")).size(), 2);
 

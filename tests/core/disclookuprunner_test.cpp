@@ -12,11 +12,8 @@
 #include "support/recordinghost.h"
 #include "support/testenvironment.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>

@@ -4,8 +4,6 @@
 #include "disc/disctocreader.h"
 #include "support/testenvironment.h"
 
-#include <QDir>
-#include <QFile>
 #include <gtest/gtest.h>
 
 namespace {

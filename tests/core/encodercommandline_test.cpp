@@ -4,7 +4,6 @@
 #include "support/testenvironment.h"
 
 #include <QProcess>
-#include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -30,8 +29,8 @@ TEST(EncoderCommandLine, PresetWordsThenTheFixedOptions)
 
 TEST(EncoderCommandLine, TagOptionsForTheValuesATrackHasAndID3v1OnlyWhereTheyFit)
 {
-    TrackTags tags{s("Two: Words"), 4, 12, s("A/B"), s("Record"), s("Various Artists"), s("1999"), s("1999"),
-                   QString(), s("2/2")};
+    TrackTags tags{s("Two: Words"),      4,         12,        s("A/B"),  s("Record"),
+                   s("Various Artists"), s("1999"), s("1999"), QString(), s("2/2")};
     // 1999 is a genre number LAME refuses: left out, as is the comment nobody gave.
     EXPECT_EQ(EncoderCommandLine::id3TagArguments(tags),
               words("--tt|Two: Words|--tn|4/12|--ta|A/B|--tl|Record|--ty|1999|--tv|TPE2=Various Artists|--tv|"

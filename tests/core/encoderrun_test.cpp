@@ -2,12 +2,10 @@
 // however slowly the program takes it, and the real LAME encodes it at its true length.
 #include "encoder/encoderrun.h"
 #include "encoder/lame/lameencoder.h"
-#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
 #include <QBuffer>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 #include <cmath>
@@ -71,11 +69,11 @@ TEST(EncoderRun, SoundOnStandardInputArrivesWholeAndLameEncodesItAtItsLength)
     // LAME cannot know the length of sound on its standard input, so it reports no estimate.
     QByteArray output;
     QObject::connect(&run, &EncoderRun::chunkRead, [&](const QByteArray& chunk) { output += chunk; });
-    const QStringList arguments =
-        lame.trackArguments(lame.sessionArguments(QStringList{u"--preset"_qs, u"cbr"_qs, u"128"_qs}, {}, false),
-                            EncoderInput::rawSound(), mp3, TrackTags{u"Tone"_qs, 1, 0, {}, {}, {}, {}, {}, {}, {}});
-    ASSERT_TRUE(runToTheEnd(run, lame.executable(), arguments, dir.path(), deviceWith(sound.left(44100 * 4 * 10)),
-                            &succeeded));
+    const QStringList arguments = lame.trackArguments(
+        lame.sessionArguments(QStringList{u"--preset"_qs, u"cbr"_qs, u"128"_qs}, {}, false),
+        EncoderInput::rawSound(), mp3, TrackTags{u"Tone"_qs, 1, 0, {}, {}, {}, {}, {}, {}, {}});
+    ASSERT_TRUE(runToTheEnd(run, lame.executable(), arguments, dir.path(),
+                            deviceWith(sound.left(44100 * 4 * 10)), &succeeded));
     EXPECT_TRUE(succeeded) << output.toStdString();
     TagLib::FileRef file(mp3.toLocal8Bit().constData());
     ASSERT_FALSE(file.isNull());
@@ -94,8 +92,8 @@ TEST(EncoderRun, AProgramThatPrintsNothingForTooLongIsEnded)
     QString failure;
     QObject::connect(&run, &EncoderRun::outputEnded, [&](bool, const QString& why) { failure = why; });
     bool succeeded = true;
-    ASSERT_TRUE(runToTheEnd(run, u"/bin/sh"_qs, {u"-c"_qs, u"echo started; kill -STOP $$"_qs}, dir.path(), nullptr,
-                            &succeeded));
+    ASSERT_TRUE(runToTheEnd(run, u"/bin/sh"_qs, {u"-c"_qs, u"echo started; kill -STOP $$"_qs}, dir.path(),
+                            nullptr, &succeeded));
     EXPECT_FALSE(succeeded);
     EXPECT_TRUE(failure.contains(u"printed nothing"_qs)) << failure.toStdString();
 }

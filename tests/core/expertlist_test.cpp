@@ -1,9 +1,6 @@
 #include "settings/settings.h"
 #include "support/testenvironment.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using L = QStringList;

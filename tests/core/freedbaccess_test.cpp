@@ -1,16 +1,12 @@
 // Whole conversations of the disc lookup with a CDDB server over real TCP on loopback.
 #include "cddbserver.h"
 #include "lookup/cddb/freedbaccess.h"
-#include "support/qstringprinter.h"
 #include "support/recordinghost.h"
 #include "support/testenvironment.h"
 #include "support/veskriprun.h"
 
-#include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {

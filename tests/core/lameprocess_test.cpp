@@ -1,18 +1,14 @@
 #include "common/cdfolder.h"
 #include "common/resources.h"
+#include "common/soundplayer.h"
 #include "lookup/disclookup.h"
 #include "rip/lameprocess.h"
-#include "common/soundplayer.h"
 #include "settings/settings.h"
 #include "support/fakeencoder.h"
 #include "support/recordinghost.h"
 #include "support/testenvironment.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -105,7 +101,8 @@ TEST_F(LAMEProcessTest, StatusLineFollowsTheTracksAndFailedTracksAreNamedOnceAtT
     settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
     settings.setCheckState(Settings::Option::CreateSeparateArtistAlbumDirs, Settings::On);
     QStringList statusLines;
-    QObject::connect(&session, &LAMEProcess::statusLineChanged, [&](const QString& line) { statusLines << line; });
+    QObject::connect(&session, &LAMEProcess::statusLineChanged,
+                     [&](const QString& line) { statusLines << line; });
     LogCapture log;
     ASSERT_TRUE(ripToTheEnd());
 

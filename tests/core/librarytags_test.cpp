@@ -1,12 +1,11 @@
-// What a music library reads from Vesk's files (titles exactly as the entry gives them), ripped by vesk-rip with the real encoder from a
-// disc a CDDB server on loopback knows, read back with TagLib: the album artist, "n/N" track
-// numbers, an ID3v1 tag only where every value fits it, no empty frames; and the encoder's own
+// What a music library reads from Vesk's files (titles exactly as the entry gives them), ripped by vesk-rip
+// with the real encoder from a disc a CDDB server on loopback knows, read back with TagLib: the album artist,
+// "n/N" track numbers, an ID3v1 tag only where every value fits it, no empty frames; and the encoder's own
 // words when it refuses to run.
 #include "cddbserver.h"
 #include "support/testenvironment.h"
 #include "support/veskriprun.h"
 
-#include <QDir>
 #include <gtest/gtest.h>
 #include <id3v2tag.h>
 #include <mpegfile.h>
@@ -26,8 +25,8 @@ TEST(LibraryTags, AlbumArtistCountsAndID3v1OnlyWhereTheValuesFit)
     const QString address = ownLoopbackAddress();
     ASSERT_TRUE(server.listen(address, 8880)) << server.errorString().toStdString();
     const QString out = home + u"/out"_qs;
-    const RipRun run = runVeskRip({u"--server"_qs, address, u"--no-musicbrainz"_qs, u"--id3-tags"_qs,
-                                   u"--output"_qs, out, cd});
+    const RipRun run = runVeskRip(
+        {u"--server"_qs, address, u"--no-musicbrainz"_qs, u"--id3-tags"_qs, u"--output"_qs, out, cd});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
 
     // "/" and ":" become "-" in names only.
@@ -59,7 +58,8 @@ TEST(LibraryTags, AlbumArtistCountsAndID3v1OnlyWhereTheValuesFit)
     const RipRun refused = runVeskRip({u"--server="_qs, u"--no-musicbrainz"_qs, u"--expert"_qs,
                                        u"--nohist --no-such-option"_qs, u"--output"_qs, home + u"/x"_qs, cd});
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_TRUE(refused.err.contains(u"unrecognized option --no-such-option"_qs)) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains(u"unrecognized option --no-such-option"_qs))
+        << refused.err.toStdString();
 }
 
 // A title far longer than one command-line argument may be is cut to what a tag takes, with one

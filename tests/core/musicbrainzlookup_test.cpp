@@ -3,14 +3,11 @@
 #include "common/log.h"
 #include "lookup/musicbrainz/musicbrainzlookup.h"
 #include "musicbrainzserver.h"
-#include "support/qstringprinter.h"
 #include "support/recordinghost.h"
 #include "support/testenvironment.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <thread>
 

@@ -1,10 +1,8 @@
 // The MusicBrainz disc identifier and the albums read from the web service's JSON replies.
 #include "lookup/musicbrainz/musicbrainzdiscid.h"
 #include "lookup/musicbrainz/musicbrainzreleasereader.h"
-#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>

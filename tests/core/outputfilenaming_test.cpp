@@ -1,9 +1,6 @@
 #include "output/outputfilenaming.h"
-#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -11,8 +8,9 @@ namespace {
 QString name(const char* style, qint32 number, const char* track, const char* artist = "X",
              bool underscores = false)
 {
-    return OutputFileNaming::createOutputFilenameWithFormat(
-        style ? s(style) : QString(), artist ? s(artist) : QString(), number, s(track), s("Y"), underscores, s(".mp3"));
+    return OutputFileNaming::createOutputFilenameWithFormat(style ? s(style) : QString(),
+                                                            artist ? s(artist) : QString(), number, s(track),
+                                                            s("Y"), underscores, s(".mp3"));
 }
 } // namespace
 

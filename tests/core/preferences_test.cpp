@@ -4,9 +4,6 @@
 #include "settings/settings.h"
 #include "support/testenvironment.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>

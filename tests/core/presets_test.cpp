@@ -2,9 +2,7 @@
 #include "settings/settings.h"
 #include "support/testenvironment.h"
 
-#include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {

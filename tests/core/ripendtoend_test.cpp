@@ -2,13 +2,9 @@
 // hostile entries and a C locale do to the files and their tags, and where a disc's titles come from.
 #include "cddbserver.h"
 #include "musicbrainzserver.h"
-#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 #include "support/veskriprun.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <id3v2tag.h>
 #include <mpegfile.h>

@@ -8,7 +8,6 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -88,7 +87,8 @@ TEST(SourceLayout, FoldersIncludeOnlyFoldersBelowThemAndNoCircles)
             const qsizetype toLayer = layers.indexOf(areaOf(to));
             // settings, for one, sits below disc, lookup, rip and app.
             if (toLayer > fromLayer)
-                offences.append(it.key() + QStringLiteral(" includes ") + to + QStringLiteral(", a folder above it"));
+                offences.append(it.key() + QStringLiteral(" includes ") + to +
+                                QStringLiteral(", a folder above it"));
         }
     }
 

@@ -1,10 +1,7 @@
 #include "output/veskfilegenerator.h"
 #include "support/testenvironment.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <zlib.h>

@@ -2,15 +2,12 @@
 #include "encoder/lame/lameencoder.h"
 #include "settings/preferences.h"
 #include "support/fakeencoder.h"
-#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 #include "support/veskriprun.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <csignal>
 #include <functional>
 #include <gtest/gtest.h>

@@ -1,9 +1,6 @@
 #include "common/vesktools.h"
 #include "support/testenvironment.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 TEST(VeskTools, OnlySlashAndColonAreReplacedAndTrackNumbersLeadTheName)

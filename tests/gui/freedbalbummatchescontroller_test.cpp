@@ -1,6 +1,5 @@
 #include "lookup/gui/freedbalbummatchescontroller.h"
 
-#include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>

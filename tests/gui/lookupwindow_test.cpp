@@ -9,10 +9,7 @@
 #include "settings/settings.h"
 #include "support/testenvironment.h"
 
-#include <QAbstractButton>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QTest>
 #include <gtest/gtest.h>

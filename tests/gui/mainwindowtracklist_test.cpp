@@ -8,15 +8,12 @@
 #include "rip/lameprocess.h"
 #include "rip/tracklistmodel.h"
 #include "settings/settings.h"
-#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
 #include <QAbstractButton>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -67,7 +64,8 @@ TEST(MainWindowTest, AccessKeysAreUniqueAndTheMenusHaveTheirFirstLetters)
     AppController controller(settings);
     const QMultiMap<QChar, QString> keys = accessKeys(controller.window());
     for (const QChar key : keys.uniqueKeys())
-        EXPECT_EQ(keys.count(key), 1) << QString(key).toStdString() << ": " << keys.values(key).join(u',').toStdString();
+        EXPECT_EQ(keys.count(key), 1)
+            << QString(key).toStdString() << ": " << keys.values(key).join(u',').toStdString();
     EXPECT_EQ(keys.value(u'f'), s("&File"));
     EXPECT_EQ(keys.value(u'r'), s("&Rip"));
     EXPECT_EQ(keys.value(u'h'), s("&Help"));
@@ -92,7 +90,8 @@ TEST(MainWindowTest, TheDiscIsListedBeforeStart)
     MainWindow& window = controller.window();
     auto* table = window.findChild<QTableView*>(s("trackTable"));
     ASSERT_NE(table, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return table->model()->rowCount() == 2 && listing.lengthsKnown(); }, 5000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return table->model()->rowCount() == 2 && listing.lengthsKnown(); }, 5000));
     EXPECT_EQ(table->model()->index(0, TrackListModel::LengthColumn).data().toString(), s("1:01"));
     EXPECT_EQ(table->model()->index(1, TrackListModel::TitleColumn).data().toString(), s("2 Outro"));
     EXPECT_TRUE(table->isColumnHidden(TrackListModel::ArtistColumn));
@@ -122,7 +121,8 @@ TEST(MainWindowTest, TheSummarySaysHowTheRipEnded)
 
     report.done = 1;
     report.skipped = 1;
-    report.failures.append({2, s("Song 2"), s("02 - Song 2.mp3"), s("the encoder ended without making a file")});
+    report.failures.append(
+        {2, s("Song 2"), s("02 - Song 2.mp3"), s("the encoder ended without making a file")});
     EXPECT_EQ(RipSummaryBox::titleFor(report), s("The rip is finished, but some tracks failed"));
     EXPECT_EQ(RipSummaryBox::textFor(report),
               s("1 of 3 tracks are in /music/Band - Record. 1 track failed, 1 track skipped.\n\n"

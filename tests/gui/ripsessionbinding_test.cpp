@@ -4,15 +4,12 @@
 #include "rip/lameprocess.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
-#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
 #include <QAbstractButton>
-#include <QDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 

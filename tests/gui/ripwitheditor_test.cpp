@@ -1,21 +1,13 @@
 #include "app/gui/appcontroller.h"
 #include "app/gui/mainwindow.h"
-#include "settings/preferences.h"
 #include "editor/gui/trackinfo.h"
 #include "editor/gui/trackwindowcontroller.h"
 #include "rip/lameprocess.h"
+#include "settings/preferences.h"
 #include "settings/settings.h"
-#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSignalSpy>
-#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>

@@ -1,17 +1,13 @@
 #include "common/resources.h"
 #include "editor/gui/trackinfo.h"
 #include "editor/gui/trackwindowcontroller.h"
-#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
-#include <QComboBox>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
-#include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>

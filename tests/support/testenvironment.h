@@ -1,5 +1,10 @@
 #pragma once
 
+#include "qstringprinter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
