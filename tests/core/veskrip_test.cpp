@@ -162,6 +162,12 @@ TEST_F(VeskRipTest, FailuresAndBadCommandLinesExitNonZero)
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_TRUE(missing.err.contains(u"install the lame package (for example: apt install lame)"_qs));
     EXPECT_FALSE(missing.out.contains(u"Processing"_qs));
+    // The real encoder refusing its options says why, and its words reach the report.
+    const RipRun refused =
+        veskRip({u"--expert"_qs, u"--nohist --no-such-option"_qs, u"--output"_qs, out, cd});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_TRUE(refused.err.contains(u"unrecognized option --no-such-option"_qs))
+        << refused.err.toStdString();
 
     for (const QStringList& bad : {QStringList{u"--preset"_qs, u"nonsense"_qs, cd},
                                    {out + u"/no such folder"_qs},
