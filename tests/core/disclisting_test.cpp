@@ -3,13 +3,13 @@
 #include "cddbserver.h"
 #include "common/resources.h"
 #include "lookup/cddb/freedbaccess.h"
-#include "lookup/disclookup.h"
 #include "rip/disclisting.h"
 #include "rip/lameprocess.h"
 #include "rip/riptimeestimate.h"
 #include "rip/tracklistmodel.h"
 #include "settings/settings.h"
 #include "support/fakeencoder.h"
+#include "support/recordinghost.h"
 #include "support/testenvironment.h"
 
 #include <QSignalSpy>
@@ -18,37 +18,13 @@
 #include <gtest/gtest.h>
 
 namespace {
-// Finds an album of `count` songs once `open` is set (at once when it is); counts its lookups.
-struct GatedLookup : DiscLookup {
-    GatedLookup(int count, std::atomic<bool>* open) : m_count(count), m_open(open) {}
-    void lookupCDInformation(const QString&) override
-    {
-        while (m_open && !*m_open && !m_cancelled)
-            QThread::msleep(5);
-    }
-    std::optional<Album> getAlbumInfo() const override
-    {
-        Album album;
-        album.setArtist(s("Band"));
-        album.setTitle(s("Record"));
-        album.setOrigin(AlbumOrigin::cddb(s("rock"), s("1402ce03")));
-        for (int i = 1; i <= m_count; ++i)
-            album.addTrack(Track::trackWithArtist(s("Band"), QStringLiteral("Song %1").arg(i), i));
-        return album;
-    }
-    void cancel() override { m_cancelled = true; }
-    int m_count;
-    std::atomic<bool>* m_open;
-    std::atomic<bool> m_cancelled{false};
-};
-
 class DiscListingTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         listing.setDiscLookupFactory([this](LookupHost&) {
             ++lookups;
-            return std::make_unique<GatedLookup>(albumTracks, &open);
+            return std::make_unique<SongsLookup>(albumTracks, &open);
         });
     }
     QString makeFolder(const QStringList& names)
@@ -79,8 +55,10 @@ protected:
 };
 } // namespace
 
+// The entry is far longer than any disc: each file still gets its own title.
 TEST_F(DiscListingTest, TracksShowAtOnceTitlesWhenFoundAndTicksAreTheChosenTracks)
 {
+    albumTracks = 14500;
     open = false;
     const QStringList names{s("1 Audio Track.aiff"), s("2 Audio Track.aiff"), s("3 Audio Track.aiff")};
     const QString folder = makeFolder(names);
@@ -170,24 +148,6 @@ TEST_F(DiscListingTest, ARefusedGreetingPointsToTheEmailField)
     EXPECT_FALSE(listing.note().contains(s("Freedb")));
 }
 
-// A full disc against an entry far longer than any disc: each file still gets its own title.
-TEST_F(DiscListingTest, NinetyNineTracksPairWithAHugeEntry)
-{
-    albumTracks = 14500;
-    QStringList names;
-    for (int track = 1; track <= 99; ++track)
-        names << QStringLiteral("%1 Audio Track.aiff").arg(track);
-    const QString folder = m_work.path() + s("/full");
-    QDir().mkpath(folder);
-    for (const QString& name : names)
-        ASSERT_TRUE(writeCDTrack(folder + u'/' + name, 588, true));
-    listing.load(folder);
-    ASSERT_TRUE(lookupEnds());
-    ASSERT_EQ(model.rowCount(), 99);
-    EXPECT_EQ(listing.titles(), DiscListing::Titles::LookedUp);
-    EXPECT_EQ(model.data(model.index(98, TrackListModel::TitleColumn)).toString(), s("Song 99"));
-}
-
 // Start on the listed folder rips the list's titles without a second lookup; while the listing
 // is still looking up, it waits for it, and Stop then ends both with nothing made.
 TEST_F(DiscListingTest, StartRipsWhatTheListShows)
@@ -203,7 +163,7 @@ TEST_F(DiscListingTest, StartRipsWhatTheListShows)
     session.setDiscListing(&listing);
     session.setDiscLookupFactory([this](LookupHost&) {
         ++lookups;
-        return std::make_unique<GatedLookup>(albumTracks, nullptr);
+        return std::make_unique<SongsLookup>(albumTracks);
     });
     QStringList states;
     QObject::connect(&session, &LAMEProcess::trackJobChanged, [&](const TrackJob& job) {

@@ -1,7 +1,6 @@
 #include "common/cdfolder.h"
 #include "common/resources.h"
 #include "common/soundplayer.h"
-#include "lookup/disclookup.h"
 #include "rip/lameprocess.h"
 #include "settings/settings.h"
 #include "support/fakeencoder.h"
@@ -18,23 +17,6 @@ struct CountingSound : SoundPlayer {
     void playFinishedSound() override { ++plays; }
     int plays = 0;
 };
-
-// A lookup that finds an album of `count` numbered songs.
-struct FixedLookup : DiscLookup {
-    explicit FixedLookup(int count) : m_count(count) {}
-    void lookupCDInformation(const QString&) override {}
-    std::optional<Album> getAlbumInfo() const override
-    {
-        Album album;
-        album.setArtist(s("Band"));
-        album.setTitle(s("Record"));
-        for (int i = 1; i <= m_count; ++i)
-            album.addTrack(Track::trackWithArtist(s("Band"), QStringLiteral("Song %1").arg(i), i));
-        return album;
-    }
-    int m_count;
-};
-
 } // namespace
 
 class LAMEProcessTest : public ::testing::Test {
@@ -46,6 +28,8 @@ protected:
         settings.setEncoderJobs(1); // one after another unless a case asks for more
         session.setSoundPlayer(&sound);
         settings.setOutputDirectory(out());
+        ASSERT_TRUE(writeFakeEncoder(m_resources.path()));
+        Resources::setResourceDirectory(m_resources.path());
     }
 
     QString out() const { return m_work.path() + s("/music"); }
@@ -59,11 +43,6 @@ protected:
             EXPECT_TRUE(name.startsWith(u'.') ? QFile(cd + u'/' + name).open(QIODevice::WriteOnly)
                                               : writeCDTrack(cd + u'/' + name, 588, true));
         return cd;
-    }
-    void useFakeEncoder()
-    {
-        ASSERT_TRUE(writeFakeEncoder(m_resources.path()));
-        Resources::setResourceDirectory(m_resources.path());
     }
     bool ripToTheEnd()
     {
@@ -95,7 +74,6 @@ protected:
 
 TEST_F(LAMEProcessTest, StatusLineFollowsTheTracksAndFailedTracksAreNamedOnceAtTheEnd)
 {
-    useFakeEncoder();
     const QStringList names{s("1 Good 100%2.aiff"), s("2 Fail.aiff"), s("3 Crash.aiff"), s("4 Good.aiff")};
     settings.setChosenCDName(makeCd(names));
     settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
@@ -124,7 +102,6 @@ TEST_F(LAMEProcessTest, StatusLineFollowsTheTracksAndFailedTracksAreNamedOnceAtT
 
 TEST_F(LAMEProcessTest, NothingToRipStartsNothing)
 {
-    useFakeEncoder();
     settings.setChosenCDName(makeCd({s(".DS_Store"), s(".TOC.plist")}));
     session.runEncoder();
     ASSERT_EQ(alerts.alerts.size(), 1);
@@ -135,18 +112,17 @@ TEST_F(LAMEProcessTest, NothingToRipStartsNothing)
 
 TEST_F(LAMEProcessTest, LookupAlbumIsTrimmedToTheChosenTracksOrReplaced)
 {
-    useFakeEncoder();
     const QStringList chosen{s("2 Audio Track.aiff"), s("4 Audio Track.aiff")};
     settings.setChosenCDName(makeCd(chosen));
     settings.setChosenTracks(chosen);
-    session.setDiscLookupFactory([](LookupHost&) { return std::make_unique<FixedLookup>(12); });
+    session.setDiscLookupFactory([](LookupHost&) { return std::make_unique<SongsLookup>(12); });
     ASSERT_TRUE(ripToTheEnd());
     EXPECT_EQ(folderEntries(out() + s("/Band - Record")),
               QStringList({s("02 - Song 2.mp3"), s("04 - Song 4.mp3")}));
 
     // The server's album lacks track 4: the file names are used instead, and the user is told.
     settings.setChosenTracks(chosen);
-    session.setDiscLookupFactory([](LookupHost&) { return std::make_unique<FixedLookup>(3); });
+    session.setDiscLookupFactory([](LookupHost&) { return std::make_unique<SongsLookup>(3); });
     ASSERT_TRUE(ripToTheEnd());
     EXPECT_EQ(folderEntries(out() + s("/Artist - Title")),
               QStringList({s("02 -  Audio Track.mp3"), s("04 -  Audio Track.mp3")}));
@@ -157,7 +133,6 @@ TEST_F(LAMEProcessTest, LookupAlbumIsTrimmedToTheChosenTracksOrReplaced)
 // Without an editor the option is reported once per session object and the rip goes on.
 TEST_F(LAMEProcessTest, SameNamesKeepEveryFileAndTheEditorIsOptional)
 {
-    useFakeEncoder();
     settings.setChosenCDName(makeCd({s("1 A.aiff"), s("2 B.aiff"), s("3 C.aiff")}));
     settings.setText(Settings::Text::NameStyle, s("same.mp3"));
     settings.setCheckState(Settings::Option::EditTrackInformation, Settings::On);
@@ -174,7 +149,6 @@ TEST_F(LAMEProcessTest, SameNamesKeepEveryFileAndTheEditorIsOptional)
 // shows the longest estimate, the bar counts finished tracks, the sound plays once at the end.
 TEST_F(LAMEProcessTest, SeveralEncodersRunTracksInOrder)
 {
-    useFakeEncoder();
     settings.setEncoderJobs(2);
     settings.setChosenCDName(makeCd({s("1 Wait9.aiff"), s("2 Wait5.aiff"), s("3 Good.aiff")}));
     settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
@@ -205,7 +179,6 @@ TEST_F(LAMEProcessTest, SeveralEncodersRunTracksInOrder)
 // all, and the stopped session restores the output path.
 TEST_F(LAMEProcessTest, SkipEndsTheOldestRunAndStopEndsThemAll)
 {
-    useFakeEncoder();
     settings.setEncoderJobs(2);
     settings.setChosenCDName(makeCd({s("1 Wait0.aiff"), s("2 Wait0.aiff"), s("3 Wait0.aiff")}));
     settings.setCheckState(Settings::Option::SoundAlertWhenFinished, Settings::On);
