@@ -6,12 +6,15 @@
 #include "settings/settings.h"
 #include "support/testenvironment.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>

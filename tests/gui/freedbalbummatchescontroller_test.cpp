@@ -1,5 +1,6 @@
 #include "lookup/gui/freedbalbummatchescontroller.h"
 
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>

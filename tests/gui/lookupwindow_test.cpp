@@ -9,6 +9,7 @@
 #include "settings/settings.h"
 #include "support/testenvironment.h"
 
+#include <QAbstractButton>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QTest>

@@ -3,11 +3,13 @@
 #include "editor/gui/trackwindowcontroller.h"
 #include "support/testenvironment.h"
 
+#include <QComboBox>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <functional>
