@@ -3,17 +3,11 @@
 #include "common/log.h"
 #include "common/resources.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QtEndian>
 #include <cmath>
 #include <id3v2tag.h>
 #include <mpegfile.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 TestEnvironment::TestEnvironment()
     : m_oldHome(qgetenv("HOME")), m_oldConfig(qgetenv("XDG_CONFIG_HOME")),
@@ -143,19 +137,6 @@ bool writeScript(const QString& path, const QByteArray& text)
     QFile script(path);
     return script.open(QIODevice::WriteOnly | QIODevice::Truncate) && script.write(text) == text.size() &&
            script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
-bool hasIPv6Loopback()
-{
-    const int probe = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in6 loopback{};
-    loopback.sin6_family = AF_INET6;
-    loopback.sin6_addr = in6addr_loopback;
-    const bool bound =
-        probe >= 0 && ::bind(probe, reinterpret_cast<sockaddr*>(&loopback), sizeof loopback) == 0;
-    if (probe >= 0)
-        ::close(probe);
-    return bound;
 }
 
 QString id3Summary(const QString& path)

@@ -74,9 +74,6 @@ QString discIdText(quint32 id);
 // Writes an executable shell script. False on failure.
 bool writeScript(const QString& path, const QByteArray& text);
 
-// Whether this machine has an IPv6 loopback to listen on.
-bool hasIPv6Loopback();
-
 // "title|artist|album|genre|year|track" of an MP3's ID3v2 tag as TagLib reads it; "no tag" without one.
 QString id3Summary(const QString& path);
 
