@@ -366,7 +366,6 @@ TEST_F(Lookup, SeveralMatchesAreOfferedAndTheChosenOneIsRead)
     EXPECT_EQ(sent(s).at(3), u"cddb read rock 8608460b\n"_qs);
     ASSERT_TRUE(lookup->getAlbumInfo().has_value());
     EXPECT_EQ(lookup->getAlbumInfo()->getTitle(), u"Van Halen"_qs);
-    EXPECT_EQ(lookup->getAlbumInfo()->getTracks().size(), 11);
     EXPECT_EQ(lookup->getAlbumInfo()->getOrigin(), AlbumOrigin::cddb(u"rock"_qs, u"8608460b"_qs));
     // Asking again asks for the disc again, not for identifier 0.
     lookup->lookupCDInformation(s.address());
