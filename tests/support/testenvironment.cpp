@@ -3,12 +3,11 @@
 #include "common/log.h"
 #include "common/resources.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QtEndian>
 #include <cmath>
+#include <id3v2tag.h>
+#include <mpegfile.h>
 
 TestEnvironment::TestEnvironment()
     : m_oldHome(qgetenv("HOME")), m_oldConfig(qgetenv("XDG_CONFIG_HOME")),
@@ -131,4 +130,23 @@ ScopedPath::ScopedPath(const QString& folder) : m_old(qgetenv("PATH"))
 ScopedPath::~ScopedPath()
 {
     qputenv("PATH", m_old);
+}
+
+bool writeScript(const QString& path, const QByteArray& text)
+{
+    QFile script(path);
+    return script.open(QIODevice::WriteOnly | QIODevice::Truncate) && script.write(text) == text.size() &&
+           script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QString id3Summary(const QString& path)
+{
+    TagLib::MPEG::File file(QFile::encodeName(path).constData());
+    const TagLib::ID3v2::Tag* tag = file.isValid() ? file.ID3v2Tag() : nullptr;
+    if (!tag)
+        return QStringLiteral("no tag");
+    const auto text = [](const TagLib::String& value) { return QString::fromStdString(value.to8Bit(true)); };
+    return QStringList{text(tag->title()), text(tag->artist()),          text(tag->album()),
+                       text(tag->genre()), QString::number(tag->year()), QString::number(tag->track())}
+        .join(u'|');
 }

@@ -1,5 +1,10 @@
 #pragma once
 
+#include "qstringprinter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -65,3 +70,14 @@ QByteArray oneSessionTocPlist(const QList<qint64>& starts, qint64 leadout);
 
 // A disc identifier as a CDDB server names its entry files: eight hex digits.
 QString discIdText(quint32 id);
+
+// Writes an executable shell script. False on failure.
+bool writeScript(const QString& path, const QByteArray& text);
+
+// "title|artist|album|genre|year|track" of an MP3's ID3v2 tag as TagLib reads it; "no tag" without one.
+QString id3Summary(const QString& path);
+
+inline QString s(const char* text)
+{
+    return QString::fromUtf8(text);
+}

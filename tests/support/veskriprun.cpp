@@ -25,6 +25,29 @@ RipRun runVeskRip(const QStringList& arguments, const std::function<void(QProces
     return run;
 }
 
+::testing::AssertionResult exitedSaying(const RipRun& run, int code, const QStringList& said)
+{
+    QStringList unsaid;
+    for (const QString& text : said)
+        if (!run.err.contains(text))
+            unsaid << text;
+    if (run.exitCode == code && unsaid.isEmpty())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "exit status " << run.exitCode << " (" << code
+           << " expected), not said: " << unsaid.join(u" | ").toStdString() << "\n"
+           << run.err.toStdString();
+}
+
+std::function<void(QProcess&)> withEnvironment(const QString& name, const QString& value)
+{
+    return [name, value](QProcess& process) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(name, value);
+        process.setProcessEnvironment(environment);
+    };
+}
+
 QString ownLoopbackAddress()
 {
     const qint64 pid = QCoreApplication::applicationPid();

@@ -3,6 +3,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <functional>
+#include <gtest/gtest.h>
 
 // What a vesk-rip run left: its exit status (-1 when it crashed or never ended) and its output.
 struct RipRun {
@@ -15,6 +16,12 @@ struct RipRun {
 // and, by starting it itself, act once it runs. Callers name the CDDB server (an empty one for
 // none) so that no test reaches the internet.
 RipRun runVeskRip(const QStringList& arguments, const std::function<void(QProcess&)>& prepare = {});
+
+// Passes when the run exited with code and its standard error holds every one of the texts.
+::testing::AssertionResult exitedSaying(const RipRun& run, int code, const QStringList& said = {});
+
+// A preparation for runVeskRip that sets one variable of the environment (PATH, LC_ALL).
+std::function<void(QProcess&)> withEnvironment(const QString& name, const QString& value);
 
 // A loopback address of this test process's own, so that a server on the CDDB port 8880 is free
 // whatever else runs.
