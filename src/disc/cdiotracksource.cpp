@@ -43,3 +43,8 @@ QString CdioTrackSource::problem() const
         return QStringLiteral("cannot be read with no retries");
     return QString();
 }
+
+QString CdioTrackSource::isrc() const
+{
+    return m_disc->isrc(m_number);
+}

@@ -27,6 +27,8 @@ public:
     std::unique_ptr<CdioSoundDevice> openReader() const;
     // No such track, a data track, or an offset out of range.
     QString problem() const override;
+    // The disc's ISRC for the track; on a drive read from the subchannel, about a second.
+    QString isrc() const override;
 
 private:
     std::shared_ptr<const CdioDisc> m_disc;

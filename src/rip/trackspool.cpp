@@ -130,6 +130,10 @@ TrackSpool::Read TrackSpool::readOne(int index, const TrackSource& source)
                 break;
         }
         const qint64 got = sound->read(block.data(), block.size());
+        // A disc reader ends its track with -1 too; its report says whether that was the end.
+        const auto* disc = qobject_cast<const CdioSoundDevice*>(sound.get());
+        if (got < 0 && disc && disc->report().finished)
+            break;
         if (got < 0) {
             read.problem = QStringLiteral("could not be read: %1").arg(sound->errorString());
             break;

@@ -1,0 +1,72 @@
+// A disc image ripped with vesk-rip and the real LAME: titles from its CD-Text when no server
+// knows it, ISRCs as TSRC frames, and in the rip log each track's copy CRC equal to zlib's
+// CRC-32 of the image's sound, also shifted by a read offset.
+#include "support/testdiscimage.h"
+#include "support/testenvironment.h"
+#include "support/veskriprun.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+#include <zlib.h>
+
+using namespace TestDiscImage;
+
+namespace {
+QString frameText(const QString& path, const char* frame)
+{
+    TagLib::MPEG::File file(QFile::encodeName(path).constData());
+    const TagLib::ID3v2::Tag* tag = file.isValid() ? file.ID3v2Tag() : nullptr;
+    if (!tag || tag->frameListMap()[frame].isEmpty())
+        return QString();
+    return QString::fromStdString(tag->frameListMap()[frame].front()->toString().to8Bit(true));
+}
+} // namespace
+
+TEST(RipDisc, AnImageIsRippedWithItsCdTextIsrcsAndExactCopyCrcs)
+{
+    TestEnvironment env;
+    QTemporaryDir work;
+    ASSERT_TRUE(writeTestFile(work.filePath(s("disc.bin")), sound()));
+    ASSERT_TRUE(writeTestFile(work.filePath(s("disc.cue")), cueSheet("disc.bin")));
+    // Tracks as the disc lays them out: a pregap belongs to the track before it.
+    const qint64 bounds[][2] = {{track1Start, track2Start - 1}, {track2Start, track3Start - 1}, {track3Start, audioSectors - 1}};
+    for (const int offset : {0, -700}) {
+        const QString out = work.filePath(QStringLiteral("out%1").arg(offset));
+        QStringList arguments{s("--server"), QString(), s("--no-musicbrainz"), s("--id3-tags"), s("--output"), out,
+                              s("--read-offset"), QString::number(offset), work.filePath(s("disc.cue"))};
+        if (offset != 0)
+            arguments.prepend(s("--fast-read"));
+        const RipRun run = runVeskRip(arguments);
+        ASSERT_TRUE(exitedSaying(run, 0, {s("Ripped 3 of 3 tracks")}));
+        const QString album = out + s("/Café Tacuba - Ñandú");
+        const QStringList files = folderEntries(album);
+        ASSERT_EQ(files.filter(s(".mp3")).size(), 3) << files.join(u',').toStdString();
+        const QString first = album + u'/' + files.filter(s(".mp3")).first();
+        EXPECT_EQ(id3Summary(first).section(u'|', 0, 2), s("Première|Zoë|Ñandú"));
+        EXPECT_EQ(frameText(first, "TSRC"), s("DEA123456789"));
+        EXPECT_EQ(frameText(album + u'/' + files.filter(s(".mp3")).at(1), "TSRC"), s("USABC9900002"));
+
+        const QString log = QString::fromUtf8(readTestFile(album + s("/00-Café Tacuba-Ñandú.log")));
+        ASSERT_FALSE(log.isEmpty()) << files.join(u',').toStdString();
+        EXPECT_TRUE(log.contains(QStringLiteral("Read offset: %1 samples").arg(offset)));
+        EXPECT_TRUE(log.contains(s("Every track was read exactly.")));
+        const QStringList crcs = [&] {
+            QStringList found;
+            for (const auto& match : QRegularExpression(s("Copy CRC: ([0-9A-F]{8})")).globalMatch(log))
+                found << match.captured(1);
+            return found;
+        }();
+        ASSERT_EQ(crcs.size(), 3) << log.toStdString();
+        for (int track = 0; track < 3; ++track) {
+            const QByteArray expected = expectedSound(bounds[track][0], bounds[track][1], offset);
+            const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(expected.constData()), uInt(expected.size())));
+            EXPECT_EQ(crcs[track], QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper()) << "track " << track + 1 << " offset " << offset;
+        }
+        // Neither the playlist nor the checksum list names the log.
+        for (const QString& release : files.filter(QRegularExpression(s("\\.(m3u|sfv)$"))))
+            EXPECT_FALSE(readTestFile(album + u'/' + release).contains(".log"));
+    }
+}
