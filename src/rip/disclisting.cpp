@@ -2,7 +2,12 @@
 
 #include "common/audiotracklist.h"
 #include "common/vesktools.h"
+#include "common/veskexception.h"
 #include "disc/audiofileheader.h"
+#include "disc/cdiodisc.h"
+#include "disc/discsourcepath.h"
+#include "disc/tracksource.h"
+#include "rip/cdtextalbum.h"
 #include "lookup/albumchooser.h"
 #include "lookup/disclookuprunner.h"
 #include "lookup/lookupfailure.h"
@@ -43,6 +48,22 @@ void DiscListing::load(const QString& folder, bool force)
     m_tracks.clear();
     m_failureNote.clear();
     m_noneChosen = false;
+    m_disc.reset();
+    {
+        std::lock_guard lock(m_tocMutex);
+        m_discToc.reset();
+    }
+    if (DiscSourcePath::isDisc(folder)) {
+        ++m_generation;
+        m_lengthsKnown = false;
+        m_album = Album();
+        m_titles = Titles::None;
+        setNote(tr("Reading the disc's table of contents…"));
+        Q_EMIT tracksChanged();
+        Q_EMIT albumChanged();
+        openDisc();
+        return;
+    }
     const std::optional<QStringList> names =
         folder.isEmpty() ? std::nullopt : AudioTrackList::tracksInFolder(folder);
     for (const QString& name : names.value_or(QStringList())) {
@@ -74,6 +95,70 @@ void DiscListing::load(const QString& folder, bool force)
     Q_EMIT albumChanged();
     if (m_titles == Titles::FromFileNames)
         startLookup();
+}
+
+void DiscListing::openDisc()
+{
+    QThread* reader = QThread::create([this, generation = m_generation, source = m_folder] {
+        std::shared_ptr<CdioDisc> disc;
+        QString problem;
+        try {
+            disc = CdioDisc::open(source);
+        } catch (const VeskException& failure) {
+            problem = failure.reason();
+        }
+        QMetaObject::invokeMethod(
+            this, [this, generation, disc, problem] { discOpened(generation, disc, problem); }, Qt::QueuedConnection);
+    });
+    m_readers.push_back(reader);
+    reader->start();
+}
+
+void DiscListing::discOpened(quint64 generation, const std::shared_ptr<CdioDisc>& disc, const QString& problem)
+{
+    if (generation != m_generation)
+        return; // another source was listed meanwhile
+    m_lengthsKnown = true;
+    if (!disc) {
+        setNote(tr("The disc cannot be read: %1").arg(problem));
+        Q_EMIT lengthsChanged();
+        return;
+    }
+    m_disc = disc;
+    {
+        std::lock_guard lock(m_tocMutex);
+        m_discToc = disc->toc();
+    }
+    QList<qint32> numbers;
+    QStringList names;
+    for (const CdioDisc::Track& track : disc->tracks()) {
+        if (!track.audio || track.number < 1)
+            continue;
+        ListedTrack listed;
+        listed.fileName = DiscSourcePath::trackName(track.number);
+        listed.number = track.number;
+        listed.sampleFrames = track.sectors() * TrackSource::samplesPerSector;
+        numbers.append(track.number);
+        names.append(listed.fileName);
+        m_tracks.push_back(std::move(listed));
+    }
+    m_album = CdTextAlbum::fromDisc(*disc, numbers, names).value_or(defaultAlbum());
+    m_titles = Titles::FromFileNames;
+    setNote(QString());
+    Q_EMIT tracksChanged();
+    Q_EMIT albumChanged();
+    Q_EMIT lengthsChanged();
+    startLookup();
+}
+
+std::optional<DiscTOC> DiscListing::discTOC()
+{
+    {
+        std::lock_guard lock(m_tocMutex);
+        if (m_discToc)
+            return m_discToc;
+    }
+    return LookupHost::discTOC();
 }
 
 void DiscListing::readLengths()
@@ -142,9 +227,12 @@ void DiscListing::lookupFinished(const std::optional<Album>& album)
 {
     if (!album) {
         m_titles = Titles::FromFileNames;
-        setNote(m_failureNote.isEmpty() ? tr("No titles were found for this disc; the tracks are named after "
-                                             "their files.")
-                                        : m_failureNote);
+        const bool cdText = m_disc && CdTextAlbum::fromDisc(*m_disc, {}, {});
+        const QString fallback = cdText   ? tr("the titles are the disc's own CD-Text.")
+                                 : m_disc ? tr("the tracks keep their numbers.")
+                                          : tr("the tracks are named after their files.");
+        setNote(m_failureNote.isEmpty() ? tr("No titles were found for this disc; %1").arg(fallback)
+                                        : m_failureNote + QLatin1Char(' ') + tr("Meanwhile %1").arg(fallback));
     } else if (std::optional<Album> fitted = paired(*album)) {
         m_album = std::move(*fitted);
         m_titles = Titles::LookedUp;

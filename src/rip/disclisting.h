@@ -8,10 +8,12 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 class AlbumChooser;
+class CdioDisc;
 class QThread;
 class DiscLookupRunner;
 
@@ -90,6 +92,8 @@ public:
     void lookupFailed(const LookupFailure& failure) override;
     void lookupProgress(const QString& line) override;
     int displayMultipleAlbumMatches(const QStringList& matchLines) override;
+    // A disc's own table of contents; a folder's is read as the lookup reads it.
+    std::optional<DiscTOC> discTOC() override;
 
 Q_SIGNALS:
     // A new folder was listed: every row may have changed.
@@ -108,6 +112,9 @@ private:
     void lookupFinished(const std::optional<Album>& album);
     void setNote(const QString& note);
     void readLengths();
+    // A drive or an image: opened off the main thread (a drive takes its time), then listed.
+    void openDisc();
+    void discOpened(quint64 generation, const std::shared_ptr<CdioDisc>& disc, const QString& problem);
     void lengthsRead(quint64 generation, const std::vector<ListedTrack>& tracks);
     Album defaultAlbum() const;
     std::optional<Album> paired(const Album& found) const;
@@ -124,6 +131,9 @@ private:
     bool m_lengthsKnown = false;
     quint64 m_generation = 0; // which listing a header reader's answer belongs to
     std::vector<QThread*> m_readers;
+    std::shared_ptr<CdioDisc> m_disc;
+    mutable std::mutex m_tocMutex; // the lookup's worker asks for the disc's table of contents
+    std::optional<DiscTOC> m_discToc;
     QString m_note;
     QString m_failureNote; // a failure the lookup reported, kept for the end of the lookup
 };

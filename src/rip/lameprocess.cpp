@@ -17,6 +17,7 @@
 #include "lookup/disclookuprunner.h"
 #include "output/outputfilenaming.h"
 #include "output/veskfilegenerator.h"
+#include "rip/cdtextalbum.h"
 #include "rip/disclisting.h"
 #include "rip/finishedfilestep.h"
 #include "rip/riplog.h"
@@ -363,21 +364,9 @@ std::optional<Album> LAMEProcess::cdTextAlbum() const
 {
     if (!m_disc)
         return std::nullopt;
-    Album album;
-    album.setArtist(m_disc->performer());
-    album.setTitle(m_disc->title());
-    bool any = !album.getArtist().isEmpty() || !album.getTitle().isEmpty();
-    for (int i = 0; i < m_preparedTracks.size(); ++i) {
-        const int number = m_preparedNumbers.value(i);
-        const QString title = m_disc->title(number);
-        const QString performer = m_disc->performer(number);
-        any = any || !title.isEmpty();
-        album.addTrack(Track::trackWithArtist(performer == album.getArtist() ? QString() : performer,
-                                              title.isEmpty() ? m_preparedTracks[i] : title, number));
-    }
-    if (!any)
-        return std::nullopt;
-    veskLog(QStringLiteral("Titles from the disc's CD-Text"));
+    std::optional<Album> album = CdTextAlbum::fromDisc(*m_disc, m_preparedNumbers, m_preparedTracks);
+    if (album)
+        veskLog(QStringLiteral("Titles from the disc's CD-Text"));
     return album;
 }
 

@@ -18,6 +18,7 @@
 #include "settings/settings.h"
 #include "support/fakeencoder.h"
 #include "support/recordinghost.h"
+#include "support/testdiscimage.h"
 #include "support/testenvironment.h"
 
 #include <QElapsedTimer>
@@ -456,6 +457,30 @@ TEST_F(DiscListingTest, ARefusedGreetingPointsToTheEmailField)
     EXPECT_TRUE(listing.note().contains(s("E-mail field"))) << listing.note().toStdString();
     EXPECT_EQ(listing.note().count(s("500 Unknown developer email")), 1) << listing.note().toStdString();
     EXPECT_FALSE(listing.note().contains(s("Freedb")));
+}
+
+// A disc image is listed from its table of contents, titled by its CD-Text until (and unless)
+// the servers know it, and looked up by its own identifiers.
+TEST_F(DiscListingTest, AnImageIsListedWithItsCdText)
+{
+    ASSERT_TRUE(writeTestFile(m_work.filePath(s("disc.bin")), TestDiscImage::sound()));
+    ASSERT_TRUE(writeTestFile(m_work.filePath(s("disc.cue")), TestDiscImage::cueSheet("disc.bin")));
+    open = false;
+    listing.load(m_work.filePath(s("disc.cue")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return listing.isLookingUp(); }, 10000));
+    ASSERT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(listing.album().getArtist(), s("Café Tacuba"));
+    EXPECT_EQ(model.data(model.index(0, TrackListModel::TitleColumn)).toString(), s("Première"));
+    EXPECT_EQ(model.data(model.index(1, TrackListModel::LengthColumn)).toString(), s("0:03")); // 220 sectors
+    const std::optional<DiscTOC> toc = listing.discTOC();
+    ASSERT_TRUE(toc);
+    EXPECT_EQ(toc->trackOffsets().value(0), 150 + TestDiscImage::track1Start);
+    open = true;
+    ASSERT_TRUE(lookupEnds());
+    EXPECT_EQ(model.data(model.index(0, TrackListModel::TitleColumn)).toString(), s("Song 1"));
+
+    listing.load(m_work.filePath(s("missing.cue")));
+    EXPECT_TRUE(listing.note().contains(s("is not there"))) << listing.note().toStdString();
 }
 
 // Start on the listed folder rips the list's titles without a second lookup; while the listing

@@ -6,6 +6,7 @@
 #include "app/gui/mainwindow.h"
 #include "common/log.h"
 #include "common/resources.h"
+#include "disc/discsourcepath.h"
 #include "encoder/lame/lameencoder.h"
 #include "settings/musicfolder.h"
 #include "settings/preferencekeys.h"
@@ -537,7 +538,12 @@ void AppController::selectTracks()
 {
     const QStringList files =
         QFileDialog::getOpenFileNames(m_window.get(), tr("Choose tracks"), sourceDialogStart(),
-                                      tr("Audio tracks (*.aiff *.aif *.aifc *.wav);;All files (*)"));
+                                      tr("Audio tracks (*.aiff *.aif *.aifc *.wav);;Disc images (*.cue *.toc);;All files (*)"));
+    // A disc image is a source of its own, not a track of a folder.
+    if (files.size() == 1 && DiscSourcePath::isImage(files.first())) {
+        m_settings.setChosenCDName(files.first());
+        return;
+    }
     m_settings.applyChosenSource(files);
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/gui/mainwindow.h"
 #include "disc/audiocdfinder.h"
+#include "disc/discsourcepath.h"
 #include "rip/disclisting.h"
 #include "rip/lameprocess.h"
 #include "rip/tracklistmodel.h"
@@ -84,7 +85,7 @@ TrackListBinding::TrackListBinding(MainWindow& window, Settings& settings, DiscL
 void TrackListBinding::sourceChanged()
 {
     const QString source = m_settings.getChosenCDName();
-    if (source.isEmpty() || !QFileInfo(source).isDir()) {
+    if (source.isEmpty() || !(QFileInfo(source).isDir() || DiscSourcePath::isDisc(source))) {
         m_cdWatch.start();
         lookForCD();
         if (!m_settings.getChosenCDName().isEmpty() && m_settings.getChosenCDName() != source)
@@ -101,7 +102,7 @@ void TrackListBinding::lookForCD()
     if (!m_session.isStartEnabled())
         return;
     const QString source = m_settings.getChosenCDName();
-    if (!source.isEmpty() && QFileInfo(source).isDir()) {
+    if (!source.isEmpty() && (QFileInfo(source).isDir() || DiscSourcePath::isDisc(source))) {
         m_cdWatch.stop();
         return;
     }
