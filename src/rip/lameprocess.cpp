@@ -911,6 +911,8 @@ void LAMEProcess::finishSession(bool endedByItself)
         m_soundPlayer->playFinishedSound();
     writeReleaseFilesIfAsked();
     writeRipLog();
+    if (endedByItself && m_disc && !m_disc->isImage() && m_eject && m_settings.shouldEjectWhenDone())
+        m_eject(m_disc->source());
     QStringList failed;
     for (const TrackJob& job : m_jobs) {
         if (job.state == TrackJob::State::Failed)

@@ -60,6 +60,8 @@ public:
     using TrackSourceFactory =
         std::function<std::shared_ptr<const TrackSource>(const QString& source, const QString& trackName)>;
     void setTrackSourceFactory(TrackSourceFactory factory) { m_sourceFactory = std::move(factory); }
+    // How a drive's tray is opened when "Eject when done" is on (none: the option is ignored).
+    void setEjector(std::function<void(const QString& device)> eject) { m_eject = std::move(eject); }
     // Steps run on each finished file, in the order added; not owned.
     void addFinishedFileStep(FinishedFileStep* step) { m_fileSteps.push_back(step); }
     // Where a source folder that is gone is replaced by a mounted audio CD.
@@ -206,6 +208,7 @@ private:
     QMetaObject::Connection m_listingWait;
     QElapsedTimer m_sessionClock;
     TrackSourceFactory m_sourceFactory;
+    std::function<void(const QString& device)> m_eject;
     std::shared_ptr<CdioDisc> m_disc; // the disc being ripped, when the source is one
     std::unique_ptr<TrackSpool> m_spool;
     std::vector<int> m_spoolJobs; // the job (index into m_jobs) of each spooled track

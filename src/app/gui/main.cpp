@@ -6,6 +6,7 @@
 #include "app/gui/ripsessionbinding.h"
 #include "app/gui/tracklistbinding.h"
 #include "common/log.h"
+#include "disc/opticaldrivewatcher.h"
 #include "common/unixsignalquitter.h"
 #include "editor/gui/trackinfo.h"
 #include "editor/gui/trackwindowcontroller.h"
@@ -52,6 +53,15 @@ int main(int argc, char** argv)
     session.setAlertFailuresAtEnd(false);
     RipSessionBinding binding(controller, session);
     TrackListBinding trackList(controller.window(), settings, listing, session, controller.cdFinder());
+    // Discs going in and out, and the tray opened at the end when asked.
+    OpticalDriveWatcher drives;
+    trackList.followDrives(drives);
+    session.setEjector([&drives](const QString& device) { drives.eject(device); });
+    QObject::connect(&drives, &OpticalDriveWatcher::ejectFinished, &controller, [](const QString&, const QString& error) {
+        if (!error.isEmpty())
+            veskNotice(error);
+    });
+    drives.start();
     QObject::connect(&trackInfo, &TrackInfo::genreListDone, &trackList,
                      [&trackList, &trackInfo] {
         QStringList genres;

@@ -3,13 +3,16 @@
 #include "app/gui/mainwindow.h"
 #include "disc/audiocdfinder.h"
 #include "disc/discsourcepath.h"
+#include "disc/opticaldrivewatcher.h"
 #include "rip/disclisting.h"
 #include "rip/lameprocess.h"
 #include "rip/tracklistmodel.h"
 #include "settings/settings.h"
 #include "ui_mainwindow.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <unistd.h>
 #include <QHeaderView>
 #include <QStatusBar>
 
@@ -97,6 +100,20 @@ void TrackListBinding::sourceChanged()
         m_listing.load(source);
 }
 
+void TrackListBinding::followDrives(OpticalDriveWatcher& drives)
+{
+    m_drives = &drives;
+    connect(&drives, &OpticalDriveWatcher::discInserted, this, [this](const QString&, int audioTracks) {
+        if (audioTracks > 0)
+            lookForCD();
+    });
+    connect(&drives, &OpticalDriveWatcher::discRemoved, this, [this](const QString& device) {
+        if (m_settings.getChosenCDName() == device && m_session.isStartEnabled())
+            m_listing.load(device, true);
+    });
+    connect(&drives, &OpticalDriveWatcher::drivesChanged, this, &TrackListBinding::lookForCD);
+}
+
 void TrackListBinding::lookForCD()
 {
     if (!m_session.isStartEnabled())
@@ -105,6 +122,15 @@ void TrackListBinding::lookForCD()
     if (!source.isEmpty() && (QFileInfo(source).isDir() || DiscSourcePath::isDisc(source))) {
         m_cdWatch.stop();
         return;
+    }
+    // The drive itself where it holds an audio CD and may be read, else the desktop's mount.
+    if (m_drives) {
+        for (const OpticalDrive& drive : m_drives->drives()) {
+            if (drive.holdsAudioCD() && ::access(QFile::encodeName(drive.device).constData(), R_OK) == 0) {
+                m_settings.setChosenCDName(drive.device);
+                return;
+            }
+        }
     }
     const QString found = m_finder.findAudioCD();
     if (!found.isEmpty())

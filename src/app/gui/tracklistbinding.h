@@ -9,6 +9,7 @@ class MainWindow;
 class Settings;
 class TrackListModel;
 class AudioCDFinder;
+class OpticalDriveWatcher;
 
 // The window's track list: the table of the listed disc, the album fields above it and the
 // line saying where the titles came from, kept in step with the source the settings name. A CD
@@ -20,6 +21,9 @@ public:
                      AudioCDFinder& finder, QObject* parent = nullptr);
 
     TrackListModel& model() { return *m_model; }
+    // Drives and discs as UDisks2 reports them: an audio CD put in while no source is there
+    // becomes the source, read from the drive; its removal empties the list.
+    void followDrives(OpticalDriveWatcher& drives);
     // The genres the album's genre field offers.
     void setGenres(const QStringList& genres);
 
@@ -36,6 +40,7 @@ private:
     LAMEProcess& m_session;
     AudioCDFinder& m_finder;
     TrackListModel* m_model = nullptr;
+    OpticalDriveWatcher* m_drives = nullptr;
     QTimer m_sourceSettled;
     QTimer m_cdWatch;
 };
