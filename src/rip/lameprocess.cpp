@@ -1016,6 +1016,8 @@ SessionReport LAMEProcess::report(bool endedByItself) const
         report.stopped += job.state == TrackJob::State::Stopped || job.state == TrackJob::State::Waiting;
         if (job.state == TrackJob::State::Failed)
             report.failures.append({job.position, job.track.getTitle(), job.outputName(), job.reason});
+        if (job.readReport && job.readReport->finished && !job.readReport->exact())
+            report.notReadExactly.append(job.position);
     }
     return report;
 }

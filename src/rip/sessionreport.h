@@ -23,6 +23,9 @@ struct SessionReport {
     // Stopped while encoding, or never started because the rip was stopped.
     int stopped = 0;
     QList<Failure> failures;
+    // The tracks read from a disc that were not read exactly (a skip, unreadable sectors), by
+    // their place in the session; the rip log says what happened.
+    QList<int> notReadExactly;
 
     int failed() const { return int(failures.size()); }
     bool allDone() const { return done == total; }

@@ -99,6 +99,12 @@ QString ConsoleFrontEnd::summary(const SessionReport& report)
                     .arg(failure.position)
                     .arg(withControlsEscaped(failure.title), withControlsEscaped(failure.fileName)) +
                 withControlsEscaped(failure.reason);
+    if (!report.notReadExactly.isEmpty()) {
+        QStringList tracks;
+        for (const int position : report.notReadExactly)
+            tracks << QString::number(position);
+        text += QStringLiteral("\n  Not read exactly (see the rip log): track ") + tracks.join(QStringLiteral(", "));
+    }
     return text;
 }
 

@@ -61,6 +61,14 @@ QString RipSummaryBox::textFor(const SessionReport& report)
         missing << tr("%1 not ripped because the rip was stopped").arg(tracks(report.stopped));
     if (!missing.isEmpty())
         text += QLatin1Char(' ') + missing.join(QStringLiteral(", ")) + QLatin1Char('.');
+    if (!report.notReadExactly.isEmpty()) {
+        QStringList tracks;
+        for (const int position : report.notReadExactly)
+            tracks << QString::number(position);
+        text += QLatin1Char(' ') + tr("Not read exactly, so they may hold errors: track %1 (the rip log in the "
+                                      "album folder says what the reader met).")
+                                       .arg(tracks.join(QStringLiteral(", ")));
+    }
     if (report.failed() == 1) {
         const SessionReport::Failure& failure = report.failures.first();
         text += QStringLiteral("\n\n") +
