@@ -3,9 +3,11 @@
 #include "common/audiotracklist.h"
 #include "common/log.h"
 #include "common/userpath.h"
+#include "common/veskexception.h"
 #include "common/vesktools.h"
 #include "disc/audiocdfinder.h"
 #include "disc/audiofileheader.h"
+#include "disc/cdiodisc.h"
 #include "disc/discsourcepath.h"
 #include "settings/musicfolder.h"
 #include "settings/preferencekeys.h"
@@ -13,9 +15,11 @@
 #include "settings/settings.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 // The source and output folders have options of their own, so --set does not take their keys.
@@ -295,10 +299,32 @@ bool RipOptions::applyTo(Settings& settings)
     }
 
     if (m_source.isEmpty()) {
-        m_source = AudioCDFinder().findAudioCD();
+        // The drive itself where it holds an audio CD and may be read, else the desktop's mount.
+        QString unreadable;
+        for (int drive = 0; drive < 8 && m_source.isEmpty(); ++drive) {
+            const QString device = QStringLiteral("/dev/sr%1").arg(drive);
+            if (!DiscSourcePath::isDisc(device))
+                continue;
+            if (::access(QFile::encodeName(device).constData(), R_OK) != 0) {
+                unreadable = device;
+                continue;
+            }
+            try {
+                CdioDisc::open(device);
+                m_source = device;
+            } catch (const VeskException&) {
+                // No audio CD in this one.
+            }
+        }
+        if (m_source.isEmpty())
+            m_source = AudioCDFinder().findAudioCD();
         if (m_source.isEmpty()) {
-            m_error = QStringLiteral("Could not find an audio CD. Insert one and open it once in the file "
-                                     "manager (or run \"gio mount cdda://sr0\"), or name a SOURCE_FOLDER.");
+            m_error = unreadable.isEmpty()
+                          ? QStringLiteral("Could not find an audio CD. Insert one, or name a SOURCE_FOLDER, a "
+                                           "disc image or --device.")
+                          : QStringLiteral("Could not find an audio CD: %1 may not be read; add yourself to the "
+                                           "cdrom group (or open the CD once in the file manager).")
+                                .arg(unreadable);
             return false;
         }
         veskLog(QStringLiteral("Ripping the audio CD at %1").arg(m_source));
