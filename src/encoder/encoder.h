@@ -12,9 +12,11 @@
 struct EncoderInput {
     QString path; // the file; ignored for sound on standard input
     bool rawSoundOnStandardInput = false;
+    bool rawSoundFile = false; // path holds raw CD audio, no header
 
-    static EncoderInput file(const QString& path) { return {path, false}; }
-    static EncoderInput rawSound() { return {QString(), true}; }
+    static EncoderInput file(const QString& path) { return {path, false, false}; }
+    static EncoderInput rawSound() { return {QString(), true, false}; }
+    static EncoderInput rawFile(const QString& path) { return {path, false, true}; }
 };
 
 // The tags of one track as the encoder is to write them. Empty texts are values nobody gave:

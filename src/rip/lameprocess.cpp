@@ -692,17 +692,15 @@ void LAMEProcess::startRun(TrackJob& job)
     std::unique_ptr<QIODevice> sound;
     EncoderInput input = EncoderInput::file(job.source->filePath());
     if (job.needsReading()) {
-        // The spooled sound, fed at the pace the encoder takes it.
-        auto spooled = std::make_unique<QFile>(job.soundPath);
-        if (!spooled->open(QIODevice::ReadOnly)) {
+        // The encoder reads the spooled sound itself: nothing passes through this thread.
+        if (!QFileInfo(job.soundPath).isReadable()) {
             job.state = TrackJob::State::Running;
             releaseSpooled(job);
-            fail(job, QStringLiteral("%1 could not be read back from the cache: %2").arg(job.source->name(), spooled->errorString()));
+            fail(job, QStringLiteral("%1 could not be read back from the cache %2").arg(job.source->name(), job.soundPath));
             Q_EMIT progressChanged(endedCount(), int(m_jobs.size()));
             return;
         }
-        sound = std::move(spooled);
-        input = EncoderInput::rawSound();
+        input = EncoderInput::rawFile(job.soundPath);
     }
     const QStringList arguments = m_encoder->trackArguments(m_sessionArguments, input, job.partialPath, tags);
     job.commandLine = QFileInfo(m_encoder->executable()).fileName() + QLatin1Char(' ') + VeskTools::shellQuoted(arguments);

@@ -86,18 +86,21 @@ TEST(TrackSpool, ReadsInOrderNoFurtherAheadThanAllowedAndLeavesNothing)
     EXPECT_FALSE(QFileInfo::exists(folder));
 }
 
-// A session of stream tracks: each encoder is fed its track's sound exactly (the stand-in
-// encoder copies what it is fed into its file), several at once, and the cache goes at the end
+// A session of stream tracks: each encoder gets its track's sound exactly (the stand-in
+// encoder copies what it is given into its file), several at once, and the cache goes at the end
 // and on Stop.
 TEST(TrackSpool, TheSessionEncodesEachTrackFromTheSpool)
 {
     TestEnvironment env;
     QTemporaryDir work;
     QTemporaryDir resources;
-    // An encoder that writes what it reads on standard input ("-") into the file after it.
+    // An encoder that copies the raw sound it is given (the word after --little-endian) into the
+    // file after it.
     ASSERT_TRUE(writeScript(resources.filePath(s("lame_intel")),
-                              "#!/bin/sh\nout=\nprev=\nfor a in \"$@\"; do [ \"$prev\" = - ] && out=$a; prev=$a; done\n"
-                              "cat > \"$out\" || exit 3\nprintf '  1/1   (100%%)|    0:00/    0:00|    0:00/    0:00|   1.0x|    0:00 \\n' >&2\n"));
+                            "#!/bin/sh\nin=\nout=\nprev=\nfor a in \"$@\"; do\n"
+                            "  [ \"$prev\" = --little-endian ] && in=$a\n  [ -n \"$in\" ] && [ \"$prev\" = \"$in\" ] && out=$a\n"
+                            "  prev=$a\ndone\ncat \"$in\" > \"$out\" || exit 3\n"
+                            "printf '  1/1   (100%%)|    0:00/    0:00|    0:00/    0:00|   1.0x|    0:00 \\n' >&2\n"));
     Resources::setResourceDirectory(resources.path());
 
     const QString disc = work.filePath(s("disc"));

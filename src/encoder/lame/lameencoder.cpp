@@ -85,6 +85,8 @@ QStringList LameEncoder::trackArguments(const QStringList& sessionArguments, con
     QStringList arguments = sessionArguments;
     if (input.rawSoundOnStandardInput)
         arguments << rawSoundInputArguments() << QStringLiteral("-");
+    else if (input.rawSoundFile)
+        arguments << rawSoundInputArguments() << input.path;
     else
         arguments << input.path;
     arguments << outputPath;
