@@ -35,7 +35,8 @@ public:
     // Read once for every source of the chain, on the worker that first asks.
     std::optional<DiscTOC> discTOC() override
     {
-        std::call_once(m_tocRead, [this] { m_toc = LookupHost::discTOC(); });
+        // The host may know the disc itself (a drive, an image); it answers on this thread.
+        std::call_once(m_tocRead, [this] { m_toc = m_host.discTOC(); });
         return m_toc;
     }
 

@@ -272,6 +272,10 @@ bool LAMEProcess::checkSession()
 
     QString source = m_settings.getChosenCDName();
     m_disc.reset();
+    {
+        std::lock_guard lock(m_discTocMutex);
+        m_discToc.reset();
+    }
     QStringList chosen;
     if (DiscSourcePath::isDisc(source)) {
         if (!openDisc(source, chosen))
@@ -336,6 +340,8 @@ bool LAMEProcess::openDisc(const QString& source, QStringList& chosen)
 {
     try {
         m_disc = CdioDisc::open(source);
+        std::lock_guard lock(m_discTocMutex);
+        m_discToc = m_disc->toc();
     } catch (const VeskException& failure) {
         veskLog(QStringLiteral("%1 cannot be read: %2").arg(source, failure.reason()));
         runAlertWithTitle(QStringLiteral("The disc cannot be read"), failure.reason());
@@ -353,10 +359,12 @@ bool LAMEProcess::openDisc(const QString& source, QStringList& chosen)
 
 std::optional<DiscTOC> LAMEProcess::discTOC()
 {
-    // Asked on the lookup's worker; the disc was opened before the lookup started and is not
-    // changed until the session ends.
-    if (m_disc && m_preparedSource == m_disc->source())
-        return m_disc->toc();
+    // Asked on the lookup's worker.
+    {
+        std::lock_guard lock(m_discTocMutex);
+        if (m_discToc)
+            return m_discToc;
+    }
     return LookupHost::discTOC();
 }
 

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -210,6 +211,8 @@ private:
     TrackSourceFactory m_sourceFactory;
     std::function<void(const QString& device)> m_eject;
     std::shared_ptr<CdioDisc> m_disc; // the disc being ripped, when the source is one
+    std::mutex m_discTocMutex;         // its table of contents is asked for on the lookup's worker
+    std::optional<DiscTOC> m_discToc;
     std::unique_ptr<TrackSpool> m_spool;
     std::vector<int> m_spoolJobs; // the job (index into m_jobs) of each spooled track
     QString m_ripTimeRemaining;

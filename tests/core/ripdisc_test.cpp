@@ -1,6 +1,8 @@
 // A disc image ripped with vesk-rip and the real LAME: titles from its CD-Text when no server
 // knows it, ISRCs as TSRC frames, and in the rip log each track's copy CRC equal to zlib's
 // CRC-32 of the image's sound, also shifted by a read offset.
+#include "cddbserver.h"
+#include "disc/cdiodisc.h"
 #include "support/testdiscimage.h"
 #include "support/testenvironment.h"
 #include "support/veskriprun.h"
@@ -69,4 +71,27 @@ TEST(RipDisc, AnImageIsRippedWithItsCdTextIsrcsAndExactCopyCrcs)
         for (const QString& release : files.filter(QRegularExpression(s("\\.(m3u|sfv)$"))))
             EXPECT_FALSE(readTestFile(album + u'/' + release).contains(".log"));
     }
+}
+
+// A server that knows the image (by the identifier of the image's own table of contents) gives
+// the titles; the disc's CD-Text gives way to it.
+TEST(RipDisc, TheServerKnowsTheImageByItsOwnTableOfContents)
+{
+    TestEnvironment env;
+    QTemporaryDir work;
+    ASSERT_TRUE(writeTestFile(work.filePath(s("disc.bin")), sound()));
+    ASSERT_TRUE(writeTestFile(work.filePath(s("disc.cue")), cueSheet("disc.bin")));
+    const quint32 id = CdioDisc::open(work.filePath(s("disc.cue")))->toc().cddbDiscId();
+    ASSERT_TRUE(writeTestFile(work.filePath(s("cddb/rock/") + discIdText(id)),
+                              "DTITLE=Served Band / Served Album\nDYEAR=2001\nTTITLE0=One\nTTITLE1=Two\nTTITLE2=Three\n"));
+    CddbServer cddb(work.filePath(s("cddb")));
+    const QString address = ownLoopbackAddress();
+    ASSERT_TRUE(cddb.listen(address, 8880)) << cddb.errorString().toStdString();
+    const QString out = work.filePath(s("out"));
+    const RipRun run = runVeskRip({s("--server"), address, s("--no-musicbrainz"), s("--id3-tags"), s("--output"), out,
+                                   s("--track"), s("1"), work.filePath(s("disc.cue"))});
+    ASSERT_TRUE(exitedSaying(run, 0, {s("Found: Served Band – Served Album (2001), CDDB: rock ") + discIdText(id),
+                                     s("Ripped 1 of 1 tracks")}));
+    EXPECT_EQ(id3Summary(out + s("/Served Band - Served Album/01 - One.mp3")).section(u'|', 0, 2),
+              s("One|Served Band|Served Album"));
 }
