@@ -8,6 +8,7 @@
 #include "disc/discsourcepath.h"
 #include "disc/tracksource.h"
 #include "rip/cdtextalbum.h"
+#include "rip/hiddentrack.h"
 #include "lookup/albumchooser.h"
 #include "lookup/disclookuprunner.h"
 #include "lookup/lookupfailure.h"
@@ -102,19 +103,23 @@ void DiscListing::openDisc()
     QThread* reader = QThread::create([this, generation = m_generation, source = m_folder] {
         std::shared_ptr<CdioDisc> disc;
         QString problem;
+        bool hidden = false;
         try {
             disc = CdioDisc::open(source);
+            hidden = HiddenTrack::holdsSound(disc);
         } catch (const VeskException& failure) {
             problem = failure.reason();
         }
         QMetaObject::invokeMethod(
-            this, [this, generation, disc, problem] { discOpened(generation, disc, problem); }, Qt::QueuedConnection);
+            this, [this, generation, disc, hidden, problem] { discOpened(generation, disc, hidden, problem); },
+            Qt::QueuedConnection);
     });
     m_readers.push_back(reader);
     reader->start();
 }
 
-void DiscListing::discOpened(quint64 generation, const std::shared_ptr<CdioDisc>& disc, const QString& problem)
+void DiscListing::discOpened(quint64 generation, const std::shared_ptr<CdioDisc>& disc, bool hiddenTrack,
+                             const QString& problem)
 {
     if (generation != m_generation)
         return; // another source was listed meanwhile
@@ -131,8 +136,11 @@ void DiscListing::discOpened(quint64 generation, const std::shared_ptr<CdioDisc>
     }
     QList<qint32> numbers;
     QStringList names;
-    for (const CdioDisc::Track& track : disc->tracks()) {
-        if (!track.audio || track.number < 1)
+    QList<CdioDisc::Track> onDisc = disc->tracks();
+    if (hiddenTrack)
+        onDisc.prepend(*disc->track(0));
+    for (const CdioDisc::Track& track : std::as_const(onDisc)) {
+        if (!track.audio || (track.number < 1 && !(hiddenTrack && track.number == 0)))
             continue;
         ListedTrack listed;
         listed.fileName = DiscSourcePath::trackName(track.number);
@@ -257,6 +265,11 @@ std::optional<Album> DiscListing::paired(const Album& found) const
     const QList<Track>& offered = found.getTracks();
     for (size_t row = 0; row < m_tracks.size(); ++row) {
         const qint32 number = m_tracks[row].number;
+        // A disc's hidden track is known to no server.
+        if (m_disc && number == 0) {
+            fitted.addTrack(Track::trackWithArtist(QString(), QStringLiteral("Hidden track"), 0));
+            continue;
+        }
         const Track* match = nullptr;
         for (const Track& track : offered) {
             if (number != 0 ? track.getTrackNum() == number : false) {

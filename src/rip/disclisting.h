@@ -114,7 +114,7 @@ private:
     void readLengths();
     // A drive or an image: opened off the main thread (a drive takes its time), then listed.
     void openDisc();
-    void discOpened(quint64 generation, const std::shared_ptr<CdioDisc>& disc, const QString& problem);
+    void discOpened(quint64 generation, const std::shared_ptr<CdioDisc>& disc, bool hiddenTrack, const QString& problem);
     void lengthsRead(quint64 generation, const std::vector<ListedTrack>& tracks);
     Album defaultAlbum() const;
     std::optional<Album> paired(const Album& found) const;

@@ -19,6 +19,7 @@
 #include "output/veskfilegenerator.h"
 #include "rip/cdtextalbum.h"
 #include "rip/disclisting.h"
+#include "rip/hiddentrack.h"
 #include "rip/finishedfilestep.h"
 #include "rip/riplog.h"
 #include "rip/riptimeestimate.h"
@@ -347,8 +348,13 @@ bool LAMEProcess::openDisc(const QString& source, QStringList& chosen)
         runAlertWithTitle(QStringLiteral("The disc cannot be read"), failure.reason());
         return false;
     }
-    // Every audio track, or those the user picked by name ("Track 3").
+    // Every audio track, or those the user picked by name ("Track 3"); a hidden track first.
     const QStringList picked = m_settings.chosenTracks();
+    const QString hidden = DiscSourcePath::trackName(0);
+    if ((picked.isEmpty() || picked.contains(hidden)) && HiddenTrack::holdsSound(m_disc)) {
+        veskLog(QStringLiteral("The disc hides sound before track 1: it is ripped as track 0"));
+        chosen.append(hidden);
+    }
     for (const CdioDisc::Track& track : m_disc->tracks()) {
         const QString name = DiscSourcePath::trackName(track.number);
         if (track.audio && track.number > 0 && (picked.isEmpty() || picked.contains(name)))
@@ -443,7 +449,8 @@ void LAMEProcess::makeJobs(const QString& folder)
             job.source =
                 std::make_shared<FileTrackSource>(VeskTools::joinedPath(m_preparedSource, m_preparedTracks[i]));
         }
-        const qint32 number = job.track.getTrackNum() != 0 ? job.track.getTrackNum() : job.position;
+        // A disc's hidden track is track 0 ("00"); a file without a number takes its place.
+        const qint32 number = job.track.getTrackNum() != 0 || m_disc ? job.track.getTrackNum() : job.position;
         const QString name =
             createOutputFilenameWithFormat(style, artistForNames(job.track), number, job.track.getTitle());
         job.outputPath = OutputFileNaming::uniqueOutputPath(folder, name, taken, spaces);
@@ -465,10 +472,15 @@ Album LAMEProcess::obtainAlbum(std::optional<Album> album)
     if (!album)
         return Album::defaultAlbumWithTrackTitles(titlesFromFileNames(m_preparedTracks));
 
+    // No server knows a disc's hidden track: it comes first, as on the disc.
+    const bool hidden = m_disc && m_preparedNumbers.value(0, -1) == 0;
+    if (hidden && (album->getTracks().isEmpty() || album->getTracks().first().getTrackNum() != 0))
+        album->getTracks().prepend(Track::trackWithArtist(QString(), QStringLiteral("Hidden track"), 0));
+
     if (qsizetype(m_preparedTracks.size()) < album->getTracks().size()) {
         const QList<Track> snapshot = album->getTracks();
         for (const Track& track : snapshot) {
-            const bool keep = track.getTrackNum() != 0 && m_preparedNumbers.contains(track.getTrackNum());
+            const bool keep = (track.getTrackNum() != 0 || hidden) && m_preparedNumbers.contains(track.getTrackNum());
             if (!keep)
                 album->removeTrackNumber(track.getTrackNum());
         }

@@ -1,5 +1,6 @@
 #include "rip/tracklistmodel.h"
 
+#include "disc/discsourcepath.h"
 #include "rip/disclisting.h"
 #include "settings/settings.h"
 
@@ -165,6 +166,8 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const
         return QVariant();
     switch (column) {
     case NumberColumn:
+        if (listed.number == 0 && listed.fileName == DiscSourcePath::trackName(0))
+            return QStringLiteral("0"); // a disc's hidden track
         return listed.number != 0 ? QString::number(listed.number) : QString::number(index.row() + 1);
     case TitleColumn:
         return track ? track->getTitle() : QString();

@@ -468,16 +468,18 @@ TEST_F(DiscListingTest, AnImageIsListedWithItsCdText)
     open = false;
     listing.load(m_work.filePath(s("disc.cue")));
     ASSERT_TRUE(QTest::qWaitFor([&] { return listing.isLookingUp(); }, 10000));
-    ASSERT_EQ(model.rowCount(), 3);
+    ASSERT_EQ(model.rowCount(), 4); // the sound hidden before track 1 first, as track 0
+    EXPECT_EQ(model.data(model.index(0, TrackListModel::NumberColumn)).toString(), s("0"));
     EXPECT_EQ(listing.album().getArtist(), s("Café Tacuba"));
-    EXPECT_EQ(model.data(model.index(0, TrackListModel::TitleColumn)).toString(), s("Première"));
-    EXPECT_EQ(model.data(model.index(1, TrackListModel::LengthColumn)).toString(), s("0:03")); // 220 sectors
+    EXPECT_EQ(model.data(model.index(1, TrackListModel::TitleColumn)).toString(), s("Première"));
+    EXPECT_EQ(model.data(model.index(2, TrackListModel::LengthColumn)).toString(), s("0:03")); // 220 sectors
     const std::optional<DiscTOC> toc = listing.discTOC();
     ASSERT_TRUE(toc);
     EXPECT_EQ(toc->trackOffsets().value(0), 150 + TestDiscImage::track1Start);
     open = true;
     ASSERT_TRUE(lookupEnds());
-    EXPECT_EQ(model.data(model.index(0, TrackListModel::TitleColumn)).toString(), s("Song 1"));
+    EXPECT_EQ(model.data(model.index(0, TrackListModel::TitleColumn)).toString(), s("Hidden track"));
+    EXPECT_EQ(model.data(model.index(1, TrackListModel::TitleColumn)).toString(), s("Song 1"));
 
     listing.load(m_work.filePath(s("missing.cue")));
     EXPECT_TRUE(listing.note().contains(s("is not there"))) << listing.note().toStdString();

@@ -1,8 +1,9 @@
-// A disc image ripped with vesk-rip and the real LAME: titles from its CD-Text when no server
-// knows it, ISRCs as TSRC frames, and in the rip log each track's copy CRC equal to zlib's
+// A disc image ripped with vesk-rip and the real LAME: the sound hidden before track 1 as track 0,
+// titles from its CD-Text when no server knows it, ISRCs as TSRC frames, and in the rip log each track's copy CRC equal to zlib's
 // CRC-32 of the image's sound, also shifted by a read offset.
 #include "cddbserver.h"
 #include "disc/cdiodisc.h"
+#include "rip/hiddentrack.h"
 #include "support/testdiscimage.h"
 #include "support/testenvironment.h"
 #include "support/veskriprun.h"
@@ -34,7 +35,8 @@ TEST(RipDisc, AnImageIsRippedWithItsCdTextIsrcsAndExactCopyCrcs)
     ASSERT_TRUE(writeTestFile(work.filePath(s("disc.bin")), sound()));
     ASSERT_TRUE(writeTestFile(work.filePath(s("disc.cue")), cueSheet("disc.bin")));
     // Tracks as the disc lays them out: a pregap belongs to the track before it.
-    const qint64 bounds[][2] = {{track1Start, track2Start - 1}, {track2Start, track3Start - 1}, {track3Start, audioSectors - 1}};
+    const qint64 bounds[][2] = {
+        {0, track1Start - 1}, {track1Start, track2Start - 1}, {track2Start, track3Start - 1}, {track3Start, audioSectors - 1}};
     for (const int offset : {0, -700}) {
         const QString out = work.filePath(QStringLiteral("out%1").arg(offset));
         QStringList arguments{s("--server"), QString(), s("--no-musicbrainz"), s("--id3-tags"), s("--output"), out,
@@ -42,14 +44,16 @@ TEST(RipDisc, AnImageIsRippedWithItsCdTextIsrcsAndExactCopyCrcs)
         if (offset != 0)
             arguments.prepend(s("--fast-read"));
         const RipRun run = runVeskRip(arguments);
-        ASSERT_TRUE(exitedSaying(run, 0, {s("Ripped 3 of 3 tracks")}));
+        ASSERT_TRUE(exitedSaying(run, 0, {s("Ripped 4 of 4 tracks")}));
         const QString album = out + s("/Café Tacuba - Ñandú");
         const QStringList files = folderEntries(album);
-        ASSERT_EQ(files.filter(s(".mp3")).size(), 3) << files.join(u',').toStdString();
-        const QString first = album + u'/' + files.filter(s(".mp3")).first();
+        const QStringList mp3s = files.filter(s(".mp3"));
+        ASSERT_EQ(mp3s.size(), 4) << files.join(u',').toStdString();
+        EXPECT_EQ(mp3s.first(), s("00 - Hidden track.mp3"));
+        const QString first = album + u'/' + mp3s.at(1);
         EXPECT_EQ(id3Summary(first).section(u'|', 0, 2), s("Première|Zoë|Ñandú"));
         EXPECT_EQ(frameText(first, "TSRC"), s("DEA123456789"));
-        EXPECT_EQ(frameText(album + u'/' + files.filter(s(".mp3")).at(1), "TSRC"), s("USABC9900002"));
+        EXPECT_EQ(frameText(album + u'/' + mp3s.at(2), "TSRC"), s("USABC9900002"));
 
         const QString log = QString::fromUtf8(readTestFile(album + s("/00-Café Tacuba-Ñandú.log")));
         ASSERT_FALSE(log.isEmpty()) << files.join(u',').toStdString();
@@ -61,11 +65,11 @@ TEST(RipDisc, AnImageIsRippedWithItsCdTextIsrcsAndExactCopyCrcs)
                 found << match.captured(1);
             return found;
         }();
-        ASSERT_EQ(crcs.size(), 3) << log.toStdString();
-        for (int track = 0; track < 3; ++track) {
+        ASSERT_EQ(crcs.size(), 4) << log.toStdString();
+        for (int track = 0; track < 4; ++track) {
             const QByteArray expected = expectedSound(bounds[track][0], bounds[track][1], offset);
             const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(expected.constData()), uInt(expected.size())));
-            EXPECT_EQ(crcs[track], QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper()) << "track " << track + 1 << " offset " << offset;
+            EXPECT_EQ(crcs[track], QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper()) << "track " << track << " offset " << offset;
         }
         // Neither the playlist nor the checksum list names the log.
         for (const QString& release : files.filter(QRegularExpression(s("\\.(m3u|sfv)$"))))
@@ -94,4 +98,19 @@ TEST(RipDisc, TheServerKnowsTheImageByItsOwnTableOfContents)
                                      s("Ripped 1 of 1 tracks")}));
     EXPECT_EQ(id3Summary(out + s("/Served Band - Served Album/01 - One.mp3")).section(u'|', 0, 2),
               s("One|Served Band|Served Album"));
+}
+
+// Nearly every pregap is digital silence: then there is no hidden track to rip.
+TEST(RipDisc, ASilentPregapIsNoHiddenTrack)
+{
+    TestEnvironment env;
+    QTemporaryDir work;
+    QByteArray silent = sound();
+    silent.replace(0, int(track1Start * sectorBytes), QByteArray(int(track1Start * sectorBytes), '\0'));
+    ASSERT_TRUE(writeTestFile(work.filePath(s("loud.bin")), sound()));
+    ASSERT_TRUE(writeTestFile(work.filePath(s("loud.cue")), cueSheet("loud.bin")));
+    ASSERT_TRUE(writeTestFile(work.filePath(s("silent.bin")), silent));
+    ASSERT_TRUE(writeTestFile(work.filePath(s("silent.cue")), cueSheet("silent.bin")));
+    EXPECT_TRUE(HiddenTrack::holdsSound(CdioDisc::open(work.filePath(s("loud.cue")))));
+    EXPECT_FALSE(HiddenTrack::holdsSound(CdioDisc::open(work.filePath(s("silent.cue")))));
 }
