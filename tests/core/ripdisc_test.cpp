@@ -8,6 +8,7 @@
 #include "support/testenvironment.h"
 #include "support/veskriprun.h"
 
+#include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -113,4 +114,28 @@ TEST(RipDisc, ASilentPregapIsNoHiddenTrack)
     ASSERT_TRUE(writeTestFile(work.filePath(s("silent.cue")), cueSheet("silent.bin")));
     EXPECT_TRUE(HiddenTrack::holdsSound(CdioDisc::open(work.filePath(s("loud.cue")))));
     EXPECT_FALSE(HiddenTrack::holdsSound(CdioDisc::open(work.filePath(s("silent.cue")))));
+}
+
+// A cdrdao .toc image (raw sound most significant byte first, a data track after the audio)
+// rips the same sound.
+TEST(RipDisc, ATocImageRipsTheSameSound)
+{
+    TestEnvironment env;
+    QTemporaryDir work;
+    ASSERT_TRUE(writeTestFile(work.filePath(s("disc.raw")), bigEndianSound()));
+    ASSERT_TRUE(writeTestFile(work.filePath(s("data.bin")), dataTrack()));
+    ASSERT_TRUE(writeTestFile(work.filePath(s("disc.toc")), tocFile("disc.raw", "data.bin")));
+    const QString out = work.filePath(s("out"));
+    const RipRun run = runVeskRip({s("--server"), QString(), s("--no-musicbrainz"), s("--output"), out, s("--track"),
+                                   s("2"), work.filePath(s("disc.toc"))});
+    ASSERT_TRUE(exitedSaying(run, 0, {s("Ripped 1 of 1 tracks")}));
+    const QStringList logs = QDir(out).entryList({s("*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(logs.size(), 1);
+    const QString album = out + u'/' + logs.first();
+    const QString log = QString::fromUtf8(readTestFile(album + u'/' + folderEntries(album).filter(s(".log")).value(0)));
+    const QByteArray expected = expectedSound(track2Start, track3Start - 1, 0);
+    const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(expected.constData()), uInt(expected.size())));
+    EXPECT_TRUE(log.contains(s("Copy CRC: ") + QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper()))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(s("(data)"))) << log.toStdString();
 }
