@@ -121,6 +121,8 @@ TrackSpool::Read TrackSpool::readOne(int index, const TrackSource& source)
         read.problem = QStringLiteral("could not be read into %1: %2").arg(path, file.errorString());
         return read;
     }
+    // A disc's reader says how reading went; other sources say nothing more than their bytes.
+    const auto* disc = qobject_cast<const CdioSoundDevice*>(sound.get());
     Crc32 crc;
     QByteArray block(256 * 1024, Qt::Uninitialized);
     while (true) {
@@ -131,7 +133,6 @@ TrackSpool::Read TrackSpool::readOne(int index, const TrackSource& source)
         }
         const qint64 got = sound->read(block.data(), block.size());
         // A disc reader ends its track with -1 too; its report says whether that was the end.
-        const auto* disc = qobject_cast<const CdioSoundDevice*>(sound.get());
         if (got < 0 && disc && disc->report().finished)
             break;
         if (got < 0) {
@@ -151,7 +152,7 @@ TrackSpool::Read TrackSpool::readOne(int index, const TrackSource& source)
     }
     file.close();
     // A disc reader ends a failed read as it ends the track: its report tells them apart.
-    if (const auto* disc = qobject_cast<const CdioSoundDevice*>(sound.get())) {
+    if (disc) {
         read.report = disc->report();
         if (read.problem.isEmpty() && !read.report->finished)
             read.problem = QStringLiteral("could not be read: %1")

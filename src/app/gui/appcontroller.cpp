@@ -220,23 +220,20 @@ void AppController::bindCheckBoxes()
                 show(option, box);
     });
 
-    for (const auto& [key, offset] : keyControls<QSpinBox>(*m_window)) {
-        if (key->role != PreferenceKey::Role::ReadOffset)
-            continue;
-        offset->setRange(int(key->minimum), int(key->maximum));
-        offset->setValue(m_settings.readOffset());
-        connect(offset, &QSpinBox::valueChanged, &m_settings, &Settings::setReadOffset);
-        connect(&m_settings, &Settings::readOffsetChanged, offset,
-                [this, offset] { offset->setValue(m_settings.readOffset()); });
-    }
-    for (const auto& [key, jobs] : keyControls<QSpinBox>(*m_window)) {
-        if (key->role != PreferenceKey::Role::EncoderJobs)
-            continue;
-        jobs->setRange(int(key->minimum), int(key->maximum));
-        jobs->setValue(m_settings.encoderJobs());
-        connect(jobs, &QSpinBox::valueChanged, &m_settings, &Settings::setEncoderJobs);
-        connect(&m_settings, &Settings::encoderJobsChanged, jobs,
-                [this, jobs] { jobs->setValue(m_settings.encoderJobs()); });
+    // The numbers: each spin box within its key's range, both ways.
+    for (const auto& [key, box] : keyControls<QSpinBox>(*m_window)) {
+        box->setRange(int(key->minimum), int(key->maximum));
+        if (key->role == PreferenceKey::Role::EncoderJobs) {
+            box->setValue(m_settings.encoderJobs());
+            connect(box, &QSpinBox::valueChanged, &m_settings, &Settings::setEncoderJobs);
+            connect(&m_settings, &Settings::encoderJobsChanged, box,
+                    [this, box] { box->setValue(m_settings.encoderJobs()); });
+        } else if (key->role == PreferenceKey::Role::ReadOffset) {
+            box->setValue(m_settings.readOffset());
+            connect(box, &QSpinBox::valueChanged, &m_settings, &Settings::setReadOffset);
+            connect(&m_settings, &Settings::readOffsetChanged, box,
+                    [this, box] { box->setValue(m_settings.readOffset()); });
+        }
     }
 }
 
