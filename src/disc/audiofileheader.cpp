@@ -56,6 +56,7 @@ std::optional<AudioFormat> parseWav(const QByteArray& head, qint64 fileSize)
             if (frameBytes <= 0 || size % frameBytes != 0 || body + size > fileSize)
                 return std::nullopt;
             format->sampleFrames = size / frameBytes;
+            format->dataOffset = body;
             return format;
         }
         if (body + size > head.size())
@@ -90,6 +91,7 @@ std::optional<AudioFormat> parseAiff(const QByteArray& head, qint64 fileSize, bo
                                   format->sampleFrames * format->channels * (format->bitsPerSample / 8);
             if (size < needed || body + needed > fileSize)
                 return std::nullopt;
+            format->dataOffset = body + 8 + qint64(be32(chunk + 8));
             return format;
         }
         if (body + size > head.size())
@@ -103,6 +105,8 @@ std::optional<AudioFormat> parseAiff(const QByteArray& head, qint64 fileSize, bo
             if (!rate || bits <= 0 || bits % 8 != 0 || qint16(be16(chunk + 8)) <= 0)
                 return std::nullopt;
             format = AudioFormat{*rate, bits, qint32(qint16(be16(chunk + 8))), qint64(be32(chunk + 10))};
+            // AIFF-C's "sowt" is little-endian sound in an AIFF file.
+            format->bigEndian = !(aifc && std::memcmp(chunk + 26, "sowt", 4) == 0);
         }
         pos = body + size + (size & 1);
     }

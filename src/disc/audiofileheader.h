@@ -10,6 +10,9 @@ struct AudioFormat {
     qint32 bitsPerSample = 0;
     qint32 channels = 0;
     qint64 sampleFrames = 0;
+    // Where the sound's first byte is in the file, and whether its samples are big-endian (AIFF).
+    qint64 dataOffset = 0;
+    bool bigEndian = false;
 
     // 44.1 kHz, 16-bit, two channels: the only format a track read from an audio CD has.
     bool isCDAudio() const { return sampleRate == 44100 && bitsPerSample == 16 && channels == 2; }

@@ -61,6 +61,15 @@ std::shared_ptr<CdioDisc> CdioDisc::open(const QString& source)
     disc->readTracks();
     disc->openReader();
     disc->readCdText();
+    if (!disc->m_image) {
+        // The drive's own name, as lists of read offsets know it.
+        cdio_hwinfo_t info{};
+        if (cdio_get_hwinfo(disc->m_cdio, &info))
+            disc->m_driveName = QStringLiteral("%1 %2")
+                                    .arg(QString::fromLatin1(info.psz_vendor).simplified(),
+                                         QString::fromLatin1(info.psz_model).simplified())
+                                    .simplified();
+    }
     return disc;
 }
 
@@ -173,6 +182,29 @@ void CdioDisc::readCdText()
         if (const QString performer = value(CDTEXT_FIELD_PERFORMER, track).trimmed(); !performer.isEmpty())
             m_performers.insert(track, performer);
     }
+}
+
+QList<qint64> CdioDisc::audioTrackStarts() const
+{
+    QList<qint64> starts;
+    for (const Track& track : m_tracks)
+        if (track.audio)
+            starts.append(track.firstSector);
+    return starts;
+}
+
+qint64 CdioDisc::audioLeadout() const
+{
+    qsizetype lastAudio = -1;
+    for (qsizetype i = 0; i < m_tracks.size(); ++i)
+        if (m_tracks[i].audio)
+            lastAudio = i;
+    if (lastAudio < 0)
+        return 0;
+    // The audio's end as readers see it: on an enhanced CD before the gap between the sessions,
+    // as AccurateRip counts it too.
+    const Track& last = m_tracks[lastAudio];
+    return last.lastSector + 1;
 }
 
 std::optional<CdioDisc::Track> CdioDisc::track(int number) const

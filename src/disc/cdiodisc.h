@@ -45,6 +45,13 @@ public:
 
     const QString& source() const { return m_source; }
     bool isImage() const { return m_image != nullptr; }
+    // The drive's vendor and model as it names itself ("HL-DT-ST DVDRAM GH24NSD1"); empty for an
+    // image or a drive that does not say.
+    const QString& driveName() const { return m_driveName; }
+    // The audio tracks' first sectors and the sector after the last audio track: the disc's
+    // place in the AccurateRip database.
+    QList<qint64> audioTrackStarts() const;
+    qint64 audioLeadout() const;
 
     // The table of contents as the identifiers want it: every track's start with the 150-frame
     // lead-in, the lead-out; data tracks after the last audio track count as a second session,
@@ -84,6 +91,7 @@ private:
     bool bigEndian() const;
 
     QString m_source;
+    QString m_driveName;
     std::unique_ptr<DiscImageCopy> m_image;
     CdIo_t* m_cdio = nullptr;
     cdrom_drive_t* m_drive = nullptr;

@@ -17,6 +17,9 @@
 #include "lookup/disclookuprunner.h"
 #include "output/outputfilenaming.h"
 #include "output/veskfilegenerator.h"
+#include "disc/disctocreader.h"
+#include "rip/accurateripcheck.h"
+#include "rip/accurateripplan.h"
 #include "rip/cdtextalbum.h"
 #include "rip/disclisting.h"
 #include "rip/hiddentrack.h"
@@ -416,6 +419,7 @@ bool LAMEProcess::prepareSession(std::optional<Album> lookedUp, bool paired)
                                                      m_settings.getExpertConfigOption(),
                                                      m_settings.shouldMakeAltPresetFaster());
     makeJobs(m_albumFolder);
+    setUpAccurateRip();
     m_sessionClock.start();
     if (!startSpool()) {
         m_sessionActive = false;
@@ -443,7 +447,7 @@ void LAMEProcess::makeJobs(const QString& folder)
         } else if (m_disc) {
             ReadOptions options;
             options.mode = m_settings.shouldReadFast() ? ReadOptions::Mode::Fast : ReadOptions::Mode::Paranoia;
-            options.offset = m_settings.readOffset();
+            options.offset = sessionReadOffset();
             job.source = std::make_shared<CdioTrackSource>(m_disc, m_preparedNumbers[i], options);
         } else {
             job.source =
@@ -597,6 +601,14 @@ bool LAMEProcess::startSpool()
         Q_EMIT trackJobChanged(*job);
         ripASingleTrack();
     });
+    if (m_accurateRip) {
+        for (size_t spooled = 0; spooled < m_spoolJobs.size(); ++spooled) {
+            const TrackJob& job = m_jobs[size_t(m_spoolJobs[spooled])];
+            m_accurateRip->placeTrack(int(spooled), job.audioIndex, m_accurateRipSectors.value(m_spoolJobs[spooled]));
+        }
+        AccurateRipCheck* check = m_accurateRip.get();
+        m_spool->setTap([check](int index, const char* data, qint64 bytes) { check->tap(index, data, bytes); });
+    }
     m_spool->start(std::move(sources));
     return true;
 }
@@ -661,7 +673,7 @@ void LAMEProcess::ripASingleTrack()
         setptl(QStringLiteral("Reading the disc..."));
     showTracksInProgress(); // unchanged unless a start failed
     if (runningCount() == 0 && !hasWaitingJob())
-        finishSession(true); // every start failed
+        finishOrVerify(true); // every start failed
 }
 
 void LAMEProcess::startRun(TrackJob& job)
@@ -711,7 +723,7 @@ void LAMEProcess::startRun(TrackJob& job)
     // A file the encoder reads itself, else the source's sound through its standard input.
     std::unique_ptr<QIODevice> sound;
     EncoderInput input = EncoderInput::file(job.source->filePath());
-    if (job.needsReading()) {
+    if (job.needsReading() && !job.tapped) {
         // The encoder reads the spooled sound itself: nothing passes through this thread.
         if (!QFileInfo(job.soundPath).isReadable()) {
             job.state = TrackJob::State::Running;
@@ -901,7 +913,7 @@ void LAMEProcess::endRun(TrackJob& job, TrackJob::State state)
     if (hasWaitingJob()) {
         ripASingleTrack();
     } else if (runningCount() == 0) {
-        finishSession(state == TrackJob::State::Done);
+        finishOrVerify(state == TrackJob::State::Done);
         return;
     } else {
         showTracksInProgress();
@@ -1000,12 +1012,134 @@ QString LAMEProcess::notRippedSummary() const
         .arg(m_albumFolder);
 }
 
+int LAMEProcess::sessionReadOffset() const
+{
+    if (m_readOffsetOverride)
+        return *m_readOffsetOverride;
+    if (m_disc && !m_disc->isImage())
+        if (const std::optional<int> kept = m_settings.driveReadOffset(m_disc->driveName()))
+            return *kept;
+    return m_settings.readOffset();
+}
+
+bool LAMEProcess::sessionReadOffsetKnown() const
+{
+    if (m_readOffsetOverride)
+        return true;
+    if (m_disc && !m_disc->isImage() && m_settings.driveReadOffset(m_disc->driveName()))
+        return true;
+    // Hardly a drive reads at offset 0: 0 is the offset nobody has set.
+    return m_settings.readOffset() != 0;
+}
+
+void LAMEProcess::setUpAccurateRip()
+{
+    m_accurateRip.reset();
+    m_accurateRipSectors.clear();
+    if (!m_accurateRipAllowed || !m_settings.shouldVerifyWithAccurateRip() || m_jobs.empty() || m_sourceFactory)
+        return;
+    QList<int> numbers;
+    QList<qint64> lengths;
+    for (const TrackJob& job : m_jobs) {
+        numbers.append(job.track.getTrackNum());
+        lengths.append(job.source ? job.source->sampleFrames() : -1);
+    }
+    std::optional<AccurateRipPlan> plan;
+    QString why;
+    if (m_disc) {
+        plan = AccurateRipPlan::forDisc(*m_disc, numbers);
+        if (plan) {
+            plan->disc.readOffset = sessionReadOffset();
+            plan->disc.offsetKnown = sessionReadOffsetKnown();
+        }
+    } else {
+        const std::optional<DiscTOC> toc = discTOC();
+        const int audioTracks = int(AudioTrackList::tracksInFolder(m_preparedSource, false).value_or(QStringList()).size());
+        if (numbers.contains(0))
+            why = QStringLiteral("a track's file name carries no track number");
+        else if (!toc)
+            why = QStringLiteral("the folder's disc has no table of contents");
+        else
+            plan = AccurateRipPlan::forFolder(*toc, audioTracks, numbers, lengths, why);
+        if (plan) {
+            // GNOME's files are read without the drive's offset: the check takes their sound shifted.
+            plan->disc.shift = m_settings.readOffset();
+            plan->disc.readOffset = m_settings.readOffset();
+            plan->disc.offsetKnown = m_settings.readOffset() != 0;
+        }
+    }
+    if (plan)
+        m_accurateRip = AccurateRipCheck::make(plan->disc, this);
+    if (!m_accurateRip) {
+        veskLog(QStringLiteral("This rip is not checked with AccurateRip: %1")
+                    .arg(why.isEmpty() ? QStringLiteral("the disc has no place in its database") : why));
+        return;
+    }
+    const bool gnomeMount = !m_disc && CDFolder::isCDSource(m_preparedSource);
+    for (size_t i = 0; i < m_jobs.size(); ++i) {
+        TrackJob& job = m_jobs[i];
+        job.audioIndex = plan->places[qsizetype(i)].audioIndex;
+        m_accurateRipSectors.insert(int(i), plan->places[qsizetype(i)].sector);
+        if (m_disc)
+            continue;
+        // A CD mount reads every file from the drive: once, in disc order, into the spool, as a
+        // disc is. Files on a disk are read for the checksums alongside the encoder.
+        if (gnomeMount)
+            job.source = std::make_shared<FileTrackSource>(job.source->filePath(), FileTrackSource::Reading::AsADisc);
+        else
+            job.tapped = true;
+    }
+}
+
+QHash<int, int> LAMEProcess::accurateRipTrackNumbers() const
+{
+    QHash<int, int> numbers;
+    for (const TrackJob& job : m_jobs)
+        if (job.audioIndex >= 0)
+            numbers.insert(job.audioIndex, job.track.getTrackNum());
+    return numbers;
+}
+
+void LAMEProcess::finishOrVerify(bool endedByItself)
+{
+    QList<int> ripped;
+    for (const TrackJob& job : m_jobs)
+        if (job.state == TrackJob::State::Done && job.audioIndex >= 0)
+            ripped.append(job.audioIndex);
+    if (!endedByItself || !m_accurateRip || ripped.isEmpty() || m_verifying) {
+        finishSession(endedByItself);
+        return;
+    }
+    m_verifying = true;
+    setButtonStates(false, true);
+    setptl(QStringLiteral("Checking the rip with AccurateRip..."));
+    connect(m_accurateRip.get(), &AccurateRipCheck::finished, this, &LAMEProcess::verificationEnded);
+    m_accurateRip->verify(m_settings.getAccurateRipURL(), ripped);
+}
+
+void LAMEProcess::verificationEnded()
+{
+    if (!m_verifying || !m_accurateRip)
+        return;
+    m_verifying = false;
+    for (TrackJob& job : m_jobs) {
+        job.accurateRip = m_accurateRip->resultOf(job.audioIndex);
+        if (!job.accurateRip.isEmpty())
+            Q_EMIT trackJobChanged(job);
+    }
+    if (const QString summary = m_accurateRip->summary(); !summary.isEmpty())
+        veskLog(QStringLiteral("AccurateRip: %1").arg(summary));
+    finishSession(true);
+}
+
 void LAMEProcess::writeRipLog()
 {
     if (!m_disc || !m_currentAlbum || m_albumFolder.isEmpty())
         return;
-    const QString text = RipLog::text(*m_disc, {m_settings.shouldReadFast(), m_settings.readOffset()},
-                                      *m_currentAlbum, m_jobs);
+    RipLog::Reading reading{m_settings.shouldReadFast(), sessionReadOffset(), {}};
+    if (m_accurateRip)
+        reading.accurateRip = m_accurateRip->logLines(accurateRipTrackNumbers());
+    const QString text = RipLog::text(*m_disc, reading, *m_currentAlbum, m_jobs);
     const QString name = QStringLiteral("00-%1-%2.log")
                              .arg(VeskTools::stripBadPathChars(m_currentAlbum->artistForNames()),
                                   VeskTools::stripBadPathChars(m_currentAlbum->titleForNames()));
@@ -1036,6 +1170,17 @@ SessionReport LAMEProcess::report(bool endedByItself) const
             report.failures.append({job.position, job.track.getTitle(), job.outputName(), job.reason});
         if (job.readReport && job.readReport->finished && !job.readReport->exact())
             report.notReadExactly.append(job.position);
+        if (!job.accurateRip.isEmpty())
+            report.accurateRip.append(QStringLiteral("Track %1: %2").arg(job.track.getTrackNum()).arg(job.accurateRip));
+    }
+    if (m_accurateRip) {
+        report.accurateRipSummary = m_accurateRip->summary();
+        const auto& verdict = m_accurateRip->verdict();
+        report.accurate = verdict && verdict->allAccurate();
+        if (verdict && verdict->foundOffset) {
+            report.foundReadOffset = m_accurateRip->disc().readOffset + *verdict->foundOffset;
+            report.drive = m_disc && !m_disc->isImage() ? m_disc->driveName() : QString();
+        }
     }
     return report;
 }
@@ -1076,6 +1221,14 @@ void LAMEProcess::stop()
     }
     if (!m_sessionActive)
         return; // nothing runs; in particular the user's track choice stays
+    if (m_verifying) {
+        // Every track is made: only the check is given up.
+        m_verifying = false;
+        m_accurateRip.reset();
+        veskLog(QStringLiteral("The AccurateRip check was stopped"));
+        finishSession(true);
+        return;
+    }
     releaseEncoders(TrackJob::State::Stopped);
     finishSession(false);
 }
@@ -1101,6 +1254,9 @@ void LAMEProcess::resetLAMEProcessForNewCD()
 {
     releaseEncoders(TrackJob::State::Stopped);
     m_spool.reset(); // stops the reading and removes the cache
+    m_accurateRip.reset();
+    m_accurateRipSectors.clear();
+    m_verifying = false;
     m_disc.reset();
     m_spoolJobs.clear();
     m_jobs.clear();

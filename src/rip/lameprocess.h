@@ -8,6 +8,7 @@
 #include "rip/trackjob.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -17,6 +18,7 @@
 #include <optional>
 #include <vector>
 
+class AccurateRipCheck;
 class AlbumChooser;
 class CdioDisc;
 class DiscListing;
@@ -63,6 +65,11 @@ public:
     void setTrackSourceFactory(TrackSourceFactory factory) { m_sourceFactory = std::move(factory); }
     // How a drive's tray is opened when "Eject when done" is on (none: the option is ignored).
     void setEjector(std::function<void(const QString& device)> eject) { m_eject = std::move(eject); }
+    // Whether the rips of this session may ask the AccurateRip database (the option decides
+    // then); off unless a front end turns it on, so that nothing else reaches the internet.
+    void setAccurateRipAllowed(bool allowed) { m_accurateRipAllowed = allowed; }
+    // The read offset a disc is read with, whatever the preferences say (vesk-rip's --read-offset).
+    void setReadOffsetOverride(std::optional<int> samples) { m_readOffsetOverride = samples; }
     // Steps run on each finished file, in the order added; not owned.
     void addFinishedFileStep(FinishedFileStep* step) { m_fileSteps.push_back(step); }
     // Where a source folder that is gone is replaced by a mounted audio CD.
@@ -192,6 +199,15 @@ private:
     void runEnded(EncoderRun* encoder, bool succeeded, const QString& failure);
     void endRun(TrackJob& job, TrackJob::State state);
     void finishSession(bool endedByItself);
+    // The session's encoders are all done: the AccurateRip check, when there is one, then the end.
+    void finishOrVerify(bool endedByItself);
+    void verificationEnded();
+    // The offset a disc is read with: vesk-rip's, the one kept for the drive, else the preferences';
+    // known when it is not a guess of 0.
+    int sessionReadOffset() const;
+    bool sessionReadOffsetKnown() const;
+    void setUpAccurateRip();
+    QHash<int, int> accurateRipTrackNumbers() const; // audio index -> the disc's track number
     void writeReleaseFilesIfAsked();
     void writeRipLog();
     QString notRippedSummary() const;
@@ -214,6 +230,11 @@ private:
     std::mutex m_discTocMutex;         // its table of contents is asked for on the lookup's worker
     std::optional<DiscTOC> m_discToc;
     std::unique_ptr<TrackSpool> m_spool;
+    std::unique_ptr<AccurateRipCheck> m_accurateRip;
+    bool m_verifying = false;
+    bool m_accurateRipAllowed = false;
+    QHash<int, qint64> m_accurateRipSectors; // each job's first sector on the disc
+    std::optional<int> m_readOffsetOverride;
     std::vector<int> m_spoolJobs; // the job (index into m_jobs) of each spooled track
     QString m_ripTimeRemaining;
     std::vector<FinishedFileStep*> m_fileSteps;

@@ -100,7 +100,14 @@ QString RipLog::text(const CdioDisc& disc, Reading reading, const Album& album, 
             lines << QStringLiteral("  ISRC: %1").arg(job.isrc);
         if (!job.commandLine.isEmpty())
             lines << QStringLiteral("  Encoder: %1").arg(job.commandLine);
+        if (!job.accurateRip.isEmpty())
+            lines << QStringLiteral("  AccurateRip: %1").arg(job.accurateRip);
         lines << QStringLiteral("  Result: %1").arg(outcome(job));
+    }
+    if (!reading.accurateRip.isEmpty()) {
+        lines << QString() << QStringLiteral("AccurateRip") << QString();
+        for (const QString& line : reading.accurateRip)
+            lines << QStringLiteral("  ") + line;
     }
     lines << QString();
     lines << (allExact(jobs) ? QStringLiteral("Every track was read exactly.")

@@ -4,6 +4,7 @@
 #include "rip/trackjob.h"
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 class CdioDisc;
@@ -17,6 +18,8 @@ public:
     struct Reading {
         bool fast = false;
         int offset = 0;
+        // The AccurateRip check's lines (disc id, results), empty when the rip was not checked.
+        QStringList accurateRip;
     };
 
     RipLog() = delete;

@@ -34,7 +34,10 @@ struct TrackJob {
 
     // A track whose sound only comes as a stream (a disc) is read into the session's spool
     // first, in disc order; it may start once read.
-    bool needsReading() const { return source && source->filePath().isEmpty(); }
+    // A file the encoder reads itself may be read through the spool as well, for the sound pass
+    // (AccurateRip's checksums): then it starts once read too.
+    bool needsReading() const { return source && (source->filePath().isEmpty() || tapped); }
+    bool tapped = false;
     enum class Reading { NotYet, Now, Done, Failed };
     Reading reading = Reading::NotYet;
     QString soundPath;      // the spooled sound, once read
@@ -42,6 +45,10 @@ struct TrackJob {
     QString isrc;           // the recording's ISRC, read with the sound
     std::optional<ReadReport> readReport; // what reading it from a disc met
     QString commandLine;    // the encoder's, as run, for the rip log
+    // The disc's audio track this is (from 0) when the rip is checked with AccurateRip, and what
+    // the database said of it.
+    int audioIndex = -1;
+    QString accurateRip;
 
     State state = State::Waiting;
     // Why a failed track failed.

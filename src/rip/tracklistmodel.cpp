@@ -132,7 +132,8 @@ QString TrackListModel::stateText(int row) const
             return tr("Encoding, %1 %").arg(state.percent);
         return state.estimate.isEmpty() ? tr("Encoding") : tr("Encoding, %1 left").arg(state.estimate.trimmed());
     case TrackJob::State::Done:
-        return tr("Done");
+        // What AccurateRip said of the copy, once the database was asked.
+        return state.accurateRip.isEmpty() ? tr("Done") : tr("Done, %1").arg(state.accurateRip);
     case TrackJob::State::Skipped:
         return tr("Skipped");
     case TrackJob::State::Stopped:
@@ -254,6 +255,7 @@ void TrackListModel::showJob(const TrackJob& job)
     state.state = job.state;
     state.reading = job.reading;
     state.reason = job.reason;
+    state.accurateRip = job.accurateRip;
     state.percent = job.estimate ? job.estimate->percent : -1;
     state.estimate = job.estimate ? job.estimate->shown : QString();
     Q_EMIT dataChanged(index(row, StateColumn), index(row, StateColumn));

@@ -51,6 +51,7 @@ private:
         int percent = -1;
         QString estimate;
         QString reason;
+        QString accurateRip;
     };
     void reset();
     void readTicks();

@@ -115,9 +115,13 @@ TrackSpool::Read TrackSpool::readOne(int index, const TrackSource& source)
         read.problem = QStringLiteral("could not be opened for reading");
         return read;
     }
-    const QString path = VeskTools::joinedPath(m_folder, QStringLiteral("%1.raw").arg(index + 1));
+    // A file the encoder reads itself is only read through here, for the taps; anything else is
+    // written into the spool for the encoder.
+    const bool copied = source.filePath().isEmpty();
+    const QString path =
+        copied ? VeskTools::joinedPath(m_folder, QStringLiteral("%1.raw").arg(index + 1)) : source.filePath();
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (copied && !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         read.problem = QStringLiteral("could not be read into %1: %2").arg(path, file.errorString());
         return read;
     }
@@ -144,7 +148,9 @@ TrackSpool::Read TrackSpool::readOne(int index, const TrackSource& source)
         if (got == 0)
             sound->waitForReadyRead(1000);
         crc.update(block.constData(), size_t(got));
-        if (file.write(block.constData(), got) != got) {
+        if (m_tap)
+            m_tap(index, block.constData(), got);
+        if (copied && file.write(block.constData(), got) != got) {
             read.problem = QStringLiteral("could not be read into %1: %2").arg(path, file.errorString());
             break;
         }
@@ -160,7 +166,8 @@ TrackSpool::Read TrackSpool::readOne(int index, const TrackSource& source)
                                                                    : read.report->failure);
     }
     if (!read.problem.isEmpty()) {
-        QFile::remove(path);
+        if (copied)
+            QFile::remove(path);
         return read;
     }
     read.path = path;

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -22,7 +23,7 @@ class TrackSpool : public QObject {
 public:
     struct Read {
         int index = 0;        // in the list given to start()
-        QString path;         // the raw sound; empty when the track could not be read
+        QString path;         // the raw sound (the source's own file when only tapped); empty when not read
         qint64 bytes = 0;
         quint32 crc32 = 0;    // of the sound as read
         QString problem;      // why it could not be read, in words that follow the track's name
@@ -41,6 +42,13 @@ public:
     // Stops the reading and removes the folder.
     ~TrackSpool() override;
 
+    // Sees every block of sound as it is read, on the reading thread, before the track's
+    // trackRead: the sound pass's checksums and measurements. Set before start().
+    using Tap = std::function<void(int index, const char* data, qint64 bytes)>;
+    void setTap(Tap tap) { m_tap = std::move(tap); }
+
+    // Sources with a file the encoder reads itself are read for the tap only (Read::path is the
+    // file); the others are copied into the spool.
     void start(std::vector<std::shared_ptr<const TrackSource>> sources);
     // The session is done with this track's sound: its file goes, and one more track may be read.
     void release(int index);
@@ -61,6 +69,7 @@ private:
     QString m_folder;
     int m_ahead;
     std::vector<std::shared_ptr<const TrackSource>> m_sources;
+    Tap m_tap;
     std::thread m_worker;
     std::mutex m_mutex;
     std::condition_variable m_wake;

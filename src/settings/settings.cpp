@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QThread>
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 void removeNonTracks(QStringList& names)
@@ -53,6 +54,45 @@ void Settings::setReadOffset(int samples)
         return;
     m_readOffset = samples;
     Q_EMIT readOffsetChanged();
+}
+
+namespace {
+// "NAME=OFFSET;NAME=OFFSET" into its pairs; entries that do not read are left out.
+QList<std::pair<QString, int>> driveOffsetPairs(const QString& text)
+{
+    QList<std::pair<QString, int>> pairs;
+    for (const QString& entry : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const qsizetype equals = entry.lastIndexOf(QLatin1Char('='));
+        bool ok = false;
+        const int offset = equals > 0 ? entry.mid(equals + 1).trimmed().toInt(&ok) : 0;
+        if (ok && std::abs(offset) <= Settings::maxReadOffset)
+            pairs.append({entry.left(equals).trimmed(), offset});
+    }
+    return pairs;
+}
+} // namespace
+
+std::optional<int> Settings::driveReadOffset(const QString& drive) const
+{
+    for (const auto& [name, offset] : driveOffsetPairs(text(Text::DriveReadOffsets)))
+        if (!drive.isEmpty() && name.compare(drive.simplified(), Qt::CaseInsensitive) == 0)
+            return offset;
+    return std::nullopt;
+}
+
+void Settings::setDriveReadOffset(const QString& drive, int samples)
+{
+    // The names come from the drive: nothing in them may break the list apart.
+    QString name = drive.simplified();
+    name.replace(QLatin1Char(';'), QLatin1Char(' ')).replace(QLatin1Char('='), QLatin1Char(' '));
+    if (name.isEmpty())
+        return;
+    QStringList entries;
+    for (const auto& [other, offset] : driveOffsetPairs(text(Text::DriveReadOffsets)))
+        if (other.compare(name, Qt::CaseInsensitive) != 0)
+            entries.append(QStringLiteral("%1=%2").arg(other).arg(offset));
+    entries.append(QStringLiteral("%1=%2").arg(name).arg(std::clamp(samples, -maxReadOffset, maxReadOffset)));
+    setText(Text::DriveReadOffsets, entries.join(QLatin1Char(';')));
 }
 
 QStringList Settings::basicPresetTitles()

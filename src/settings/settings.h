@@ -30,6 +30,7 @@ public:
         UseMusicBrainz,
         FastRead,      // a disc is read without paranoia's error correction
         EjectWhenDone, // the disc is ejected at the end of a rip that read it
+        VerifyAccurateRip, // the rip's checksums are compared with the AccurateRip database's
         Count // not an option: how many there are
     };
     Q_ENUM(Option)
@@ -42,6 +43,8 @@ public:
         ExpertText,
         FreedbEmail,
         MusicBrainzURL,
+        AccurateRipURL,
+        DriveReadOffsets, // "VENDOR MODEL=+6;OTHER MODEL=-472": the offsets found or confirmed per drive
         Count // not a text: how many there are
     };
     Q_ENUM(Text)
@@ -80,6 +83,11 @@ public:
     static constexpr int maxReadOffset = 3000;
     bool shouldReadFast() const { return isOn(Option::FastRead); }
     bool shouldEjectWhenDone() const { return isOn(Option::EjectWhenDone); }
+    bool shouldVerifyWithAccurateRip() const { return isOn(Option::VerifyAccurateRip); }
+    QString getAccurateRipURL() const { return text(Text::AccurateRipURL); }
+    // The read offset kept for a drive model ("VENDOR MODEL" as the drive names itself), if any.
+    std::optional<int> driveReadOffset(const QString& drive) const;
+    void setDriveReadOffset(const QString& drive, int samples);
 
     // The selected basic preset's words, or nothing for "Expert:". The encoder puts in the
     // faster variant itself when shouldMakeAltPresetFaster() says so.

@@ -12,7 +12,10 @@ RipRun runVeskRip(const QStringList& arguments, const std::function<void(QProces
 {
     QProcess process;
     process.setProgram(QStringLiteral(VESK_TEST_BINARY_DIR "/vesk-rip"));
-    process.setArguments(arguments);
+    // No run asks the real AccurateRip: only a test's own stand-in, when it names one.
+    process.setArguments(arguments.contains(QStringLiteral("--accuraterip-url"))
+                             ? arguments
+                             : QStringList{QStringLiteral("--no-accuraterip")} + arguments);
     process.setStandardInputFile(QProcess::nullDevice());
     if (prepare)
         prepare(process);

@@ -14,7 +14,8 @@ struct RipRun {
 
 // Runs the built vesk-rip to its end with its input from /dev/null. prepare may set up the process
 // and, by starting it itself, act once it runs. Callers name the CDDB server (an empty one for
-// none) so that no test reaches the internet.
+// none) so that no test reaches the internet; AccurateRip is not asked unless --accuraterip-url
+// names a stand-in.
 RipRun runVeskRip(const QStringList& arguments, const std::function<void(QProcess&)>& prepare = {});
 
 // Passes when the run exited with code and its standard error holds every one of the texts.

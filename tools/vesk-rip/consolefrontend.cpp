@@ -34,10 +34,17 @@ ConsoleFrontEnd::ConsoleFrontEnd(LAMEProcess& session, ConsoleLines& lines, QObj
     connect(&m_session, &LAMEProcess::albumFolderMade, this,
             [this](const QString& folder) { m_lines.message(QStringLiteral("Writing to ") + folder); });
     connect(&m_session, &LAMEProcess::sessionReported, this,
-            [this](const SessionReport& report) { m_lines.message(summary(report)); });
+            [this](const SessionReport& report) {
+                m_lines.message(summary(report));
+                m_inaccurate = !report.accurate;
+            });
     connect(&m_session, &LAMEProcess::sessionEnded, this, [this](const QStringList& failed) {
         m_ended = true;
         m_exitCode = failed.isEmpty() ? 0 : 1;
+        // A rip AccurateRip does not vouch for is an error only when asked.
+        if (m_exitCode == 0 && m_requireAccurate && m_inaccurate)
+            m_exitCode = 3;
+
         m_lines.endOpenLine();
         // Leave the loop once the session's own handlers have returned.
         QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
@@ -105,6 +112,14 @@ QString ConsoleFrontEnd::summary(const SessionReport& report)
             tracks << QString::number(position);
         text += QStringLiteral("\n  Not read exactly (see the rip log): track ") + tracks.join(QStringLiteral(", "));
     }
+    for (const QString& line : report.accurateRip)
+        text += QLatin1Char('\n') + line;
+    if (!report.accurateRipSummary.isEmpty())
+        text += QStringLiteral("\nAccurateRip: ") + report.accurateRipSummary;
+    if (report.foundReadOffset)
+        text += QStringLiteral("\nRip again with --read-offset %1%2 for a copy that matches theirs.")
+                    .arg(*report.foundReadOffset)
+                    .arg(report.drive.isEmpty() ? QString() : QStringLiteral(" (%1's read offset)").arg(report.drive));
     return text;
 }
 

@@ -29,7 +29,11 @@ public:
     // A signal asks to stop, as the window's Stop button does: the encoder ends at once, the
     // release files are written for what is done and one line says so.
     void stopBySignal(int signalNumber);
-    // 0 when every track was encoded, 128 + the signal when one stopped the rip, 1 otherwise.
+    // With it, a rip AccurateRip does not call accurate (a mismatch, a disc it does not know, no
+    // check) ends with 3 even when every track was encoded.
+    void setRequireAccurate(bool require) { m_requireAccurate = require; }
+    // 0 when every track was encoded, 128 + the signal when one stopped the rip, 3 for a rip not
+    // shown accurate when that is required, 1 otherwise.
     int exitCode() const { return m_stoppingSignal != 0 ? 128 + m_stoppingSignal : m_exitCode; }
 
     // "Found: Artist – Title (1994), CDDB: rock 1402ce03", or that the titles come from the
@@ -49,4 +53,6 @@ private:
     bool m_ended = false;
     int m_stoppingSignal = 0;
     int m_exitCode = 1;
+    bool m_requireAccurate = false;
+    bool m_inaccurate = true;
 };

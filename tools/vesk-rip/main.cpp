@@ -83,7 +83,10 @@ int main(int argc, char** argv)
         session.setDiscLookupFactory(TitleSources::forSettings(settings));
         session.setAlbumChooser(&chooser);
     }
+    session.setReadOffsetOverride(options.readOffset());
+    session.setAccurateRipAllowed(true);
     ConsoleFrontEnd frontEnd(session, lines);
+    frontEnd.setRequireAccurate(options.accurateRipRequired());
     session.setAlertPresenter(&frontEnd);
     // Ctrl+C, a closed terminal or a service manager stop the rip as the window's Stop button
     // does; at the match question they end the run at once.

@@ -124,6 +124,14 @@ RipOptions::RipOptions()
                QStringLiteral("DEVICE")),
       m_fastRead(QStringLiteral("fast-read"),
                  QStringLiteral("Read a disc straight through, without cdparanoia's error correction.")),
+      m_noAccurateRip(QStringLiteral("no-accuraterip"),
+                      QStringLiteral("Do not check the rip against the AccurateRip database.")),
+      m_accurateRipURL(QStringLiteral("accuraterip-url"),
+                       QStringLiteral("AccurateRip database asked after the reading (default: %1).")
+                           .arg(PreferenceKeys::of(Settings::Text::AccurateRipURL)->fallback),
+                       QStringLiteral("URL")),
+      m_requireAccurate(QStringLiteral("require-accurate"),
+                        QStringLiteral("Exit with 3 unless AccurateRip calls every track accurately ripped.")),
       m_preset({QStringLiteral("p"), QStringLiteral("preset")},
                QStringLiteral("Basic encoder preset: one of %1, or the last word of one (\"standard\"). "
                               "Default: the first.")
@@ -156,7 +164,8 @@ RipOptions::RipOptions()
                          m_spaces,        m_releaseFiles, m_sound,  m_editTrackInfo, m_faster,
                          m_zFlag,         m_nameStyle,    m_server, m_email,         m_musicBrainzURL,
                          m_noMusicBrainz, m_jobs,         m_preset, m_expert,        m_resources,
-                         m_preferences,   m_set,          m_readOffset, m_fastRead, m_device});
+                         m_preferences,   m_set,          m_readOffset, m_fastRead, m_device,
+                         m_noAccurateRip, m_accurateRipURL, m_requireAccurate});
     m_parser.addOption(m_version);
     m_parser.addPositionalArgument(
         QStringLiteral("SOURCE_FOLDER"),
@@ -277,6 +286,10 @@ bool RipOptions::applyTo(Settings& settings)
         settings.setReadOffset(m_parser.value(m_readOffset).toInt());
     if (m_parser.isSet(m_fastRead))
         settings.setCheckState(Settings::Option::FastRead, Settings::On);
+    if (m_parser.isSet(m_noAccurateRip))
+        settings.setCheckState(Settings::Option::VerifyAccurateRip, Settings::Off);
+    if (m_parser.isSet(m_accurateRipURL))
+        settings.setText(Settings::Text::AccurateRipURL, m_parser.value(m_accurateRipURL).trimmed());
 
     const QStringList titles = Settings::basicPresetTitles();
     if (m_parser.isSet(m_preset)) {
@@ -394,4 +407,11 @@ bool RipOptions::applyTo(Settings& settings)
         }
     }
     return true;
+}
+
+std::optional<int> RipOptions::readOffset() const
+{
+    if (!m_parser.isSet(m_readOffset))
+        return std::nullopt;
+    return m_parser.value(m_readOffset).toInt();
 }

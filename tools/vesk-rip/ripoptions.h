@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
@@ -20,6 +22,9 @@ public:
     bool helpRequested() const { return m_parser.isSet(m_help); }
     QString helpText() const { return m_parser.helpText(); }
     bool versionRequested() const { return m_parser.isSet(m_version); }
+    bool accurateRipRequired() const { return m_parser.isSet(m_requireAccurate); }
+    // --read-offset, when given: it wins over the offset kept for the drive.
+    std::optional<int> readOffset() const;
     // "vesk-rip 0.6.7".
     static QString versionText();
 
@@ -65,6 +70,9 @@ private:
     QCommandLineOption m_readOffset;
     QCommandLineOption m_device;
     QCommandLineOption m_fastRead;
+    QCommandLineOption m_noAccurateRip;
+    QCommandLineOption m_accurateRipURL;
+    QCommandLineOption m_requireAccurate;
     QCommandLineOption m_preset;
     QCommandLineOption m_expert;
     QCommandLineOption m_resources;

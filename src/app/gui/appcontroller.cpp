@@ -353,6 +353,12 @@ void AppController::showRipSummary(const SessionReport& report)
 {
     auto* box = new RipSummaryBox(report, m_window.get());
     box->setWindowModality(Qt::WindowModal);
+    connect(box, &RipSummaryBox::readOffsetTaken, this, [this](const QString& drive, int offset) {
+        // Kept for the drive it was found with, and shown as the read offset from now on.
+        if (!drive.isEmpty())
+            m_settings.setDriveReadOffset(drive, offset);
+        m_settings.setReadOffset(offset);
+    });
     box->open();
 }
 

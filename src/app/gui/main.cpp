@@ -35,6 +35,7 @@ int main(int argc, char** argv)
     AppController controller(settings);
     DesktopSoundPlayer sound;
     LAMEProcess session(settings);
+    session.setAccurateRipAllowed(true);
     session.setSoundPlayer(&sound);
     session.setAlertPresenter(&controller);
     session.setDiscLookupFactory(TitleSources::forSettings(settings));

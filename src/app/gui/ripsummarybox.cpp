@@ -25,6 +25,18 @@ RipSummaryBox::RipSummaryBox(const SessionReport& report, QWidget* parent)
         connect(open, &QPushButton::clicked, this,
                 [folder] { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); });
     }
+    if (report.foundReadOffset) {
+        const int offset = *report.foundReadOffset;
+        QPushButton* use = addButton(tr("&Use read offset %1%2").arg(offset > 0 ? QStringLiteral("+") : QString()).arg(offset),
+                                     QMessageBox::ActionRole);
+        m_useOffset = use;
+        use->disconnect();
+        const QString drive = report.drive;
+        connect(use, &QPushButton::clicked, this, [this, use, drive, offset] {
+            use->setEnabled(false);
+            Q_EMIT readOffsetTaken(drive, offset);
+        });
+    }
     setDefaultButton(close);
     setEscapeButton(close);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -69,6 +81,8 @@ QString RipSummaryBox::textFor(const SessionReport& report)
                                       "album folder says what the reader met).")
                                        .arg(tracks.join(QStringLiteral(", ")));
     }
+    if (!report.accurateRipSummary.isEmpty())
+        text += QStringLiteral("\n\n") + tr("AccurateRip: %1").arg(report.accurateRipSummary);
     if (report.failed() == 1) {
         const SessionReport::Failure& failure = report.failures.first();
         text += QStringLiteral("\n\n") +
@@ -84,5 +98,8 @@ QString RipSummaryBox::detailsFor(const SessionReport& report)
     QStringList lines;
     for (const SessionReport::Failure& failure : report.failures)
         lines << tr("Track %1, %2 (%3): %4").arg(failure.position).arg(failure.title, failure.fileName, failure.reason);
+    if (!report.accurateRip.isEmpty() && !lines.isEmpty())
+        lines << QString();
+    lines << report.accurateRip;
     return lines.join(QLatin1Char('\n'));
 }

@@ -18,7 +18,14 @@ public:
     static QString detailsFor(const SessionReport& report);
 
     QAbstractButton* openFolderButton() const { return m_openFolder; }
+    // Shown when AccurateRip found the drive's read offset.
+    QAbstractButton* useOffsetButton() const { return m_useOffset; }
+
+Q_SIGNALS:
+    // The user takes the read offset AccurateRip found, for that drive (empty: no drive known).
+    void readOffsetTaken(const QString& drive, int offset);
 
 private:
     QAbstractButton* m_openFolder = nullptr;
+    QAbstractButton* m_useOffset = nullptr;
 };
