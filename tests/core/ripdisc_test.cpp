@@ -2,6 +2,8 @@
 // titles from its CD-Text when no server knows it, ISRCs as TSRC frames, and in the rip log each track's copy CRC equal to zlib's
 // CRC-32 of the image's sound, also shifted by a read offset.
 #include "cddbserver.h"
+#include "disc/disctoc.h"
+#include "staticwebserver.h"
 #include "disc/cdiodisc.h"
 #include "rip/hiddentrack.h"
 #include "support/testdiscimage.h"
@@ -9,6 +11,8 @@
 #include "support/veskriprun.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QtEndian>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -138,4 +142,184 @@ TEST(RipDisc, ATocImageRipsTheSameSound)
     EXPECT_TRUE(log.contains(s("Copy CRC: ") + QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')).toUpper()))
         << log.toStdString();
     EXPECT_TRUE(log.contains(s("(data)"))) << log.toStdString();
+}
+
+namespace {
+// A disc of three 480-sector tracks of noise for the AccurateRip checks: long enough for a
+// sector 450, the sound of each a different seed.
+constexpr qint64 arTrackSectors = 480;
+constexpr int arTracks = 3;
+
+QByteArray arDiscSound()
+{
+    QByteArray sound(arTracks * arTrackSectors * sectorBytes, Qt::Uninitialized);
+    quint32 state = 2463534242u;
+    for (qsizetype i = 0; i < sound.size(); ++i) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        sound[i] = char(state >> 24);
+    }
+    return sound;
+}
+
+QByteArray arCueSheet()
+{
+    QByteArray cue = "FILE \"disc.bin\" BINARY\n";
+    for (int track = 0; track < arTracks; ++track) {
+        const qint64 start = track * arTrackSectors;
+        cue += QStringLiteral("  TRACK %1 AUDIO\n    INDEX 01 %2:%3:%4\n")
+                   .arg(track + 1, 2, 10, QLatin1Char('0'))
+                   .arg(start / 75 / 60, 2, 10, QLatin1Char('0'))
+                   .arg(start / 75 % 60, 2, 10, QLatin1Char('0'))
+                   .arg(start % 75, 2, 10, QLatin1Char('0'))
+                   .toLatin1();
+    }
+    return cue;
+}
+
+QByteArray wavFile(const QByteArray& sound)
+{
+    QByteArray wav("RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xac\0\0\x10\xb1\x02\0\x04\0\x10\0data\0\0\0\0", 44);
+    const auto put32 = [&wav](int at, quint32 value) { qToLittleEndian(value, wav.data() + at); };
+    put32(4, quint32(36 + sound.size()));
+    put32(40, quint32(sound.size()));
+    return wav + sound;
+}
+
+// Debian's accuraterip-checksum (from whipper) on one track of the sound: the second opinion.
+quint32 theirChecksum(const QString& folder, const QByteArray& sound, int track, bool v2)
+{
+    const QString wav = QStringLiteral("%1/oracle-%2.wav").arg(folder).arg(track);
+    writeTestFile(wav, wavFile(sound.mid((track - 1) * arTrackSectors * sectorBytes, arTrackSectors * sectorBytes)));
+    QProcess tool;
+    tool.start(s("accuraterip-checksum"), {v2 ? s("--accuraterip-v2") : s("--accuraterip-v1"), wav,
+                                            QString::number(track), QString::number(arTracks)});
+    if (!tool.waitForFinished(30000) || tool.exitCode() != 0) {
+        ADD_FAILURE() << "accuraterip-checksum (Debian package whipper) did not run";
+        return 0;
+    }
+    return QString::fromLatin1(tool.readAllStandardOutput()).trimmed().toUInt(nullptr, 16);
+}
+
+// The value the database keeps for finding offsets: sector 450 of the track, weighted 1 to 588.
+quint32 sector450(const QByteArray& sound, int track)
+{
+    const char* first = sound.constData() + ((track - 1) * arTrackSectors + 450) * sectorBytes;
+    quint32 sum = 0;
+    for (quint32 i = 0; i < 588; ++i)
+        sum += (i + 1) * qFromLittleEndian<quint32>(first + 4 * i);
+    return sum;
+}
+
+// A dBAR file as the database sends it: a response of v2 checksums seen 12 times, one of v1
+// checksums seen 5 times.
+QByteArray dBarFile(const QString& folder, const QByteArray& sound, quint32 id1, quint32 id2, quint32 cddb)
+{
+    QByteArray file;
+    for (const bool v2 : {true, false}) {
+        QByteArray response(13, '\0');
+        response[0] = char(arTracks);
+        qToLittleEndian(id1, response.data() + 1);
+        qToLittleEndian(id2, response.data() + 5);
+        qToLittleEndian(cddb, response.data() + 9);
+        for (int track = 1; track <= arTracks; ++track) {
+            char entry[9];
+            entry[0] = char(v2 ? 12 : 5);
+            qToLittleEndian(theirChecksum(folder, sound, track, v2), entry + 1);
+            qToLittleEndian(sector450(sound, track), entry + 5);
+            response.append(entry, 9);
+        }
+        file += response;
+    }
+    return file;
+}
+
+struct ArStandIn {
+    StaticWebServer server;
+    explicit ArStandIn(const QString& folder) : server(folder) { server.listen(); }
+};
+} // namespace
+
+// Each track's checksums against the database's (made with Debian's tool from the true sound):
+// one flipped sample makes that track alone not accurate; a disc read 667 samples late is found
+// at that offset and is accurate once ripped with it; GNOME's files of the disc are checked too;
+// with the check off nothing is asked, and a web page for a reply fails nothing.
+TEST(RipDisc, AccurateRipVouchesForEachTrackAndFindsTheReadOffset)
+{
+    TestEnvironment env;
+    QTemporaryDir work;
+    const QByteArray truth = arDiscSound();
+    // Sectors without the lead-in: the disc's place in the database.
+    const quint32 leadout = arTracks * arTrackSectors;
+    quint32 id1 = leadout, id2 = leadout * (arTracks + 1);
+    QList<qint64> offsets;
+    for (int track = 0; track < arTracks; ++track) {
+        id1 += quint32(track * arTrackSectors);
+        id2 += quint32(std::max<qint64>(track * arTrackSectors, 1) * (track + 1));
+        offsets << track * arTrackSectors + 150;
+    }
+    const quint32 cddb = DiscTOC::fromOffsets(offsets, leadout + 150).cddbDiscId();
+    const QString hex1 = QStringLiteral("%1").arg(id1, 8, 16, QLatin1Char('0'));
+    const QString dbar = QStringLiteral("%1/db/accuraterip/%2/%3/%4/dBAR-%5-%6-%7-%8.bin")
+                             .arg(work.path(), hex1.right(1), hex1.mid(6, 1), hex1.mid(5, 1))
+                             .arg(arTracks, 3, 10, QLatin1Char('0'))
+                             .arg(hex1)
+                             .arg(id2, 8, 16, QLatin1Char('0'))
+                             .arg(cddb, 8, 16, QLatin1Char('0'));
+    QDir().mkpath(QFileInfo(dbar).path());
+    ASSERT_TRUE(writeTestFile(dbar, dBarFile(work.path(), truth, id1, id2, cddb)));
+    ArStandIn standIn(work.filePath(s("db")));
+    const auto rip = [&](const QByteArray& sound, const QStringList& extra, const QString& name) {
+        const QString folder = work.filePath(name);
+        QDir().mkpath(folder);
+        writeTestFile(folder + s("/disc.bin"), sound);
+        writeTestFile(folder + s("/disc.cue"), arCueSheet());
+        return runVeskRip(QStringList{s("--server"), QString(), s("--no-musicbrainz"), s("--fast-read"), s("--output"),
+                                      folder + s("/out"), s("--accuraterip-url"), standIn.server.rootUrl()} +
+                          extra + QStringList{folder + s("/disc.cue")});
+    };
+
+    QByteArray flipped = truth;
+    flipped[(arTrackSectors + 100) * sectorBytes + 2] ^= 0x10; // a sample in track 2
+    RipRun run = rip(flipped, {s("--require-accurate")}, s("flipped"));
+    EXPECT_TRUE(exitedSaying(run, 3,
+                             {s("Ripped 3 of 3 tracks"), s("Track 1: accurately ripped (confidence 12, v2)"),
+                              s("Track 2: not accurately ripped (the database has 12 copies that agree with each other)"),
+                              s("Track 3: accurately ripped (confidence 12, v2)")}));
+    const QString log = QString::fromUtf8(readTestFile(work.filePath(s("flipped/out/Unknown Artist - Unknown Album/00-Unknown Artist-Unknown Album.log"))));
+    EXPECT_TRUE(log.contains(s("AccurateRip: not accurately ripped"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(s("this drive's offset is not known yet"))) << log.toStdString();
+
+    // Read 667 samples late: the sound is the truth delayed.
+    const QByteArray late = QByteArray(667 * 4, '\0') + truth.left(truth.size() - 667 * 4);
+    run = rip(late, {}, s("late"));
+    EXPECT_TRUE(exitedSaying(run, 0, {s("Track 2: not accurately ripped"), s("read offset +667"), s("--read-offset 667")}));
+    run = rip(late, {s("--read-offset"), s("667")}, s("corrected"));
+    EXPECT_TRUE(exitedSaying(run, 0, {s("Track 1: accurately ripped (confidence 12, v2)"),
+                                      s("Track 3: accurately ripped (confidence 12, v2)"), s("All 3 tracks accurately ripped.")}));
+
+    // GNOME's files of the disc, copied to a folder: the same verdict from the same database.
+    const QString copy = work.filePath(s("copy"));
+    QDir().mkpath(copy);
+    for (int track = 1; track <= arTracks; ++track)
+        writeTestFile(QStringLiteral("%1/Track %2.wav").arg(copy).arg(track),
+                      wavFile(flipped.mid((track - 1) * arTrackSectors * sectorBytes, arTrackSectors * sectorBytes)));
+    run = runVeskRip({s("--server"), QString(), s("--no-musicbrainz"), s("--output"), work.filePath(s("copy-out")),
+                      s("--accuraterip-url"), standIn.server.rootUrl(), copy});
+    EXPECT_TRUE(exitedSaying(run, 0, {s("Track 1: accurately ripped (confidence 12, v2)"), s("Track 2: not accurately ripped")}));
+
+    const qsizetype asked = standIn.server.requests().size();
+    EXPECT_EQ(asked, 4);
+    run = rip(truth, {s("--no-accuraterip")}, s("off"));
+    EXPECT_TRUE(exitedSaying(run, 0, {s("Ripped 3 of 3 tracks")}));
+    EXPECT_FALSE(run.err.contains(s("AccurateRip")));
+    EXPECT_EQ(standIn.server.requests().size(), asked);
+
+    standIn.server.queueAnswer(200, "<html><body>Database offline</body></html>");
+    run = rip(truth, {}, s("html"));
+    EXPECT_TRUE(exitedSaying(run, 0, {s("Track 1: not in the database"), s("web page")}));
+    standIn.server.queueAnswer(200, QByteArray(10 * 1024 * 1024, 'x'), "application/octet-stream");
+    run = rip(truth, {}, s("huge"));
+    EXPECT_TRUE(exitedSaying(run, 0, {s("Track 1: could not check"), s("Could not check with AccurateRip")}));
 }
