@@ -32,6 +32,7 @@ public:
         quint32 v2 = 0;
         quint32 sector450 = 0;   // the v1-style sum over the track's sector 450 (multipliers 1 to 588)
         qint64 samples = 0;      // frames of this track given so far
+        qint64 length = 0;       // frames of the track in the table of contents
         bool complete() const;   // (defined in the .cpp) every frame of the track was given
     };
 
@@ -55,4 +56,46 @@ public:
     // Whether the track is long enough to have a sector 450 at every offset (and so a value the
     // database can be asked about).
     bool hasSector450(int index) const;
+    // sector450At for every offset from -maxOffset to maxOffset (element offset + maxOffset), in
+    // one sliding pass over the kept samples rather than 588 products an offset.
+    std::vector<quint32> sector450AtEveryOffset(int index) const;
+
+private:
+    // Given samples kept at fixed disc positions, first to first + size - 1; zero until given.
+    struct Window {
+        qint64 first = 0;
+        std::vector<quint32> samples;
+        int track = 0;
+        int kind = 0;
+    };
+    // A track's checked sound on the disc and what is not yet in Track.
+    struct Span {
+        qint64 begin = 0;         // disc position of frame 1 (multiplier 1)
+        qint64 end = 0;           // one past the last frame
+        qint64 countedBegin = 0;  // the frames the checksums count, [countedBegin, countedEnd)
+        qint64 countedEnd = 0;
+        quint32 countedSum = 0;   // the plain sum of the counted frames given
+        // the disc positions already given, as sorted, disjoint, non-touching [begin, end) pairs
+        std::vector<std::pair<qint64, qint64>> given;
+        int startWindow = 0;      // around countedBegin
+        int endWindow = 0;        // around countedEnd
+        int sectorWindow = 0;     // around sector 450
+    };
+
+    void addFrames(qint64 position, const char* data, qint64 frames);
+    void addToTrack(int index, qint64 from, qint64 to, const char* data);
+    void addNew(int index, qint64 from, qint64 to, const char* data);
+    void keepInWindows(qint64 from, qint64 to, const char* data);
+    // Σ (p − begin + 1)·X(p) and Σ X(p) over disc positions [from, to) of a window.
+    std::pair<quint32, quint32> windowSums(const Window& window, qint64 trackBegin, qint64 from, qint64 to) const;
+
+    std::vector<Track> m_tracks;
+    std::vector<Span> m_spans;
+    std::vector<Window> m_windows;   // in order of first position
+    qint64 m_widestWindow = 0;
+    qint64 m_begin = 0;              // every track's checked sound lies in [m_begin, m_end)
+    qint64 m_end = 0;
+    char m_partial[4] = {};
+    int m_partialBytes = 0;
+    qint64 m_partialPosition = 0;
 };
