@@ -33,7 +33,7 @@ qint64 FileSoundDevice::readData(char* data, qint64 maxSize)
     // Whole samples only, so that each one can be turned around.
     const qint64 wanted = qMin(maxSize, m_left) / width * width;
     if (wanted == 0)
-        return m_left == 0 ? -1 : 0;
+        return 0;
     const qint64 got = m_file.read(data, wanted);
     if (got <= 0) {
         setErrorString(got < 0 ? m_file.errorString() : QStringLiteral("the file ends before its sound does"));

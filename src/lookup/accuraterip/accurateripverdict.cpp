@@ -44,9 +44,11 @@ AccurateRipVerdict::Track judgeAtZero(const AccurateRipChecksums& sums, const QL
     track.v2 = sums.track(index).v2;
     const int v2Copies = agreeingCopies(pressings, index, track.v2);
     const int v1Copies = track.v1 == track.v2 ? 0 : agreeingCopies(pressings, index, track.v1);
+    // v2 and v1 submissions of the same copies come as separate responses: the confidence is
+    // that of the version that matched, v2 first, not the two added up.
     if (v1Copies + v2Copies > 0) {
         track.result = Result::Accurate;
-        track.confidence = v1Copies + v2Copies;
+        track.confidence = v2Copies > 0 ? v2Copies : v1Copies;
         track.version = v2Copies > 0 ? 2 : 1;
         return track;
     }
