@@ -1,5 +1,6 @@
 #include "disc/accuraterip/accurateripchecksums.h"
 
+#include <QtEndian>
 #include <algorithm>
 #include <cstring>
 
@@ -15,8 +16,7 @@ enum WindowKind { StartWindow, EndWindow, SectorWindow };
 
 inline quint32 frameWord(const char* p)
 {
-    const auto* u = reinterpret_cast<const unsigned char*>(p);
-    return quint32(u[0]) | quint32(u[1]) << 8 | quint32(u[2]) << 16 | quint32(u[3]) << 24;
+    return qFromLittleEndian<quint32>(p);
 }
 } // namespace
 
@@ -46,8 +46,10 @@ AccurateRipChecksums::AccurateRipChecksums(const QList<qint64>& trackStarts, qin
         span.countedBegin = span.begin + (i == 0 ? skippedAtDiscStart : 0);
         span.countedEnd = std::max(span.countedBegin, span.end - (i + 1 == count ? skippedAtDiscEnd : 0));
         const int track = int(i);
-        m_windows.push_back({span.countedBegin - M, std::vector<quint32>(std::size_t(2 * M)), track, StartWindow});
-        m_windows.push_back({span.countedEnd - M, std::vector<quint32>(std::size_t(2 * M)), track, EndWindow});
+        m_windows.push_back(
+            {span.countedBegin - M, std::vector<quint32>(std::size_t(2 * M)), track, StartWindow});
+        m_windows.push_back(
+            {span.countedEnd - M, std::vector<quint32>(std::size_t(2 * M)), track, EndWindow});
         m_windows.push_back({span.begin + sector450Begin - M,
                              std::vector<quint32>(std::size_t(sectorFrames + 2 * M)), track, SectorWindow});
     }
@@ -124,8 +126,9 @@ void AccurateRipChecksums::addToTrack(int index, qint64 from, qint64 to, const c
 {
     auto& given = m_spans[std::size_t(index)].given;
     // The first given range that touches or follows `from`.
-    auto it = std::lower_bound(given.begin(), given.end(), from,
-                               [](const std::pair<qint64, qint64>& range, qint64 at) { return range.second < at; });
+    auto it =
+        std::lower_bound(given.begin(), given.end(), from,
+                         [](const std::pair<qint64, qint64>& range, qint64 at) { return range.second < at; });
     const auto firstTouching = it;
     qint64 cursor = from;
     qint64 mergedBegin = from;
@@ -155,11 +158,13 @@ void AccurateRipChecksums::addNew(int index, qint64 from, qint64 to, const char*
         quint32 v1 = track.v1;
         quint32 high = 0;
         quint32 sum = span.countedSum;
-        quint32 k = quint32(a - span.begin + 1);
+        const quint32 firstK = quint32(a - span.begin + 1);
         const char* p = data + (a - from) * 4;
-        for (qint64 n = b - a; n > 0; --n, ++k, p += 4) {
-            const quint32 x = frameWord(p);
-            const quint64 product = quint64(k) * x;
+        // No track has 2^32 frames, so 32-bit counting is enough.
+        const quint32 n = quint32(b - a);
+        for (quint32 j = 0; j < n; ++j) {
+            const quint32 x = frameWord(p + 4 * j);
+            const quint64 product = quint64(firstK + quint32(j)) * x;
             v1 += quint32(product);
             high += quint32(product >> 32);
             sum += x;
@@ -209,8 +214,8 @@ qint64 AccurateRipChecksums::trackSamples(int index) const
     return m_tracks.at(std::size_t(index)).length;
 }
 
-std::pair<quint32, quint32> AccurateRipChecksums::windowSums(const Window& window, qint64 trackBegin, qint64 from,
-                                                             qint64 to) const
+std::pair<quint32, quint32> AccurateRipChecksums::windowSums(const Window& window, qint64 trackBegin,
+                                                             qint64 from, qint64 to) const
 {
     quint32 weighted = 0;
     quint32 plain = 0;
@@ -267,7 +272,8 @@ quint32 AccurateRipChecksums::sector450At(int index, int offset) const
 
 std::vector<quint32> AccurateRipChecksums::sector450AtEveryOffset(int index) const
 {
-    const std::vector<quint32>& x = m_windows[std::size_t(m_spans.at(std::size_t(index)).sectorWindow)].samples;
+    const std::vector<quint32>& x =
+        m_windows[std::size_t(m_spans.at(std::size_t(index)).sectorWindow)].samples;
     std::vector<quint32> values(std::size_t(2 * maxOffset + 1));
     // S(o + 1) = S(o) − W(o) + 588·x[o + 588], W(o) the plain sum of the sector at o.
     quint32 value = 0;

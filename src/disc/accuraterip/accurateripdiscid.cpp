@@ -7,8 +7,8 @@ QString hex8(quint32 value)
 }
 } // namespace
 
-std::optional<AccurateRipDiscId> AccurateRipDiscId::fromSectors(const QList<qint64>& audioStarts, qint64 leadout,
-                                                                quint32 cddbId)
+std::optional<AccurateRipDiscId> AccurateRipDiscId::fromSectors(const QList<qint64>& audioStarts,
+                                                                qint64 leadout, quint32 cddbId)
 {
     if (audioStarts.isEmpty() || audioStarts.size() > 255)
         return std::nullopt;

@@ -32,7 +32,8 @@ std::optional<QList<AccurateRipPressing>> AccurateRipPressing::parse(const QByte
             return std::nullopt;
         for (int track = 0; track < disc.audioTracks; ++track) {
             const char* t = p + headerBytes + trackBytes * track;
-            pressing.tracks.append({static_cast<unsigned char>(t[0]), littleEndian32(t + 1), littleEndian32(t + 5)});
+            pressing.tracks.append(
+                {static_cast<unsigned char>(t[0]), littleEndian32(t + 1), littleEndian32(t + 5)});
         }
         pressings.append(pressing);
     }

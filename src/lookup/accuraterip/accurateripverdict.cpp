@@ -27,14 +27,15 @@ bool hasSector450Value(const QList<AccurateRipPressing>& pressings, int index)
 
 bool matchesSector450(const QList<AccurateRipPressing>& pressings, int index, quint32 value)
 {
-    return std::any_of(pressings.begin(), pressings.end(), [index, value](const AccurateRipPressing& pressing) {
-        return index < pressing.tracks.size() && pressing.tracks[index].sector450 != 0 &&
-               pressing.tracks[index].sector450 == value;
-    });
+    return std::any_of(pressings.begin(), pressings.end(),
+                       [index, value](const AccurateRipPressing& pressing) {
+                           return index < pressing.tracks.size() && pressing.tracks[index].sector450 != 0 &&
+                                  pressing.tracks[index].sector450 == value;
+                       });
 }
 
-AccurateRipVerdict::Track judgeAtZero(const AccurateRipChecksums& sums, const QList<AccurateRipPressing>& pressings,
-                                      int index)
+AccurateRipVerdict::Track judgeAtZero(const AccurateRipChecksums& sums,
+                                      const QList<AccurateRipPressing>& pressings, int index)
 {
     AccurateRipVerdict::Track track;
     track.index = index;
@@ -86,16 +87,16 @@ QString AccurateRipVerdict::Track::text() const
 
 bool AccurateRipVerdict::allAccurate() const
 {
-    return !tracks.isEmpty() &&
-           std::all_of(tracks.begin(), tracks.end(), [](const Track& t) { return t.result == Result::Accurate; });
+    return !tracks.isEmpty() && std::all_of(tracks.begin(), tracks.end(),
+                                            [](const Track& t) { return t.result == Result::Accurate; });
 }
 
 QString AccurateRipVerdict::summary() const
 {
     const auto checked = std::count_if(tracks.begin(), tracks.end(),
                                        [](const Track& t) { return t.result != Result::NotChecked; });
-    const auto accurate =
-        std::count_if(tracks.begin(), tracks.end(), [](const Track& t) { return t.result == Result::Accurate; });
+    const auto accurate = std::count_if(tracks.begin(), tracks.end(),
+                                        [](const Track& t) { return t.result == Result::Accurate; });
     const auto unknown = std::count_if(tracks.begin(), tracks.end(),
                                        [](const Track& t) { return t.result == Result::NotInDatabase; });
     if (checked == 0)
@@ -151,7 +152,7 @@ AccurateRipVerdict AccurateRipVerdict::judge(const AccurateRipChecksums& sums,
 
     // Whole tracks confirm it by their v1 checksum at that offset. A database that holds v2
     // checksums only cannot; then enough tracks agreeing on sector 450 will do.
-    std::vector<std::pair<qsizetype, int>> confirmed;  // (verdict track, copies)
+    std::vector<std::pair<qsizetype, int>> confirmed; // (verdict track, copies)
     for (qsizetype i = 0; i < verdict.tracks.size(); ++i) {
         const Track& track = verdict.tracks[i];
         if (track.result == Result::Accurate || track.result == Result::NotChecked)
