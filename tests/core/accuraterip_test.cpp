@@ -288,7 +288,7 @@ TEST(AccurateRip, VerdictForMatchingDamagedAndShiftedRips)
     const auto exact = AccurateRipVerdict::judge(reference, *pressings, all, false);
     ASSERT_EQ(exact.tracks.size(), 4);
     EXPECT_TRUE(exact.allAccurate());
-    EXPECT_EQ(exact.tracks[2].text(), s("accurately ripped (confidence 12, v2)"));
+    EXPECT_EQ(exact.tracks[2].text(), s("accurately ripped (confidence 9, v2)"));
     EXPECT_EQ(exact.summary(), s("All 4 tracks accurately ripped."));
     EXPECT_FALSE(exact.foundOffset);
     const auto v1Only = AccurateRipVerdict::judge(reference, {(*pressings)[0], (*pressings)[2]}, {3}, false);

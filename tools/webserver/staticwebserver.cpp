@@ -165,7 +165,8 @@ QByteArray StaticWebServer::respond(const QByteArray& head)
         return response(400, "Bad request", "text/plain");
     const QByteArray& method = words[0];
     const QByteArray& target = words[1];
-    const QString path = QUrl::fromPercentEncoding(target.left(target.indexOf('?')));
+    const qsizetype query = target.indexOf('?');
+    const QString path = QUrl::fromPercentEncoding(query < 0 ? target : target.left(query));
     {
         const std::lock_guard lock(m_mutex);
         m_requests.append({method, target});
