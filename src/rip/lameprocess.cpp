@@ -1127,8 +1127,6 @@ void LAMEProcess::verificationEnded()
         if (!job.accurateRip.isEmpty())
             Q_EMIT trackJobChanged(job);
     }
-    if (const QString summary = m_accurateRip->summary(); !summary.isEmpty())
-        veskLog(QStringLiteral("AccurateRip: %1").arg(summary));
     finishSession(true);
 }
 
