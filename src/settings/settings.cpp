@@ -70,21 +70,28 @@ QList<std::pair<QString, int>> driveOffsetPairs(const QString& text)
     }
     return pairs;
 }
+
+// The names come from the drive: nothing in them may break the list apart.
+QString listedDriveName(const QString& drive)
+{
+    QString name = drive;
+    name.replace(QLatin1Char(';'), QLatin1Char(' ')).replace(QLatin1Char('='), QLatin1Char(' '));
+    return name.simplified();
+}
 } // namespace
 
 std::optional<int> Settings::driveReadOffset(const QString& drive) const
 {
+    const QString wanted = listedDriveName(drive);
     for (const auto& [name, offset] : driveOffsetPairs(text(Text::DriveReadOffsets)))
-        if (!drive.isEmpty() && name.compare(drive.simplified(), Qt::CaseInsensitive) == 0)
+        if (!wanted.isEmpty() && name.compare(wanted, Qt::CaseInsensitive) == 0)
             return offset;
     return std::nullopt;
 }
 
 void Settings::setDriveReadOffset(const QString& drive, int samples)
 {
-    // The names come from the drive: nothing in them may break the list apart.
-    QString name = drive.simplified();
-    name.replace(QLatin1Char(';'), QLatin1Char(' ')).replace(QLatin1Char('='), QLatin1Char(' '));
+    const QString name = listedDriveName(drive);
     if (name.isEmpty())
         return;
     QStringList entries;

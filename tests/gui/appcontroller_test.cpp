@@ -450,6 +450,37 @@ TEST(MainWindowTest, TheSummarySaysHowTheRipEnded)
     EXPECT_TRUE(RipSummaryBox::textFor(report).startsWith(s("No file was made.")));
     RipSummaryBox stopped(report, nullptr);
     EXPECT_EQ(stopped.openFolderButton(), nullptr);
+    EXPECT_EQ(stopped.useOffsetButton(), nullptr);
+}
+
+// AccurateRip's verdict is in the summary, and the read offset it found is kept for the drive
+// once the user takes it, beside another drive's.
+TEST(MainWindowTest, TheReadOffsetAccurateRipFoundIsKeptForTheDrive)
+{
+    TestEnvironment env;
+    Settings settings;
+    AppController controller(settings);
+    settings.setDriveReadOffset(s("PLEXTOR PX-760A"), 30);
+    SessionReport report;
+    report.albumFolder = s("/music/Band - Record");
+    report.total = report.done = 2;
+    report.accurateRip = {s("Track 1: not accurately ripped (the database has 9 copies that agree with each other)")};
+    report.accurateRipSummary = s("No track accurately ripped.");
+    report.foundReadOffset = 667;
+    report.drive = s("HL-DT-ST DVD=RAM;GH24");
+    EXPECT_TRUE(RipSummaryBox::textFor(report).endsWith(s("AccurateRip: No track accurately ripped.")));
+    EXPECT_TRUE(RipSummaryBox::detailsFor(report).contains(s("Track 1: not accurately ripped")));
+    controller.showRipSummary(report);
+    auto* box = controller.window().findChild<RipSummaryBox*>(s("ripSummary"));
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(box->useOffsetButton(), nullptr);
+    EXPECT_EQ(box->useOffsetButton()->text(), s("&Use read offset +667"));
+    box->useOffsetButton()->click();
+    EXPECT_EQ(settings.readOffset(), 667);
+    EXPECT_EQ(settings.driveReadOffset(report.drive), 667);
+    EXPECT_EQ(settings.driveReadOffset(s("plextor px-760a")), 30);
+    EXPECT_FALSE(settings.driveReadOffset(s("TSSTcorp")));
+    box->close();
 }
 
 #include "appcontroller_test.moc"
