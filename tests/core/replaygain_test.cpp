@@ -15,10 +15,6 @@ struct RawFormat {
     int rate = 44100;
     int channels = 2;
     int bits = 16;
-    QStringList ffmpegInput() const
-    {
-        return {u"-f"_qs, u"s%1le"_qs.arg(bits), u"-ar"_qs, QString::number(rate), u"-ac"_qs, QString::number(channels)};
-    }
 };
 
 // Raw signed little-endian sound made by sox from a synth effect line.
@@ -26,26 +22,25 @@ QByteArray soxSound(const QString& synth, const RawFormat& format = {})
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"sound.raw"_qs);
-    const QStringList arguments =
-        QStringList{u"-n"_qs, u"-r"_qs, QString::number(format.rate), u"-c"_qs, QString::number(format.channels),
-                    u"-b"_qs, QString::number(format.bits), u"-e"_qs, u"signed-integer"_qs, u"-L"_qs, u"-t"_qs,
-                    u"raw"_qs, path} +
-        synth.split(u' ');
-    EXPECT_EQ(QProcess::execute(u"sox"_qs, arguments), 0);
+    const QString line = u"-n -r %1 -c %2 -b %3 -e signed-integer -L -t raw %4 %5"_qs;
+    EXPECT_EQ(QProcess::execute(
+                  u"sox"_qs,
+                  line.arg(format.rate).arg(format.channels).arg(format.bits).arg(path, synth).split(u' ')),
+              0);
     return readTestFile(path);
 }
 
-// The integrated loudness ffmpeg reports for raw sound, in LUFS (one decimal); NaN when it
-// printed none, -inf for "-inf" or loudness under its -70 LUFS gate.
+// The integrated loudness ffmpeg reports for raw sound, in LUFS to one decimal; -inf for none.
 double ffmpegLoudness(const QByteArray& sound, const RawFormat& format = {})
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"sound.raw"_qs);
     EXPECT_TRUE(writeTestFile(path, sound));
-    const QString filter = format.channels == 1 ? u"ebur128=peak=sample:dualmono=true"_qs : u"ebur128=peak=sample"_qs;
+    const QString line = u"-nostdin -hide_banner -nostats -f s%1le -ar %2 -ac %3 -i %4 -filter_complex "
+                         "ebur128=peak=sample:dualmono=true -f null -"_qs;
     QProcess ffmpeg;
-    ffmpeg.start(u"ffmpeg"_qs, QStringList{u"-nostdin"_qs, u"-hide_banner"_qs, u"-nostats"_qs} + format.ffmpegInput() +
-                                   QStringList{u"-i"_qs, path, u"-filter_complex"_qs, filter, u"-f"_qs, u"null"_qs, u"-"_qs});
+    ffmpeg.start(u"ffmpeg"_qs,
+                 line.arg(format.bits).arg(format.rate).arg(format.channels).arg(path).split(u' '));
     EXPECT_TRUE(ffmpeg.waitForFinished(120000));
     const QString log = QString::fromUtf8(ffmpeg.readAllStandardError());
     double loudness = std::nan("");

@@ -22,7 +22,8 @@ struct ReplayGainMeter::State {
 
 ReplayGainMeter::ReplayGainMeter(int sampleRate, int channels, int bitsPerSample)
 {
-    if (channels <= 0 || sampleRate <= 0 || (bitsPerSample != 16 && bitsPerSample != 24 && bitsPerSample != 32))
+    if (channels <= 0 || sampleRate <= 0 ||
+        (bitsPerSample != 16 && bitsPerSample != 24 && bitsPerSample != 32))
         return;
     ebur128_state* loudness =
         ebur128_init(unsigned(channels), unsigned(sampleRate), EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK);
