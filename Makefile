@@ -1,7 +1,8 @@
 # Set-up and everyday commands. Both `make run` and `make test` install missing Debian packages.
 PACKAGES := cmake ninja-build g++ pkg-config qt6-base-dev libqt6svg6 libgl-dev libplist-dev lame sox libsox-fmt-all \
             libtag1-dev cksfv xvfb xauth zlib1g-dev libcanberra-dev libgtest-dev libgmock-dev \
-            libdiscid-dev libcdio-dev libcdio-paranoia-dev clang libclang-rt-14-dev dbus-daemon whipper
+            libdiscid-dev libcdio-dev libcdio-paranoia-dev libebur128-dev clang libclang-rt-14-dev dbus-daemon \
+            whipper ffmpeg
 BUILD ?= build
 CMAKE_FLAGS ?=
 
