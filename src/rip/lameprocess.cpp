@@ -14,6 +14,7 @@
 #include "encoder/encoderrun.h"
 #include "encoder/lame/lameencoder.h"
 #include "lookup/albumchooser.h"
+#include "lookup/cddb/cddbserveraddress.h"
 #include "lookup/disclookuprunner.h"
 #include "output/outputfilenaming.h"
 #include "output/veskfilegenerator.h"
@@ -169,7 +170,7 @@ void LAMEProcess::runEncoder()
     const QString server = m_settings.getChosenFreedbServer();
     if (m_lookupFactory && m_lookupRunner->start(m_lookupFactory, server)) {
         // The window goes on meanwhile: only Stop means anything until the lookup has ended.
-        setptl(QStringLiteral("Looking up the disc's titles on %1...").arg(server));
+        setptl(QStringLiteral("Looking up the disc's titles on %1...").arg(CDDBServerAddress::shownName(server)));
         m_startEnabled = false;
         m_stopEnabled = true;
         m_skipEnabled = false;
