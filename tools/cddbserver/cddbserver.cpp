@@ -343,6 +343,9 @@ void CddbServer::serveHttp(int fd)
         if (n <= 0 || head.size() > 65536)
             return;
         head.append(chunk, n);
+        // A request begins with its method; anything else (a TLS greeting) is no HTTP to answer.
+        if (head.at(0) < 'A' || head.at(0) > 'Z')
+            return;
     }
     const QByteArray requestLine = head.left(head.indexOf('\n')).trimmed();
     {
