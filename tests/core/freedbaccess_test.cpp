@@ -464,10 +464,11 @@ TEST_F(Lookup, EveryFailureEndsTheConversationInWordsWithTheServersOwn)
         ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
         closedPort = probe.serverPort();
     }
-    for (const QString& server : {u"127.0.0.1"_qs, QString()}) {
+    // A port given with the host ("host:port") stands for the usual one.
+    for (const QString& server : {u"127.0.0.1"_qs, QString(), u"127.0.0.1:%1"_qs.arg(closedPort)}) {
         LogCapture log;
         FreedbAccess lookup(m_host, kExample);
-        lookup.setPort(closedPort);
+        lookup.setPort(server.contains(u':') ? FreedbAccess::defaultPort : closedPort);
         lookup.lookupCDInformation(server);
         const LookupFailure failure = expectFailure(log, server, Kind::Network);
         EXPECT_EQ(failure.what, server.isEmpty()
@@ -610,6 +611,9 @@ TEST_F(Lookup, OverHttpEveryFailureIsSaidWithoutHangingOrCrashing)
          u"The server stopped answering."_qs, {}},
         {"unknown disc", [](CddbServer& s) { s.answer(u"cddb query"_qs, "202 No match for disc ID 1402ce03."); },
          Kind::NotFound, {}, u"202 No match for disc ID 1402ce03."_qs},
+        // A redirection on the same host is followed, here to a page the server does not have.
+        {"moved", [](CddbServer& s) { s.answerHttp(301, {}, "Location: /moved/cddb.cgi\r\n"); }, Kind::Refused,
+         u"There is no CDDB server at this address."_qs, u"HTTP 404 Not Found"_qs},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
