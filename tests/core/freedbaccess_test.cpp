@@ -14,8 +14,8 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <sys/socket.h>
 #include <thread>
@@ -541,8 +541,8 @@ TEST_F(Lookup, AMegabyteEntryGivesTheFirstNinetyNineTracks)
 TEST_F(Lookup, OverHttpEachCommandIsOneRequestOfTheSameConversation)
 {
     const auto get = [](const QString& command, const QString& level) {
-        return u"GET /~cddb/cddb.cgi?cmd="_qs + command + u"&hello=alice%2Bcddb+example.org+vesk+v0.6.7&proto="_qs +
-               level + u" HTTP/1.1"_qs;
+        return u"GET /~cddb/cddb.cgi?cmd="_qs + command +
+               u"&hello=alice%2Bcddb+example.org+vesk+v0.6.7&proto="_qs + level + u" HTTP/1.1"_qs;
     };
     CddbServer s(m_root.path());
     const auto album = lookUpOverHttp(s, kExample, 20000, u"alice+cddb@example.org"_qs)->getAlbumInfo();
@@ -575,7 +575,8 @@ TEST_F(Lookup, OverHttpEachCommandIsOneRequestOfTheSameConversation)
     const QStringList asked = requests(older, 3);
     ASSERT_EQ(asked.size(), 3);
     EXPECT_TRUE(asked[0].contains(u"&proto=6 "_qs) && asked[1].contains(u"&proto=5 "_qs) &&
-                asked[2].startsWith(u"GET /~cddb/cddb.cgi?cmd=cddb+read+"_qs) && asked[2].contains(u"&proto=5 "_qs))
+                asked[2].startsWith(u"GET /~cddb/cddb.cgi?cmd=cddb+read+"_qs) &&
+                asked[2].contains(u"&proto=5 "_qs))
         << asked.join(u'\n').toStdString();
     EXPECT_TRUE(m_host.alerts.isEmpty());
 }
@@ -594,26 +595,47 @@ TEST_F(Lookup, OverHttpEveryFailureIsSaidWithoutHangingOrCrashing)
          u"The server failed to answer the request."_qs, u"HTTP 500 Internal Server Error"_qs},
         {"no such page", [](CddbServer& s) { s.answerHttp(404, "<html>gone</html>"); }, Kind::Refused,
          u"There is no CDDB server at this address."_qs, u"HTTP 404 Not Found"_qs},
-        {"web page", [&](CddbServer& s) { s.answerHttp(200, "\n  <!DOCTYPE html><html>Maintenance</html>", plain); },
-         Kind::BadReply, u"The server sent a web page instead of a CDDB reply."_qs, {}},
-        {"elsewhere", [](CddbServer& s) {
+        {"web page",
+         [&](CddbServer& s) { s.answerHttp(200, "\n  <!DOCTYPE html><html>Maintenance</html>", plain); },
+         Kind::BadReply,
+         u"The server sent a web page instead of a CDDB reply."_qs,
+         {}},
+        {"elsewhere",
+         [](CddbServer& s) {
              s.answerHttp(302, {}, "Location: http://elsewhere.invalid/~cddb/cddb.cgi\r\n");
-         }, Kind::Refused, u"The server sent the request on to another server, elsewhere.invalid."_qs, {}},
-        {"far too long", [&](CddbServer& s) {
+         },
+         Kind::Refused,
+         u"The server sent the request on to another server, elsewhere.invalid."_qs,
+         {}},
+        {"far too long",
+         [&](CddbServer& s) {
              s.answerHttp(200, "210 rock 1402ce03 entry\r\n" + QByteArray(5 * 1024 * 1024, 'x'), plain);
-         }, Kind::BadReply, u"The server's reply is far too long."_qs, {}},
-        {"greeting refused", [](CddbServer& s) {
-             s.answer(u"cddb hello"_qs, "500 Unknown developer email for vesk v0.6.7");
-         }, Kind::Refused, u"The server refused Vesk's greeting."_qs, u"500 Unknown developer email for vesk v0.6.7"_qs},
-        {"cut off", [](CddbServer& s) { s.closeAt(u"cddb read"_qs, 20); }, Kind::BadReply,
-         u"The server closed the connection before its reply was complete."_qs, {}},
-        {"silent", [](CddbServer& s) { s.fallSilentAt(u"cddb query"_qs); }, Kind::Network,
-         u"The server stopped answering."_qs, {}},
-        {"unknown disc", [](CddbServer& s) { s.answer(u"cddb query"_qs, "202 No match for disc ID 1402ce03."); },
-         Kind::NotFound, {}, u"202 No match for disc ID 1402ce03."_qs},
+         },
+         Kind::BadReply,
+         u"The server's reply is far too long."_qs,
+         {}},
+        {"greeting refused",
+         [](CddbServer& s) { s.answer(u"cddb hello"_qs, "500 Unknown developer email for vesk v0.6.7"); },
+         Kind::Refused, u"The server refused Vesk's greeting."_qs,
+         u"500 Unknown developer email for vesk v0.6.7"_qs},
+        {"cut off",
+         [](CddbServer& s) { s.closeAt(u"cddb read"_qs, 20); },
+         Kind::BadReply,
+         u"The server closed the connection before its reply was complete."_qs,
+         {}},
+        {"silent",
+         [](CddbServer& s) { s.fallSilentAt(u"cddb query"_qs); },
+         Kind::Network,
+         u"The server stopped answering."_qs,
+         {}},
+        {"unknown disc",
+         [](CddbServer& s) { s.answer(u"cddb query"_qs, "202 No match for disc ID 1402ce03."); },
+         Kind::NotFound,
+         {},
+         u"202 No match for disc ID 1402ce03."_qs},
         // A redirection on the same host is followed, here to a page the server does not have.
-        {"moved", [](CddbServer& s) { s.answerHttp(301, {}, "Location: /moved/cddb.cgi\r\n"); }, Kind::Refused,
-         u"There is no CDDB server at this address."_qs, u"HTTP 404 Not Found"_qs},
+        {"moved", [](CddbServer& s) { s.answerHttp(301, {}, "Location: /moved/cddb.cgi\r\n"); },
+         Kind::Refused, u"There is no CDDB server at this address."_qs, u"HTTP 404 Not Found"_qs},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

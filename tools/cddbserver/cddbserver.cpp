@@ -91,7 +91,8 @@ bool CddbServer::listen(const QString& address, quint16 port, quint16 httpPort)
     const auto http = cddbp ? listenOn(httpPort, &m_httpListenFd) : std::nullopt;
     if (!http || ::pipe2(m_wake, O_CLOEXEC) < 0) {
         if (http)
-            m_error = QStringLiteral("cannot make a pipe: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+            m_error =
+                QStringLiteral("cannot make a pipe: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         stop();
         return false;
     }
@@ -305,7 +306,8 @@ QString queryValue(const QByteArray& query, const QByteArray& key)
 {
     for (const QByteArray& item : query.split('&')) {
         if (item.startsWith(key + '='))
-            return CddbDatabase::decode(QByteArray::fromPercentEncoding(item.mid(key.size() + 1).replace('+', ' ')));
+            return CddbDatabase::decode(
+                QByteArray::fromPercentEncoding(item.mid(key.size() + 1).replace('+', ' ')));
     }
     return QString();
 }
@@ -313,7 +315,8 @@ QString queryValue(const QByteArray& query, const QByteArray& key)
 
 bool CddbServer::sendHttp(int fd, int status, const QByteArray& body, const QByteArray& headers, int cutAt)
 {
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n" + headers;
+    QByteArray head =
+        "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n" + headers;
     if (cutAt < 0)
         head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";

@@ -7,9 +7,12 @@
 #include <cstring>
 
 const QString CDDBFailure::tryLater = QStringLiteral("Try again later, or use another CDDB server.");
-const QString CDDBFailure::checkServer = QStringLiteral("Check the CDDB server's name and your network connection.");
-const QString CDDBFailure::alreadyGreeted = QStringLiteral("The server took Vesk's greeting for a second one.");
-const QString CDDBFailure::checkNetwork = QStringLiteral("Check your network connection, or try again later.");
+const QString CDDBFailure::checkServer =
+    QStringLiteral("Check the CDDB server's name and your network connection.");
+const QString CDDBFailure::alreadyGreeted =
+    QStringLiteral("The server took Vesk's greeting for a second one.");
+const QString CDDBFailure::checkNetwork =
+    QStringLiteral("Check your network connection, or try again later.");
 
 void CDDBFailure::fail(Kind kind, const QString& what, const QString& advice, const QString& reply)
 {
@@ -47,7 +50,8 @@ bool CDDBFailure::refusesGreeting(qint32 code, const QString& reply)
                            status.contains(QLatin1String("handshake"), Qt::CaseInsensitive));
 }
 
-QString CDDBFailure::unreachableWhat(int systemError, const QString& host, quint16 port, const QString& reason)
+QString CDDBFailure::unreachableWhat(int systemError, const QString& host, quint16 port,
+                                     const QString& reason)
 {
     switch (systemError) {
     case 0: // the resolver's failures carry no system error

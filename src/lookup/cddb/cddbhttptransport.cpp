@@ -2,6 +2,7 @@
 
 #include "common/printabletext.h"
 #include "common/veskexception.h"
+#include "lookup/cddb/abstractsocket.h"
 #include "lookup/cddb/cancellation.h"
 #include "lookup/cddb/cddbfailure.h"
 #include "lookup/cddb/cddbreply.h"
@@ -102,9 +103,10 @@ void CDDBHttpTransport::open()
     const QString scheme = m_address.scheme();
     if (!m_address.isValid() || m_address.host().isEmpty() ||
         (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
-        CDDBFailure::fail(Kind::Other,
-                          QStringLiteral("Vesk asks CDDB servers on the web at http:// or https:// addresses only."),
-                          kCheckAddress);
+        CDDBFailure::fail(
+            Kind::Other,
+            QStringLiteral("Vesk asks CDDB servers on the web at http:// or https:// addresses only."),
+            kCheckAddress);
     m_manager = std::make_unique<QNetworkAccessManager>();
 }
 
@@ -143,7 +145,8 @@ QByteArray CDDBHttpTransport::fetch(const QUrl& url)
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Vesk/" VESK_VERSION));
     request.setRawHeader("Accept", "text/plain");
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setMaximumRedirectsAllowed(maxRedirects);
 
     enum class Stop { None, Stalled, Deadline, Cancelled, Overlong, Redirected };
@@ -159,7 +162,7 @@ QByteArray CDDBHttpTransport::fetch(const QUrl& url)
     const std::unique_ptr<QNetworkReply> reply(m_manager->get(request));
 
     // Each wait for more bytes has the time-out; the whole request ends at the deadline.
-    const int stepTimeout = m_timeout > 0 ? m_timeout : 30000;
+    const int stepTimeout = m_timeout > 0 ? m_timeout : AbstractSocket::defaultTimeout();
     QTimer stall;
     stall.setSingleShot(true);
     QObject::connect(&stall, &QTimer::timeout, &loop, [&] { end(Stop::Stalled); });
@@ -246,7 +249,8 @@ QByteArray CDDBHttpTransport::wholeReply(QByteArray body, const QString& content
 {
     const QByteArray start = body.left(256).trimmed();
     if (contentType.contains(QLatin1String("html"), Qt::CaseInsensitive) || start.startsWith('<'))
-        CDDBFailure::fail(Kind::BadReply, QStringLiteral("The server sent a web page instead of a CDDB reply."),
+        CDDBFailure::fail(Kind::BadReply,
+                          QStringLiteral("The server sent a web page instead of a CDDB reply."),
                           QStringLiteral("Check that the CDDB server's address is that of a CDDB server."));
     if (body.isEmpty())
         CDDBFailure::failUnexplained({});

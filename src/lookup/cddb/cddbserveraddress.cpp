@@ -29,8 +29,6 @@ CDDBServerAddress::CDDBServerAddress(const QString& text, quint16 defaultPort)
     if (m_web) {
         m_url = QUrl(given, QUrl::StrictMode);
         m_host = m_url.host();
-        const bool secure = m_url.scheme() == QLatin1String("https");
-        m_port = quint16(m_url.port(secure ? 443 : 80));
         m_shown = m_host.isEmpty() ? given : m_host;
         return;
     }
@@ -39,10 +37,4 @@ CDDBServerAddress::CDDBServerAddress(const QString& text, quint16 defaultPort)
     if (const quint16 port = portAfterHost(given, &m_host))
         m_port = port;
     m_shown = text;
-}
-
-bool CDDBServerAddress::isSupportedWebAddress() const
-{
-    return m_web && m_url.isValid() && !m_host.isEmpty() &&
-           (m_url.scheme() == QLatin1String("http") || m_url.scheme() == QLatin1String("https"));
 }

@@ -12,15 +12,14 @@ public:
     // defaultPort is the CDDBP port of a host name given without one.
     explicit CDDBServerAddress(const QString& text, quint16 defaultPort = 8880);
 
-    // Whether the text names a web address: it has a scheme ("...://"). Only http and https are
-    // spoken; see isSupportedWebAddress.
+    // Whether the text names a web address: it has a scheme ("...://"), which the HTTP transport
+    // checks is one it speaks.
     bool isWebAddress() const { return m_web; }
-    bool isSupportedWebAddress() const;
     // The web address as given; empty for a host name.
     const QUrl& url() const { return m_url; }
     // The host to connect to, without brackets.
     QString host() const { return m_host; }
-    // The port to connect to: the CDDBP port for a host name, the URL's (80 or 443 by default).
+    // The CDDBP port to connect to; 0 for a web address.
     quint16 port() const { return m_port; }
 
     // The server as people read it in a sentence: the host of a web address, else the text as given.
