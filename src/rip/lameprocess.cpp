@@ -14,6 +14,7 @@
 #include "encoder/encoderrun.h"
 #include "encoder/lame/lameencoder.h"
 #include "lookup/albumchooser.h"
+#include "lookup/cddb/cddbserveraddress.h"
 #include "lookup/disclookuprunner.h"
 #include "output/outputfilenaming.h"
 #include "output/veskfilegenerator.h"
@@ -22,12 +23,12 @@
 #include "rip/accurateripplan.h"
 #include "rip/cdtextalbum.h"
 #include "rip/disclisting.h"
-#include "rip/hiddentrack.h"
 #include "rip/finishedfilestep.h"
+#include "rip/hiddentrack.h"
 #include "rip/riplog.h"
 #include "rip/riptimeestimate.h"
-#include "rip/trackspool.h"
 #include "rip/trackeditor.h"
+#include "rip/trackspool.h"
 #include "settings/settings.h"
 
 #include <QFile>
@@ -172,7 +173,8 @@ void LAMEProcess::runEncoder()
     const QString server = m_settings.getChosenFreedbServer();
     if (m_lookupFactory && m_lookupRunner->start(m_lookupFactory, server)) {
         // The window goes on meanwhile: only Stop means anything until the lookup has ended.
-        setptl(QStringLiteral("Looking up the disc's titles on %1...").arg(server));
+        setptl(QStringLiteral("Looking up the disc's titles on %1...")
+                   .arg(CDDBServerAddress::shownName(server)));
         m_startEnabled = false;
         m_stopEnabled = true;
         m_skipEnabled = false;

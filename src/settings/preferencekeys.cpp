@@ -64,7 +64,7 @@ QList<PreferenceKey> makeKeys()
         {.name = latin1("FreedbServer"),
          .text = Text::FreedbServer,
          .control = latin1("freedbServerField"),
-         .fallback = latin1("gnudb.gnudb.org")},
+         .fallback = latin1("https://gnudb.gnudb.org/~cddb/cddb.cgi")},
         {.name = latin1("FreedbEmail"),
          .text = Text::FreedbEmail,
          .control = latin1("freedbEmailField"),

@@ -14,9 +14,11 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <arpa/inet.h>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -101,8 +103,26 @@ protected:
         lookup->setEmail(email);
         if (conversationSeconds > 0)
             lookup->setConversationSeconds(conversationSeconds);
-        lookup->lookupCDInformation(s.address());
+        lookup->lookupCDInformation(m_overHttp ? m_overHttp(s) : s.address());
         return lookup;
+    }
+    // The same at the server's CGI over HTTP, or at the address made of the listening server.
+    std::unique_ptr<FreedbAccess> lookUpOverHttp(CddbServer& s, const DiscTOC& toc, int timeout = 20000,
+                                                 const QString& email = {},
+                                                 std::function<QString(const CddbServer&)> address = {})
+    {
+        m_overHttp = address ? std::move(address) : [](const CddbServer& server) { return server.cgiUrl(); };
+        auto lookup = lookUp(s, toc, timeout, email);
+        m_overHttp = {};
+        return lookup;
+    }
+    static QStringList requests(const CddbServer& s, int atLeast = 0)
+    {
+        waitUntil([&] { return s.requestLines().size() >= atLeast; }, 5000);
+        QStringList lines;
+        for (const QByteArray& line : s.requestLines())
+            lines << QString::fromUtf8(line);
+        return lines;
     }
     // What the server has received so far; waits a little for lines still on their way.
     static QStringList sent(const CddbServer& s, int atLeast = 0)
@@ -142,6 +162,7 @@ protected:
     QTemporaryDir m_root;
     RecordingHost m_host;
     LogCapture m_log;
+    std::function<QString(const CddbServer&)> m_overHttp;
 };
 
 struct Failure {
@@ -443,10 +464,11 @@ TEST_F(Lookup, EveryFailureEndsTheConversationInWordsWithTheServersOwn)
         ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
         closedPort = probe.serverPort();
     }
-    for (const QString& server : {u"127.0.0.1"_qs, QString()}) {
+    // A port given with the host ("host:port") stands for the usual one.
+    for (const QString& server : {u"127.0.0.1"_qs, QString(), u"127.0.0.1:%1"_qs.arg(closedPort)}) {
         LogCapture log;
         FreedbAccess lookup(m_host, kExample);
-        lookup.setPort(closedPort);
+        lookup.setPort(server.contains(u':') ? FreedbAccess::defaultPort : closedPort);
         lookup.lookupCDInformation(server);
         const LookupFailure failure = expectFailure(log, server, Kind::Network);
         EXPECT_EQ(failure.what, server.isEmpty()
@@ -512,6 +534,170 @@ TEST_F(Lookup, AMegabyteEntryGivesTheFirstNinetyNineTracks)
     EXPECT_EQ(album->getTracks().last().getTitle(),
               u"A title long enough to make the entry a whole megabyte 98"_qs);
     EXPECT_EQ(m_log.lines().size(), 1);
+}
+
+// Over HTTP each command is one GET of the CGI, greeted and at level 6 every time, words joined
+// by "+" and percent-encoded where they must be; the host names the server, not the whole address.
+TEST_F(Lookup, OverHttpEachCommandIsOneRequestOfTheSameConversation)
+{
+    const auto get = [](const QString& command, const QString& level) {
+        return u"GET /~cddb/cddb.cgi?cmd="_qs + command +
+               u"&hello=alice%2Bcddb+example.org+vesk+v0.6.7&proto="_qs + level + u" HTTP/1.1"_qs;
+    };
+    CddbServer s(m_root.path());
+    const auto album = lookUpOverHttp(s, kExample, 20000, u"alice+cddb@example.org"_qs)->getAlbumInfo();
+    ASSERT_TRUE(album.has_value());
+    EXPECT_EQ(album->getTitle(), u"Some Album"_qs);
+    ASSERT_EQ(album->getTracks().size(), 3);
+    EXPECT_EQ(album->getTracks()[2].getTitle(), longTitle(2));
+    EXPECT_EQ(album->getOrigin(), AlbumOrigin::cddb(u"rock"_qs, u"1402ce03"_qs));
+    EXPECT_EQ(requests(s, 2), QStringList({get(u"cddb+query+1402ce03+3+150+18000+36000+720"_qs, u"6"_qs),
+                                           get(u"cddb+read+rock+1402ce03"_qs, u"6"_qs)}));
+    EXPECT_TRUE(s.receivedLines().isEmpty());
+    EXPECT_EQ(m_host.progress.last(), u"Asking the CDDB server 127.0.0.1…"_qs);
+    EXPECT_TRUE(m_host.alerts.isEmpty());
+
+    // Several matches: the host chooses, and the chosen entry is read.
+    CddbServer several(m_root.path());
+    m_host.choice = 1;
+    const auto chosen = lookUpOverHttp(several, kVanHalen, 20000, u"alice+cddb@example.org"_qs);
+    ASSERT_EQ(m_host.offered.size(), 1);
+    EXPECT_EQ(m_host.offered[0],
+              QStringList({u"Van Halen – Van Halen (misc) (misc)"_qs, u"Van Halen – Van Halen (rock)"_qs}));
+    ASSERT_TRUE(chosen->getAlbumInfo().has_value());
+    EXPECT_EQ(chosen->getAlbumInfo()->getOrigin(), AlbumOrigin::cddb(u"rock"_qs, u"8608460b"_qs));
+    EXPECT_EQ(requests(several, 2).value(1), get(u"cddb+read+rock+8608460b"_qs, u"6"_qs));
+
+    // A level-5 server refuses level 6 in its first reply: the command is asked again at 5.
+    CddbServer older(m_root.path());
+    older.setHighestLevel(5);
+    EXPECT_TRUE(lookUpOverHttp(older, kExample, 20000, u"alice+cddb@example.org"_qs)->getAlbumInfo());
+    const QStringList asked = requests(older, 3);
+    ASSERT_EQ(asked.size(), 3);
+    EXPECT_TRUE(asked[0].contains(u"&proto=6 "_qs) && asked[1].contains(u"&proto=5 "_qs) &&
+                asked[2].startsWith(u"GET /~cddb/cddb.cgi?cmd=cddb+read+"_qs) &&
+                asked[2].contains(u"&proto=5 "_qs))
+        << asked.join(u'\n').toStdString();
+    EXPECT_TRUE(m_host.alerts.isEmpty());
+}
+
+TEST_F(Lookup, OverHttpEveryFailureIsSaidWithoutHangingOrCrashing)
+{
+    const QByteArray plain = "Content-Type: text/plain\r\n";
+    const struct {
+        const char* name;
+        std::function<void(CddbServer&)> misbehave;
+        Kind kind;
+        QString what;
+        QString said;
+    } cases[] = {
+        {"server error", [&](CddbServer& s) { s.answerHttp(500, "oops\n", plain); }, Kind::Refused,
+         u"The server failed to answer the request."_qs, u"HTTP 500 Internal Server Error"_qs},
+        {"no such page", [](CddbServer& s) { s.answerHttp(404, "<html>gone</html>"); }, Kind::Refused,
+         u"There is no CDDB server at this address."_qs, u"HTTP 404 Not Found"_qs},
+        {"web page",
+         [&](CddbServer& s) { s.answerHttp(200, "\n  <!DOCTYPE html><html>Maintenance</html>", plain); },
+         Kind::BadReply,
+         u"The server sent a web page instead of a CDDB reply."_qs,
+         {}},
+        {"elsewhere",
+         [](CddbServer& s) {
+             s.answerHttp(302, {}, "Location: http://elsewhere.invalid/~cddb/cddb.cgi\r\n");
+         },
+         Kind::Refused,
+         u"The server sent the request on to another server, elsewhere.invalid."_qs,
+         {}},
+        {"far too long",
+         [&](CddbServer& s) {
+             s.answerHttp(200, "210 rock 1402ce03 entry\r\n" + QByteArray(5 * 1024 * 1024, 'x'), plain);
+         },
+         Kind::BadReply,
+         u"The server's reply is far too long."_qs,
+         {}},
+        {"greeting refused",
+         [](CddbServer& s) { s.answer(u"cddb hello"_qs, "500 Unknown developer email for vesk v0.6.7"); },
+         Kind::Refused, u"The server refused Vesk's greeting."_qs,
+         u"500 Unknown developer email for vesk v0.6.7"_qs},
+        {"cut off",
+         [](CddbServer& s) { s.closeAt(u"cddb read"_qs, 20); },
+         Kind::BadReply,
+         u"The server closed the connection before its reply was complete."_qs,
+         {}},
+        {"silent",
+         [](CddbServer& s) { s.fallSilentAt(u"cddb query"_qs); },
+         Kind::Network,
+         u"The server stopped answering."_qs,
+         {}},
+        {"unknown disc",
+         [](CddbServer& s) { s.answer(u"cddb query"_qs, "202 No match for disc ID 1402ce03."); },
+         Kind::NotFound,
+         {},
+         u"202 No match for disc ID 1402ce03."_qs},
+        // A redirection on the same host is followed, here to a page the server does not have.
+        {"moved", [](CddbServer& s) { s.answerHttp(301, {}, "Location: /moved/cddb.cgi\r\n"); },
+         Kind::Refused, u"There is no CDDB server at this address."_qs, u"HTTP 404 Not Found"_qs},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogCapture log;
+        CddbServer s(m_root.path());
+        c.misbehave(s);
+        EXPECT_FALSE(lookUpOverHttp(s, kExample, c.kind == Kind::Network ? 1000 : 20000)->getAlbumInfo());
+        const LookupFailure failure = expectFailure(log, u"127.0.0.1"_qs, c.kind, c.said);
+        if (c.kind != Kind::NotFound) {
+            EXPECT_EQ(failure.what, c.what);
+        }
+        if (c.kind == Kind::Refused && c.said.startsWith(u"500"_qs)) {
+            EXPECT_TRUE(failure.advice.contains(u"E-mail field"_qs));
+        }
+    }
+
+    // Nothing listens on the port; a TLS handshake meets a plain HTTP server; no scheme Vesk speaks.
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        closedPort = probe.serverPort();
+    }
+    CddbServer s(m_root.path());
+    const struct {
+        QString address;
+        Kind kind;
+        QString what;
+    } unreachable[] = {
+        {u"http://127.0.0.1:%1/~cddb/cddb.cgi"_qs.arg(closedPort), Kind::Network,
+         u"The server refused the connection on port %1."_qs.arg(closedPort)},
+        {u"https://127.0.0.1:%1/~cddb/cddb.cgi"_qs, Kind::Network, {}},
+        {u"ftp://127.0.0.1/~cddb/cddb.cgi"_qs, Kind::Other,
+         u"Vesk asks CDDB servers on the web at http:// or https:// addresses only."_qs},
+    };
+    for (const auto& [address, kind, what] : unreachable) {
+        SCOPED_TRACE(address.toStdString());
+        LogCapture log;
+        lookUpOverHttp(s, kExample, 5000, {}, [&address](const CddbServer& server) {
+            return address.contains(u"%1"_qs) ? address.arg(server.httpPort()) : address;
+        });
+        const LookupFailure failure = expectFailure(log, u"127.0.0.1"_qs, kind);
+        if (!what.isEmpty()) {
+            EXPECT_EQ(failure.what, what);
+        }
+        s.stop();
+    }
+
+    // Stop ends a request that waits for its answer at once, as a cancel and not as a failure.
+    CddbServer silent(m_root.path());
+    silent.fallSilentAt(u"cddb query"_qs);
+    ASSERT_TRUE(silent.listen());
+    FreedbAccess lookup(m_host, kExample);
+    std::thread stopper([&] {
+        waitUntil([&] { return !silent.requestLines().isEmpty(); }, 20000);
+        lookup.cancel();
+    });
+    LogCapture log;
+    lookup.lookupCDInformation(silent.cgiUrl());
+    stopper.join();
+    EXPECT_EQ(log.lines(), QStringList{u"The lookup on 127.0.0.1 was stopped"_qs});
+    EXPECT_TRUE(m_host.failures.isEmpty());
 }
 
 TEST(Socket, SendingToAClosedPeerRaisesInsteadOfEndingTheProcess)

@@ -147,7 +147,7 @@ TEST(PreferencesTest, WrongTypesAndRangesFallBackToTheDefaultAndPathsBecomeAbsol
     EXPECT_FALSE(Preferences::setValue(settings, u"ConfigOptionSelected"_qs, u"99"_qs));
     EXPECT_EQ(settings.getChosenOutputDirectory(), env.home() + u"/Music"_qs);
     EXPECT_EQ(settings.getMP3NameStyle(), u"%d - %t.mp3"_qs);
-    EXPECT_EQ(settings.getChosenFreedbServer(), u"gnudb.gnudb.org"_qs);
+    EXPECT_EQ(settings.getChosenFreedbServer(), u"https://gnudb.gnudb.org/~cddb/cddb.cgi"_qs);
     EXPECT_EQ(settings.selectedBasicRow(), 1); // the row of BasicConfigOption
     EXPECT_TRUE(settings.shouldAddID3Tags());
     EXPECT_FALSE(settings.isOn(Settings::Option::ZFlag));

@@ -364,6 +364,31 @@ TEST_F(VeskRipTest, FilesThatAreNoFilesNeitherHangNorFillMemory)
     }
 }
 
+// A web address names the CDDB server as well as a host does, given with --server or --set; it is
+// asked over HTTP, and the host alone names it in what vesk-rip says.
+TEST_F(VeskRipTest, AWebAddressAsTheCddbServerIsAskedOverHttp)
+{
+    const QString disc = m_work.filePath(u"toc disc"_qs);
+    const QString id = makeTocDisc(disc, {150, 300}, 450);
+    ASSERT_FALSE(id.isEmpty());
+    ASSERT_TRUE(writeTestFile(m_work.filePath(u"cddb/rock/"_qs) + id,
+                              "DTITLE=Band / Record\nTTITLE0=One\nTTITLE1=Two\n"));
+    CddbServer server(m_work.filePath(u"cddb"_qs));
+    ASSERT_TRUE(server.listen()) << server.errorString().toStdString();
+    for (const QStringList& naming : {QStringList{u"--server"_qs, server.cgiUrl()},
+                                      QStringList{u"--set"_qs, u"FreedbServer="_qs + server.cgiUrl()}}) {
+        SCOPED_TRACE(naming.join(u' ').toStdString());
+        const QString output = m_work.filePath(u"out"_qs + naming.first());
+        EXPECT_TRUE(exitedSaying(runVeskRip(naming + QStringList{u"--no-musicbrainz"_qs, u"--track"_qs,
+                                                                 u"1"_qs, u"--output"_qs, output, disc}),
+                                 0, {u"Found: Band – Record"_qs, u"CDDB: rock "_qs + id}));
+        EXPECT_TRUE(QFileInfo::exists(output + u"/Band - Record/01 - One.mp3"_qs))
+            << folderEntries(output).join(u',').toStdString();
+    }
+    EXPECT_EQ(server.requestLines().size(), 4);
+    EXPECT_TRUE(server.receivedLines().isEmpty());
+}
+
 // Ctrl+C typed (or SIGTERM) while the match question waits for an answer at a terminal ends the
 // run at once, with 128 + the signal, and nothing is made.
 TEST_F(VeskRipTest, CtrlCAtTheMatchQuestionEndsTheRunAtOnce)

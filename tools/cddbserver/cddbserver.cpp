@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -49,7 +50,7 @@ const CddbServer::Rule* CddbServer::ruleFor(const QString& line) const
     return nullptr;
 }
 
-bool CddbServer::listen(const QString& address, quint16 port)
+bool CddbServer::listen(const QString& address, quint16 port, quint16 httpPort)
 {
     sockaddr_storage local{};
     auto& v4 = reinterpret_cast<sockaddr_in&>(local);
@@ -58,34 +59,61 @@ bool CddbServer::listen(const QString& address, quint16 port)
     socklen_t length = 0;
     if (inet_pton(AF_INET, text.constData(), &v4.sin_addr) == 1) {
         v4.sin_family = AF_INET;
-        v4.sin_port = htons(port);
         length = sizeof v4;
     } else if (inet_pton(AF_INET6, text.constData(), &v6.sin6_addr) == 1) {
         v6.sin6_family = AF_INET6;
-        v6.sin6_port = htons(port);
         length = sizeof v6;
     } else {
         m_error = QStringLiteral("not an IP address: %1").arg(address);
         return false;
     }
-    m_listenFd = ::socket(local.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int on = 1;
-    if (m_listenFd < 0 || ::setsockopt(m_listenFd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0 ||
-        ::bind(m_listenFd, reinterpret_cast<sockaddr*>(&local), length) < 0 || ::listen(m_listenFd, 16) < 0 ||
-        ::pipe2(m_wake, O_CLOEXEC) < 0) {
-        m_error = QStringLiteral("cannot listen on %1:%2: %3")
-                      .arg(address)
-                      .arg(port)
-                      .arg(QString::fromLocal8Bit(std::strerror(errno)));
+    // One listener on the port asked for; the port it got.
+    const auto listenOn = [&](quint16 wanted, int* fd) -> std::optional<quint16> {
+        sockaddr_storage bound = local;
+        auto& port4 = reinterpret_cast<sockaddr_in&>(bound).sin_port;
+        auto& port6 = reinterpret_cast<sockaddr_in6&>(bound).sin6_port;
+        (bound.ss_family == AF_INET6 ? port6 : port4) = htons(wanted);
+        *fd = ::socket(bound.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        if (*fd < 0 || ::setsockopt(*fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) < 0 ||
+            ::bind(*fd, reinterpret_cast<sockaddr*>(&bound), length) < 0 || ::listen(*fd, 16) < 0) {
+            m_error = QStringLiteral("cannot listen on %1:%2: %3")
+                          .arg(address)
+                          .arg(wanted)
+                          .arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return std::nullopt;
+        }
+        socklen_t size = sizeof bound;
+        ::getsockname(*fd, reinterpret_cast<sockaddr*>(&bound), &size);
+        return ntohs(bound.ss_family == AF_INET6 ? port6 : port4);
+    };
+    const auto cddbp = listenOn(port, &m_listenFd);
+    const auto http = cddbp ? listenOn(httpPort, &m_httpListenFd) : std::nullopt;
+    if (!http || ::pipe2(m_wake, O_CLOEXEC) < 0) {
+        if (http)
+            m_error =
+                QStringLiteral("cannot make a pipe: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         stop();
         return false;
     }
-    length = sizeof local;
-    ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&local), &length);
     m_address = address;
-    m_port = ntohs(local.ss_family == AF_INET6 ? v6.sin6_port : v4.sin_port);
+    m_port = *cddbp;
+    m_httpPort = *http;
     m_acceptor = std::thread([this] { acceptLoop(); });
     return true;
+}
+
+QString CddbServer::cgiUrl() const
+{
+    const QString host = m_address.contains(QLatin1Char(':')) ? u'[' + m_address + u']' : m_address;
+    return QStringLiteral("http://%1:%2%3").arg(host).arg(m_httpPort).arg(QLatin1String(cgiPath));
+}
+
+void CddbServer::answerHttp(int status, const QByteArray& body, const QByteArray& headers)
+{
+    m_httpStatus = status;
+    m_httpBody = body;
+    m_httpHeaders = headers;
 }
 
 void CddbServer::stop()
@@ -101,7 +129,7 @@ void CddbServer::stop()
     }
     for (Connection& client : clients)
         client.thread.join();
-    for (int* fd : {&m_listenFd, &m_wake[0], &m_wake[1]}) {
+    for (int* fd : {&m_listenFd, &m_httpListenFd, &m_wake[0], &m_wake[1]}) {
         if (*fd >= 0)
             ::close(*fd);
         *fd = -1;
@@ -112,6 +140,12 @@ QList<QByteArray> CddbServer::receivedLines() const
 {
     std::lock_guard lock(m_mutex);
     return m_received;
+}
+
+QList<QByteArray> CddbServer::requestLines() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_requests;
 }
 
 bool CddbServer::waitReadable(int fd, int milliseconds) const
@@ -127,26 +161,40 @@ bool CddbServer::waitReadable(int fd, int milliseconds) const
 
 void CddbServer::acceptLoop()
 {
-    while (waitReadable(m_listenFd)) {
-        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
+    for (;;) {
+        pollfd entries[3] = {{m_listenFd, POLLIN, 0}, {m_httpListenFd, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
+        const int ready = ::poll(entries, 3, -1);
+        if (ready < 0 && errno == EINTR)
             continue;
-        ++m_connections;
-        auto done = std::make_shared<std::atomic<bool>>(false);
-        std::lock_guard lock(m_mutex);
-        // Finished connections are joined here so that a long-running server does not pile them up.
-        std::erase_if(m_clients, [](Connection& client) {
-            if (!client.done->load())
-                return false;
-            client.thread.join();
-            return true;
-        });
-        m_clients.push_back({std::thread([this, fd, done] {
-                                 serve(fd);
-                                 ::close(fd);
-                                 done->store(true);
-                             }),
-                             done});
+        if (ready < 0 || entries[2].revents)
+            return;
+        for (const pollfd& entry : {entries[0], entries[1]}) {
+            if (!entry.revents)
+                continue;
+            const int fd = ::accept4(entry.fd, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                continue;
+            const bool http = entry.fd == m_httpListenFd;
+            ++m_connections;
+            auto done = std::make_shared<std::atomic<bool>>(false);
+            std::lock_guard lock(m_mutex);
+            // Finished connections are joined here so that a long-running server does not pile them up.
+            std::erase_if(m_clients, [](Connection& client) {
+                if (!client.done->load())
+                    return false;
+                client.thread.join();
+                return true;
+            });
+            m_clients.push_back({std::thread([this, fd, done, http] {
+                                     if (http)
+                                         serveHttp(fd);
+                                     else
+                                         serve(fd);
+                                     ::close(fd);
+                                     done->store(true);
+                                 }),
+                                 done});
+        }
     }
 }
 
@@ -224,6 +272,138 @@ void CddbServer::serve(int fd)
             const CddbSession::Reply reply = session.handle(line);
             if (!respond(ruleFor(line), reply.bytes, reply.close))
                 return;
+        }
+    }
+}
+
+namespace {
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200:
+        return "OK";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 400:
+        return "Bad Request";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
+    }
+}
+
+// A query value: "+" for a space, then percent-decoded; clients send UTF-8.
+QString queryValue(const QByteArray& query, const QByteArray& key)
+{
+    for (const QByteArray& item : query.split('&')) {
+        if (item.startsWith(key + '='))
+            return CddbDatabase::decode(
+                QByteArray::fromPercentEncoding(item.mid(key.size() + 1).replace('+', ' ')));
+    }
+    return QString();
+}
+} // namespace
+
+bool CddbServer::sendHttp(int fd, int status, const QByteArray& body, const QByteArray& headers, int cutAt)
+{
+    QByteArray head =
+        "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n" + headers;
+    if (cutAt < 0)
+        head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    return send(fd, head + (cutAt < 0 ? body : body.left(cutAt)));
+}
+
+void CddbServer::waitForHangUp(int fd) const
+{
+    char chunk[4096];
+    while (waitReadable(fd)) {
+        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n == 0 || (n < 0 && errno != EINTR))
+            return;
+    }
+}
+
+void CddbServer::serveHttp(int fd)
+{
+    QByteArray head;
+    char chunk[4096];
+    while (!head.contains("\r\n\r\n") && !head.contains("\n\n")) {
+        if (!waitReadable(fd))
+            return;
+        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || head.size() > 65536)
+            return;
+        head.append(chunk, n);
+        // A request begins with its method; anything else (a TLS greeting) is no HTTP to answer.
+        if (head.at(0) < 'A' || head.at(0) > 'Z')
+            return;
+    }
+    const QByteArray requestLine = head.left(head.indexOf('\n')).trimmed();
+    {
+        std::lock_guard lock(m_mutex);
+        m_requests.append(requestLine);
+    }
+    const QList<QByteArray> words = requestLine.split(' ');
+    const QByteArray target = words.value(1);
+    const qsizetype mark = target.indexOf('?');
+    const QByteArray path = target.left(mark);
+    const QByteArray query = mark < 0 ? QByteArray() : target.mid(mark + 1);
+    const QByteArray plain = "Content-Type: text/plain; charset=UTF-8\r\n";
+    if (words.value(0) != "GET") {
+        sendHttp(fd, 405, "Only GET is served here.\n", plain);
+        return;
+    }
+    if (path != cgiPath) {
+        sendHttp(fd, 404, "<html><body>Not found</body></html>\n", "Content-Type: text/html\r\n");
+        return;
+    }
+    if (m_httpStatus != 0) {
+        sendHttp(fd, m_httpStatus, m_httpBody, m_httpHeaders);
+        return;
+    }
+
+    // As the CGI does: greet, set the level, then the command; the first reply that is not a
+    // success answers the request.
+    const CddbDatabase database(m_root);
+    CddbSession session(database, m_serverName, m_bannerCode, m_highestLevel);
+    const QString hello = queryValue(query, "hello");
+    const QString level = queryValue(query, "proto");
+    QStringList lines;
+    if (!hello.isEmpty())
+        lines << QStringLiteral("cddb hello ") + hello;
+    if (!level.isEmpty())
+        lines << QStringLiteral("proto ") + level;
+    lines << queryValue(query, "cmd");
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString& line = lines.at(i);
+        const bool last = i == lines.size() - 1;
+        const QByteArray own = session.handle(line).bytes;
+        const Rule* rule = ruleFor(line);
+        if (rule && rule->action == Action::Silent) {
+            waitForHangUp(fd);
+            return;
+        }
+        if (rule && rule->action == Action::Close) {
+            sendHttp(fd, 200, own, plain, rule->afterBytes);
+            return;
+        }
+        const QByteArray reply = rule ? rule->reply : own;
+        const bool succeeded = reply.startsWith('2') || reply.startsWith("502 Protocol level already");
+        if (last || !succeeded) {
+            sendHttp(fd, 200, reply, plain);
+            return;
         }
     }
 }

@@ -11,11 +11,15 @@
 
 // A CDDB server on a loopback address for tests and demos. It serves a freedb-style tree of
 // entries (see CddbDatabase) and speaks the conversation of freedb's server (see CddbSession),
-// one thread per connection. It can be told to misbehave: answer a command with a given reply,
-// fall silent, hang up, or dribble its replies out in small pieces.
+// one thread per connection, on its CDDBP port, and the same commands over HTTP on a second
+// port as the public servers' CGI does: "GET /~cddb/cddb.cgi?cmd=...&hello=...&proto=N", one
+// command a request, each greeted and set to its level afresh. It can be told to misbehave:
+// answer a command with a given reply, fall silent, hang up, dribble its replies out in small
+// pieces, or answer every HTTP request with a status and body of its own.
 //
 // Commands are named by the first words of their line, case-insensitively ("cddb hello",
-// "proto", "cddb query", "cddb read", "quit"); "banner" names the greeting. Configure before
+// "proto", "cddb query", "cddb read", "quit"); "banner" names the greeting. The rules hold over
+// HTTP too, where a hello or proto rule's reply becomes the request's answer. Configure before
 // listen().
 class CddbServer {
 public:
@@ -38,18 +42,28 @@ public:
     void closeAt(const QString& command, int afterBytes = 0);
     // Every reply goes out in writes of at most chunkBytes, pauseMilliseconds apart.
     void splitReplies(int chunkBytes, int pauseMilliseconds);
+    // Every HTTP request is answered with this status, these header lines (each ending in CR LF)
+    // and this body instead of a CDDB reply.
+    void answerHttp(int status, const QByteArray& body,
+                    const QByteArray& headers = "Content-Type: text/html; charset=UTF-8\r\n");
 
-    // Binds to an IPv4 or IPv6 address ("127.0.0.1", "::1") and port (0 picks a free one) and
-    // starts serving.
-    bool listen(const QString& address = QStringLiteral("127.0.0.1"), quint16 port = 0);
+    // Binds to an IPv4 or IPv6 address ("127.0.0.1", "::1"), to port for CDDBP and httpPort for
+    // HTTP (0 picks a free one), and starts serving.
+    bool listen(const QString& address = QStringLiteral("127.0.0.1"), quint16 port = 0, quint16 httpPort = 0);
     QString errorString() const { return m_error; }
     QString address() const { return m_address; }
     quint16 port() const { return m_port; }
+    quint16 httpPort() const { return m_httpPort; }
+    // The address of the CGI on the HTTP port: "http://127.0.0.1:<port>/~cddb/cddb.cgi".
+    QString cgiUrl() const;
+    static constexpr const char* cgiPath = "/~cddb/cddb.cgi";
     // Closes every connection and stops; the destructor does it too.
     void stop();
 
-    // Every line clients sent, line end included, in arrival order.
+    // Every line clients sent over CDDBP, line end included, in arrival order.
     QList<QByteArray> receivedLines() const;
+    // The request line of every HTTP request ("GET /~cddb/cddb.cgi?... HTTP/1.1"), without its line end.
+    QList<QByteArray> requestLines() const;
     int connectionCount() const { return m_connections.load(); }
 
 private:
@@ -68,6 +82,12 @@ private:
     const Rule* ruleFor(const QString& line) const;
     void acceptLoop();
     void serve(int fd);
+    void serveHttp(int fd);
+    // One HTTP answer; without a length when cutAt is not negative, as a server that hangs up
+    // after cutAt bytes of the body sends it.
+    bool sendHttp(int fd, int status, const QByteArray& body, const QByteArray& headers, int cutAt = -1);
+    // Waits until the peer hangs up or the server stops.
+    void waitForHangUp(int fd) const;
     // False once the peer is gone or the server stops.
     bool send(int fd, const QByteArray& bytes);
     // Waits for fd to become readable; false when the server stops first.
@@ -80,15 +100,21 @@ private:
     std::vector<Rule> m_rules;
     int m_chunkBytes = 0;
     int m_pause = 0;
+    int m_httpStatus = 0;
+    QByteArray m_httpBody;
+    QByteArray m_httpHeaders;
 
     QString m_error;
     QString m_address;
     quint16 m_port = 0;
+    quint16 m_httpPort = 0;
     int m_listenFd = -1;
+    int m_httpListenFd = -1;
     int m_wake[2] = {-1, -1};
     std::thread m_acceptor;
-    mutable std::mutex m_mutex; // guards m_received and m_clients
+    mutable std::mutex m_mutex; // guards m_received, m_requests and m_clients
     std::vector<Connection> m_clients;
     QList<QByteArray> m_received;
+    QList<QByteArray> m_requests;
     std::atomic<int> m_connections{0};
 };

@@ -1,5 +1,5 @@
 // vesk-cddb-server: serves a freedb-style tree of CDDB entries (root/category/discid) on a
-// loopback address until it is interrupted.
+// loopback address until it is interrupted, over CDDBP and over HTTP on a port of its own.
 
 #include "cddbserver.h"
 
@@ -63,7 +63,15 @@ int main(int argc, char** argv)
     const QCommandLineOption level(QStringLiteral("max-level"),
                                    QStringLiteral("Highest protocol level spoken, 1 to 6 (6)."),
                                    QStringLiteral("level"), QStringLiteral("6"));
-    parser.addOptions({address, port, portFile, name, banner, answer, silent, close, split, level});
+    const QCommandLineOption httpPort(QStringLiteral("http-port"),
+                                      QStringLiteral("Port for HTTP (GET /~cddb/cddb.cgi), 0 for any (0)."),
+                                      QStringLiteral("port"), QStringLiteral("0"));
+    const QCommandLineOption httpAnswer(QStringLiteral("http-answer"),
+                                        QStringLiteral("Answer every HTTP request with this status and a "
+                                                       "web page: '500'."),
+                                        QStringLiteral("status"));
+    parser.addOptions(
+        {address, port, portFile, name, banner, answer, silent, close, split, level, httpPort, httpAnswer});
     parser.process(app);
 
     const QStringList roots = parser.positionalArguments();
@@ -102,9 +110,22 @@ int main(int argc, char** argv)
         server.splitReplies(parts[0].toInt(), parts.value(1).toInt());
     }
 
+    if (parser.isSet(httpAnswer)) {
+        const int status = parser.value(httpAnswer).toInt();
+        if (status < 100 || status > 599) {
+            std::fprintf(stderr, "vesk-cddb-server: the HTTP status is 100 to 599\n");
+            return 2;
+        }
+        server.answerHttp(status, "<html><head><title>Vesk test server</title></head><body>Status " +
+                                      QByteArray::number(status) + "</body></html>\n");
+    }
+
     bool portOk = false;
     const uint portNumber = parser.value(port).toUInt(&portOk);
-    if (!portOk || portNumber > 65535 || !server.listen(parser.value(address), quint16(portNumber))) {
+    bool httpPortOk = false;
+    const uint httpPortNumber = parser.value(httpPort).toUInt(&httpPortOk);
+    portOk = portOk && httpPortOk && portNumber <= 65535 && httpPortNumber <= 65535;
+    if (!portOk || !server.listen(parser.value(address), quint16(portNumber), quint16(httpPortNumber))) {
         std::fprintf(stderr, "vesk-cddb-server: %s\n",
                      qPrintable(portOk ? server.errorString() : QStringLiteral("bad port")));
         return 1;
@@ -118,8 +139,8 @@ int main(int argc, char** argv)
     const QString where = server.address().contains(QLatin1Char(':'))
                               ? QStringLiteral("[%1]").arg(server.address())
                               : server.address();
-    std::fprintf(stderr, "vesk-cddb-server: serving %s on %s:%u\n", qPrintable(roots[0]), qPrintable(where),
-                 unsigned(server.port()));
+    std::fprintf(stderr, "vesk-cddb-server: serving %s on %s:%u, and over HTTP at %s\n", qPrintable(roots[0]),
+                 qPrintable(where), unsigned(server.port()), qPrintable(server.cgiUrl()));
 
     int received = 0;
     sigwait(&stopSignals, &received);

@@ -96,8 +96,10 @@ RipOptions::RipOptions()
                   QStringLiteral("File name style: %d track number, %t track name, %a artist, %l album title "
                                  "(default: \"%d - %t.mp3\")."),
                   QStringLiteral("STYLE")),
-      m_server(QStringLiteral("server"), QStringLiteral("CDDB server to ask for the album's titles."),
-               QStringLiteral("HOST")),
+      m_server(QStringLiteral("server"),
+               QStringLiteral("CDDB server to ask for the album's titles: a web address (http:// or "
+                              "https://) or a host name (host[:port], the old protocol on port 8880)."),
+               QStringLiteral("URL|HOST")),
       m_email(QStringLiteral("email"),
               QStringLiteral("E-mail address sent to the CDDB server in \"cddb hello\" (the public server "
                              "asks for a real one). Default: your login and host names."),

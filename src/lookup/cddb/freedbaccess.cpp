@@ -5,9 +5,11 @@
 #include "common/veskexception.h"
 #include "lookup/cddb/cancellation.h"
 #include "lookup/cddb/cddbentryparser.h"
+#include "lookup/cddb/cddbfailure.h"
+#include "lookup/cddb/cddbhttptransport.h"
 #include "lookup/cddb/cddbreply.h"
-#include "lookup/cddb/cddbreplyreader.h"
-#include "lookup/cddb/socket.h"
+#include "lookup/cddb/cddbserveraddress.h"
+#include "lookup/cddb/cddbtcptransport.h"
 #include "lookup/deferreddisclookup.h"
 #include "lookup/lookuperror.h"
 #include "lookup/lookupfailure.h"
@@ -23,62 +25,22 @@
 namespace {
 using Kind = VeskException::Kind;
 
-const QString kTryLater = QStringLiteral("Try again later, or use another CDDB server.");
-const QString kCheckServer = QStringLiteral("Check the CDDB server's name and your network connection.");
-const QString kAlreadyGreeted = QStringLiteral("The server took Vesk's greeting for a second one.");
 const QString kNotGreeted = QStringLiteral("The server says Vesk has not greeted it.");
 const QString kDamaged = QStringLiteral("The server's entry for this disc is damaged and cannot be sent.");
 
-// Ends the conversation. The server's own status line, when a reply brought the failure,
-// follows our words, so that the user learns what the server wants (a real e-mail address, a
-// later try, ...).
 [[noreturn]] void fail(Kind kind, const QString& what, const QString& advice = {}, const QString& reply = {})
 {
-    LookupFailure failure;
-    failure.kind = kind;
-    failure.what = what;
-    failure.advice = advice;
-    failure.serverSaid = CDDBReply::statusLineForPeople(reply);
-    throw LookupError(std::move(failure));
+    CDDBFailure::fail(kind, what, advice, reply);
 }
 
-// A reply without a code: whatever answers there speaks no CDDB.
 [[noreturn]] void failUnexplained(const QString& reply)
 {
-    fail(Kind::BadReply, QStringLiteral("The server answered with something that is not a CDDB reply."),
-         QStringLiteral("Check that the CDDB server's name is that of a CDDB server."), reply);
+    CDDBFailure::failUnexplained(reply);
 }
 
 QString systemErrorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// Why the connection could not be made, from the socket's failure: the name, a refusal, the time.
-LookupFailure unreachable(const VeskException& failure, const QString& host, quint16 port)
-{
-    LookupFailure words;
-    words.kind = Kind::Network;
-    words.advice = kCheckServer;
-    words.detail = failure.reason();
-    switch (failure.systemError()) {
-    case 0: // the resolver's failures carry no system error
-        words.what = host.trimmed().isEmpty()
-                         ? QStringLiteral("No server name was given.")
-                         : QStringLiteral("The server name %1 could not be found.").arg(host);
-        break;
-    case ECONNREFUSED:
-        words.what = QStringLiteral("The server refused the connection on port %1.").arg(port);
-        break;
-    case ETIMEDOUT:
-        words.what = QStringLiteral("The server did not answer in time.");
-        break;
-    default:
-        words.what = QStringLiteral("The server could not be reached: %1.")
-                         .arg(systemErrorText(failure.systemError()));
-        break;
-    }
-    return words;
 }
 
 QString userName()
@@ -144,7 +106,7 @@ DiscLookupFactory FreedbAccess::factory(std::function<QString()> email, quint16 
     };
 }
 
-QString FreedbAccess::helloString() const
+QStringList FreedbAccess::helloWords() const
 {
     QString user = userName();
     QString host = hostName();
@@ -154,7 +116,12 @@ QString FreedbAccess::helloString() const
         user = email.left(at);
         host = email.mid(at + 1);
     }
-    return QStringLiteral("cddb hello %1 %2 vesk v0.6.7\n").arg(user, host);
+    return {user, host, QStringLiteral("vesk"), QStringLiteral("v0.6.7")};
+}
+
+QString FreedbAccess::helloString() const
+{
+    return QStringLiteral("cddb hello %1\n").arg(helloWords().join(QLatin1Char(' ')));
 }
 
 QString FreedbAccess::queryString() const
@@ -222,14 +189,6 @@ std::optional<QString> FreedbAccess::displayAlbumSelectionDialog(const QString& 
     return lines.at(index);
 }
 
-QString FreedbAccess::emailAdvice() const
-{
-    return QStringLiteral("%1 your e-mail address in the E-mail field beside the CDDB server (vesk-rip: "
-                          "--email); the public server gnudb.gnudb.org refuses greetings without a "
-                          "real one.")
-        .arg(m_email.trimmed().isEmpty() ? QStringLiteral("Put") : QStringLiteral("Check"));
-}
-
 void FreedbAccess::lookupCDInformation(const QString& serverHost)
 {
     const auto started = std::chrono::steady_clock::now();
@@ -259,14 +218,14 @@ void FreedbAccess::lookupCDInformation(const QString& serverHost)
                                    .arg(systemErrorText(error.systemError()));
             else
                 failure.what = QStringLiteral("The connection to the server broke off.");
-            failure.advice = QStringLiteral("Check your network connection, or try again later.");
+            failure.advice = CDDBFailure::checkNetwork;
         }
     } catch (const std::exception& error) {
         failure.what = QStringLiteral("The lookup failed.");
         failure.detail = QString::fromLocal8Bit(error.what());
     }
     if (failure.kind == Kind::Cancelled || m_cancellation->isCancelled()) {
-        veskLog(QStringLiteral("The lookup on %1 was stopped").arg(serverHost));
+        veskLog(QStringLiteral("The lookup on %1 was stopped").arg(CDDBServerAddress::shownName(serverHost)));
         return;
     }
     failure.source = source(serverHost);
@@ -275,7 +234,22 @@ void FreedbAccess::lookupCDInformation(const QString& serverHost)
 
 QString FreedbAccess::source(const QString& serverHost)
 {
-    return QStringLiteral("the CDDB server %1").arg(serverHost).trimmed();
+    return QStringLiteral("the CDDB server %1").arg(CDDBServerAddress::shownName(serverHost)).trimmed();
+}
+
+std::unique_ptr<CDDBTransport> FreedbAccess::transportFor(const QString& serverHost) const
+{
+    const CDDBServerAddress address(serverHost, m_port);
+    std::unique_ptr<CDDBTransport> transport;
+    if (address.isWebAddress())
+        transport = std::make_unique<CDDBHttpTransport>(address.url());
+    else
+        transport = std::make_unique<CDDBTcpTransport>(address.host(), address.port());
+    transport->setHello(helloWords());
+    transport->setEmail(m_email);
+    transport->setTimeout(m_timeout);
+    transport->setCancellation(m_cancellation);
+    return transport;
 }
 
 void FreedbAccess::converse(const QString& serverHost)
@@ -283,60 +257,23 @@ void FreedbAccess::converse(const QString& serverHost)
     m_host.lookupProgress(QStringLiteral("Asking %1…").arg(source(serverHost)));
     // A chosen match clears the identifier; a later conversation asks for the disc again.
     m_cddbDiscid = m_toc.cddbDiscId();
-    // The socket closes itself when it goes out of scope, on either path.
-    const std::unique_ptr<Socket> socket = Socket::socket();
-    if (m_timeout > 0)
-        socket->setTimeout(m_timeout);
+    // The transport closes its connection when it goes out of scope, on either path.
+    const std::unique_ptr<CDDBTransport> transport = transportFor(serverHost);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(m_conversationSeconds);
-    socket->setDeadline(deadline);
-    socket->setCancellation(m_cancellation);
-    // Entries run to hundreds of kilobytes: fewer, larger receives.
-    socket->setReadBufferSize(64 * 1024);
-    try {
-        socket->connectToHostName(serverHost, m_port);
-    } catch (const VeskException& failure) {
-        if (failure.kind() != Kind::Network)
-            throw;
-        throw LookupError(unreachable(failure, serverHost, m_port));
-    }
-    CDDBReplyReader reader(*socket);
-    const auto nextReply = [&reader] { return CDDBReply::decode(reader.readReply()); };
+    transport->setDeadline(deadline);
+    transport->open();
+    const auto ask = [&transport](const QString& line) {
+        return CDDBReply::decode(transport->exchange(line.trimmed()));
+    };
+    // Where the greeting goes with every command, a refusal of it is the reply to one.
+    const auto checkGreeting = [this](qint32 code, const QString& reply) {
+        if (CDDBFailure::refusesGreeting(code, reply))
+            CDDBFailure::failGreeting(reply, m_email);
+    };
 
-    // A server that will not talk to us (432-434: no connections allowed) says why in its greeting.
-    const QString greeting = nextReply();
-    const qint32 greetingCode = CDDBReply::replyCode(greeting);
-    if (greetingCode < 200 || greetingCode > 299)
-        fail(Kind::Refused, QStringLiteral("The server takes no connections now."), kTryLater, greeting);
-
-    socket->writeString(helloString());
-    const QString hello = nextReply();
-    switch (CDDBReply::replyCode(hello)) {
-    case 402:
-        fail(Kind::Refused, kAlreadyGreeted, kTryLater, hello);
-    case 431: // handshake not successful
-    case 500: // what the public server says to a greeting without a real e-mail address
-        fail(Kind::Refused, QStringLiteral("The server refused Vesk's greeting."), emailAdvice(), hello);
-    case 0:
-        failUnexplained(hello);
-    default:
-        break;
-    }
-
-    // Level 6 is level 5 in UTF-8; level 5 brings year and genre. A server that refuses both
-    // still answers at its own level. Either way the replies' bytes tell how they are encoded.
-    socket->writeString(QStringLiteral("proto 6\n"));
-    const QString proto6 = nextReply();
-    const qint32 proto6Code = CDDBReply::replyCode(proto6);
-    if (proto6Code != 201 && proto6Code != 502) {
-        socket->writeString(QStringLiteral("proto 5\n"));
-        const QString proto5 = nextReply();
-        if (CDDBReply::replyCode(proto5) == 0)
-            failUnexplained(proto5);
-    }
-
-    socket->writeString(queryString());
-    const QString queryReply = nextReply();
+    const QString queryReply = ask(queryString());
     const qint32 queryCode = CDDBReply::replyCode(queryReply);
+    checkGreeting(queryCode, queryReply);
     QString command;
     switch (queryCode) {
     case 200:
@@ -350,7 +287,7 @@ void FreedbAccess::converse(const QString& serverHost)
         const auto choosing = std::chrono::steady_clock::now() - asked;
         m_choosingTime += choosing;
         deadline += choosing;
-        socket->setDeadline(deadline);
+        transport->setDeadline(deadline);
         if (!chosen)
             fail(Kind::Declined, QStringLiteral("None of the server's matches was chosen."));
         command = buildCDDBReadEntryString(211, QStringLiteral("Stupid bogus data\n%1\n.").arg(*chosen));
@@ -361,7 +298,7 @@ void FreedbAccess::converse(const QString& serverHost)
     case 403:
         fail(Kind::Refused, kDamaged, QStringLiteral("Try another CDDB server."), queryReply);
     case 409:
-        fail(Kind::Refused, kNotGreeted, kTryLater, queryReply);
+        fail(Kind::Refused, kNotGreeted, CDDBFailure::tryLater, queryReply);
     case 0:
         failUnexplained(queryReply);
     default:
@@ -370,26 +307,28 @@ void FreedbAccess::converse(const QString& serverHost)
              QStringLiteral("Try another CDDB server."), queryReply);
     }
 
-    socket->writeString(command);
-    const QString entry = nextReply();
-    switch (CDDBReply::replyCode(entry)) {
+    const QString entry = ask(command);
+    const qint32 entryCode = CDDBReply::replyCode(entry);
+    checkGreeting(entryCode, entry);
+    switch (entryCode) {
     case 401:
-        fail(Kind::Refused, QStringLiteral("The server listed this disc but has no entry for it."), kTryLater,
-             entry);
+        fail(Kind::Refused, QStringLiteral("The server listed this disc but has no entry for it."),
+             CDDBFailure::tryLater, entry);
     case 402:
-        fail(Kind::Refused, kAlreadyGreeted, kTryLater, entry);
+        fail(Kind::Refused, CDDBFailure::alreadyGreeted, CDDBFailure::tryLater, entry);
     case 403:
         fail(Kind::Refused, kDamaged, QStringLiteral("Try another CDDB server."), entry);
     case 409:
-        fail(Kind::Refused, kNotGreeted, kTryLater, entry);
+        fail(Kind::Refused, kNotGreeted, CDDBFailure::tryLater, entry);
     case 0:
         failUnexplained(entry);
     default:
         break;
     }
     // Any other reply without data lines (500, 501, 502 ...) carries no entry: that is no album.
-    if (!CDDBReply::hasDataLines(CDDBReply::replyCode(entry)))
-        fail(Kind::Refused, QStringLiteral("The server sent no entry for this disc."), kTryLater, entry);
+    if (!CDDBReply::hasDataLines(entryCode))
+        fail(Kind::Refused, QStringLiteral("The server sent no entry for this disc."), CDDBFailure::tryLater,
+             entry);
     Album album = parseAlbumInfo(entry);
     // The read command names the entry the album comes from: "cddb read <category> <disc id>".
     const QStringList read = command.trimmed().split(QLatin1Char(' '));
@@ -397,8 +336,5 @@ void FreedbAccess::converse(const QString& serverHost)
     m_albumInfo = std::move(album);
 
     // The album is found; a server that has already gone away does not make this a failure.
-    try {
-        socket->writeString(QStringLiteral("quit\n"));
-    } catch (const VeskException&) {
-    }
+    transport->close();
 }

@@ -9,12 +9,15 @@
 #include <memory>
 #include <optional>
 
+class CDDBTransport;
 class Cancellation;
 class LookupHost;
 
 // The CDDB source of disc lookups: computes the disc's CDDB identifier and holds one
-// conversation with a freedb server over TCP to find the disc's album, at protocol level 6
-// (UTF-8) when the server speaks it, else level 5. Every failure ends the conversation and is
+// conversation with a freedb server to find the disc's album, at protocol level 6 (UTF-8) when
+// the server speaks it, else level 5. A server named by a web address (http:// or https://) is
+// asked over HTTP, one request a command; one named by its host (optionally "host:port") in the
+// CDDBP conversation on port 8880. Every failure ends the conversation and is
 // put in words (what happened, what to do, the server's own status line) for one line in the
 // log; unless the server does not know the disc, the user declined its matches or the lookup
 // was cancelled, the host is told through lookupFailed.
@@ -51,25 +54,29 @@ public:
 
     // The query line ("cddb query ..." ending in LF) for this disc.
     QString queryString() const;
-    // The "cddb hello" line: the e-mail address's user and domain when one is set (the public
-    // server wants a real address), else the login and host names.
+    // The greeting's words: the e-mail address's user and domain when one is set (the public
+    // server wants a real address), else the login and host names; then the client and version.
+    QStringList helloWords() const;
+    // The "cddb hello" line of those words, ending in LF.
     QString helloString() const;
     quint32 cddbDiscId() const { return m_cddbDiscid; }
     const DiscTOC& toc() const { return m_toc; }
 
+    // The CDDBP port of a server named without one.
     void setPort(quint16 port) { m_port = port; }
     // Longest wait for the connect and for each receive and send, in milliseconds.
     void setTimeout(int milliseconds) { m_timeout = milliseconds; }
     void setEmail(const QString& email) { m_email = email; }
     void setConversationSeconds(int seconds) { m_conversationSeconds = seconds; }
 
-    // The server in words, for the host's status line and failures: "the CDDB server gnudb.gnudb.org".
+    // The server in words, for the host's status line and failures: "the CDDB server gnudb.gnudb.org",
+    // of a web address its host only.
     static QString source(const QString& serverHost);
 
 private:
     void converse(const QString& serverHost);
-    // What to do about a refused greeting: the e-mail address is what the public server checks.
-    QString emailAdvice() const;
+    // The way to the server the text names, set up with the greeting, time-out and cancellation.
+    std::unique_ptr<CDDBTransport> transportFor(const QString& serverHost) const;
 
     LookupHost& m_host;
     DiscTOC m_toc;
