@@ -24,6 +24,12 @@ public:
     // Read from the header: anything that is not an AIFF or WAV file of sound, or that holds less
     // sound than its header says, is no track (the encoder would make noise of it).
     QString problem() const override;
+    // What the file's header says of its sound; nothing when it is no sound file.
+    std::optional<AudioFormat> format() const
+    {
+        readHeader();
+        return m_format;
+    }
 
 private:
     void readHeader() const;

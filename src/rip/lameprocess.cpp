@@ -25,6 +25,8 @@
 #include "rip/disclisting.h"
 #include "rip/finishedfilestep.h"
 #include "rip/hiddentrack.h"
+#include "rip/loudnesspass.h"
+#include "output/id3/id3extrawriter.h"
 #include "rip/riplog.h"
 #include "rip/riptimeestimate.h"
 #include "rip/trackeditor.h"
@@ -421,7 +423,7 @@ bool LAMEProcess::prepareSession(std::optional<Album> lookedUp, bool paired)
                                                      m_settings.getExpertConfigOption(),
                                                      m_settings.shouldMakeAltPresetFaster());
     makeJobs(m_albumFolder);
-    setUpAccurateRip();
+    setUpSoundPass();
     m_sessionClock.start();
     if (!startSpool()) {
         m_sessionActive = false;
@@ -567,7 +569,8 @@ bool LAMEProcess::startSpool()
     std::vector<std::shared_ptr<const TrackSource>> sources;
     m_spoolJobs.clear();
     for (size_t i = 0; i < m_jobs.size(); ++i) {
-        if (m_jobs[i].needsReading()) {
+        if (m_jobs[i].readBySpool()) {
+            m_jobs[i].spoolIndex = int(sources.size());
             sources.push_back(m_jobs[i].source);
             m_spoolJobs.push_back(int(i));
         }
@@ -595,6 +598,19 @@ bool LAMEProcess::startSpool()
         if (!job)
             return;
         job->reading = read.problem.isEmpty() ? TrackJob::Reading::Done : TrackJob::Reading::Failed;
+        if (m_loudness && read.problem.isEmpty())
+            job->trackGain = m_loudness->trackValues(read.index);
+        if (job->tapped) {
+            // The encoder reads the file itself: only the pass missed it.
+            if (!read.problem.isEmpty())
+                veskLog(QStringLiteral("%1 could not be measured: %2").arg(job->source->name(), read.problem));
+            // A file already finished gets its gain now.
+            if (job->state == TrackJob::State::Done && job->trackGain)
+                writeExtraTags(*job, job->outputPath);
+            if (m_waitingForPass)
+                finishOrVerify(true);
+            return;
+        }
         job->soundPath = read.path;
         job->soundCrc32 = read.crc32;
         job->isrc = read.isrc;
@@ -603,13 +619,26 @@ bool LAMEProcess::startSpool()
         Q_EMIT trackJobChanged(*job);
         ripASingleTrack();
     });
-    if (m_accurateRip) {
-        for (size_t spooled = 0; spooled < m_spoolJobs.size(); ++spooled) {
-            const TrackJob& job = m_jobs[size_t(m_spoolJobs[spooled])];
+    for (size_t spooled = 0; spooled < m_spoolJobs.size(); ++spooled) {
+        const TrackJob& job = m_jobs[size_t(m_spoolJobs[spooled])];
+        if (m_accurateRip)
             m_accurateRip->placeTrack(int(spooled), job.audioIndex, m_accurateRipSectors.value(m_spoolJobs[spooled]));
+        if (m_loudness) {
+            const auto* file = dynamic_cast<const FileTrackSource*>(job.source.get());
+            const std::optional<AudioFormat> format = file ? file->format() : AudioFormat{44100, 16, 2, 0};
+            if (format)
+                m_loudness->measureTrack(int(spooled), *format);
         }
+    }
+    if (m_accurateRip || m_loudness) {
         AccurateRipCheck* check = m_accurateRip.get();
-        m_spool->setTap([check](int index, const char* data, qint64 bytes) { check->tap(index, data, bytes); });
+        LoudnessPass* loudness = m_loudness.get();
+        m_spool->setTap([check, loudness](int index, const char* data, qint64 bytes) {
+            if (check)
+                check->tap(index, data, bytes);
+            if (loudness)
+                loudness->tap(index, data, bytes);
+        });
     }
     m_spool->start(std::move(sources));
     return true;
@@ -624,7 +653,7 @@ TrackJob* LAMEProcess::jobReadAs(int spoolIndex)
 
 void LAMEProcess::releaseSpooled(const TrackJob& job)
 {
-    if (!m_spool || !job.needsReading())
+    if (!m_spool || !job.readBySpool())
         return;
     const int index = int(&job - m_jobs.data());
     for (size_t spooled = 0; spooled < m_spoolJobs.size(); ++spooled)
@@ -725,7 +754,7 @@ void LAMEProcess::startRun(TrackJob& job)
     // A file the encoder reads itself, else the source's sound through its standard input.
     std::unique_ptr<QIODevice> sound;
     EncoderInput input = EncoderInput::file(job.source->filePath());
-    if (job.needsReading() && !job.tapped) {
+    if (job.needsReading()) {
         // The encoder reads the spooled sound itself: nothing passes through this thread.
         if (!QFileInfo(job.soundPath).isReadable()) {
             job.state = TrackJob::State::Running;
@@ -886,6 +915,8 @@ void LAMEProcess::runEnded(EncoderRun* encoder, bool succeeded, const QString& f
             }
         }
     }
+    if (succeeded)
+        writeExtraTags(*job, job->partialPath);
     // Only a whole track gets its name; never over a file that appeared there meanwhile.
     if (succeeded && !VeskTools::renameWithoutReplacing(job->partialPath, job->outputPath, &stepFailure)) {
         succeeded = false;
@@ -939,6 +970,9 @@ void LAMEProcess::getData(const std::optional<QByteArray>& chunk)
 
 void LAMEProcess::finishSession(bool endedByItself)
 {
+    // The album's gain needs every track; it goes in before the checksum list is made.
+    if (endedByItself)
+        writeAlbumGain();
     if (endedByItself && m_soundPlayer && m_settings.shouldSoundAlertWhenFinished())
         m_soundPlayer->playFinishedSound();
     writeReleaseFilesIfAsked();
@@ -1077,20 +1111,68 @@ void LAMEProcess::setUpAccurateRip()
                     .arg(why.isEmpty() ? QStringLiteral("the disc has no place in its database") : why));
         return;
     }
-    const bool gnomeMount = !m_disc && CDFolder::isCDSource(m_preparedSource);
     for (size_t i = 0; i < m_jobs.size(); ++i) {
-        TrackJob& job = m_jobs[i];
-        job.audioIndex = plan->places[qsizetype(i)].audioIndex;
+        m_jobs[i].audioIndex = plan->places[qsizetype(i)].audioIndex;
         m_accurateRipSectors.insert(int(i), plan->places[qsizetype(i)].sector);
-        if (m_disc)
+    }
+}
+
+void LAMEProcess::setUpSoundPass()
+{
+    setUpAccurateRip();
+    m_loudness.reset();
+    // Gains are tags: an MP3 without tags gets none.
+    if (m_settings.shouldWriteReplayGain() && m_settings.shouldAddID3Tags() && !m_jobs.empty() && !m_sourceFactory)
+        m_loudness = std::make_unique<LoudnessPass>();
+    if (m_disc || (!m_accurateRip && !m_loudness))
+        return;
+    // A CD mount reads every file from the drive: once, in disc order, into the spool, as a disc
+    // is. Files on a disk are read for the pass beside the encoder, which reads them itself.
+    const bool gnomeMount = CDFolder::isCDSource(m_preparedSource);
+    for (TrackJob& job : m_jobs) {
+        if (!job.source || job.source->filePath().isEmpty())
             continue;
-        // A CD mount reads every file from the drive: once, in disc order, into the spool, as a
-        // disc is. Files on a disk are read for the checksums alongside the encoder.
         if (gnomeMount)
             job.source = std::make_shared<FileTrackSource>(job.source->filePath(), FileTrackSource::Reading::AsADisc);
         else
             job.tapped = true;
     }
+}
+
+void LAMEProcess::writeExtraTags(const TrackJob& job, const QString& path)
+{
+    if (!m_settings.shouldAddID3Tags())
+        return;
+    ExtraTags tags;
+    tags.trackGain = job.trackGain;
+    if (!tags.trackGain)
+        return;
+    QString failure;
+    if (!Id3ExtraWriter::write(path, tags, failure))
+        veskNotice(QStringLiteral("The ReplayGain tags of %1 could not be written: %2").arg(job.outputName(), failure));
+}
+
+void LAMEProcess::writeAlbumGain()
+{
+    if (!m_loudness || !m_settings.shouldAddID3Tags())
+        return;
+    QList<int> read;
+    for (const TrackJob& job : m_jobs)
+        if (job.state == TrackJob::State::Done && job.trackGain)
+            read.append(job.spoolIndex);
+    const std::optional<ReplayGainValues> album = m_loudness->albumValues(read);
+    if (!album)
+        return;
+    ExtraTags tags;
+    tags.albumGain = album;
+    for (const TrackJob& job : m_jobs) {
+        if (job.state != TrackJob::State::Done || !job.trackGain)
+            continue;
+        QString failure;
+        if (!Id3ExtraWriter::write(job.outputPath, tags, failure))
+            veskNotice(QStringLiteral("The album's ReplayGain tags could not be written to %1: %2").arg(job.outputName(), failure));
+    }
+    veskLog(QStringLiteral("Album gain %1, peak %2").arg(album->gainText(), album->peakText()));
 }
 
 QHash<int, int> LAMEProcess::accurateRipTrackNumbers() const
@@ -1104,6 +1186,17 @@ QHash<int, int> LAMEProcess::accurateRipTrackNumbers() const
 
 void LAMEProcess::finishOrVerify(bool endedByItself)
 {
+    // The pass may still be reading files the encoders have finished with: its checksums and
+    // gains are awaited, on a rip that ran to its end.
+    m_waitingForPass = false;
+    if (endedByItself && std::any_of(m_jobs.begin(), m_jobs.end(), [](const TrackJob& job) {
+            return job.tapped && job.state == TrackJob::State::Done &&
+                   (job.reading == TrackJob::Reading::NotYet || job.reading == TrackJob::Reading::Now);
+        })) {
+        m_waitingForPass = true;
+        setptl(QStringLiteral("Measuring the tracks..."));
+        return;
+    }
     QList<int> ripped;
     for (const TrackJob& job : m_jobs)
         if (job.state == TrackJob::State::Done && job.audioIndex >= 0)
@@ -1221,8 +1314,9 @@ void LAMEProcess::stop()
     }
     if (!m_sessionActive)
         return; // nothing runs; in particular the user's track choice stays
-    if (m_verifying) {
+    if (m_waitingForPass || m_verifying) {
         // Every track is made: only the check is given up.
+        m_waitingForPass = false;
         m_verifying = false;
         m_accurateRip.reset();
         veskLog(QStringLiteral("The AccurateRip check was stopped"));
@@ -1255,8 +1349,10 @@ void LAMEProcess::resetLAMEProcessForNewCD()
     releaseEncoders(TrackJob::State::Stopped);
     m_spool.reset(); // stops the reading and removes the cache
     m_accurateRip.reset();
+    m_loudness.reset();
     m_accurateRipSectors.clear();
     m_verifying = false;
+    m_waitingForPass = false;
     m_disc.reset();
     m_spoolJobs.clear();
     m_jobs.clear();

@@ -19,6 +19,7 @@
 #include <vector>
 
 class AccurateRipCheck;
+class LoudnessPass;
 class AlbumChooser;
 class CdioDisc;
 class DiscListing;
@@ -207,6 +208,13 @@ private:
     int sessionReadOffset() const;
     bool sessionReadOffsetKnown() const;
     void setUpAccurateRip();
+    // The sound pass: the AccurateRip check and the loudness, taken as the spool reads. Folder
+    // sources are then read through the spool too.
+    void setUpSoundPass();
+    // The tags LAME cannot write (the loudness), into the finished file; a failure is told and
+    // leaves the file as LAME made it.
+    void writeExtraTags(const TrackJob& job, const QString& path);
+    void writeAlbumGain();
     QHash<int, int> accurateRipTrackNumbers() const; // audio index -> the disc's track number
     void writeReleaseFilesIfAsked();
     void writeRipLog();
@@ -231,7 +239,9 @@ private:
     std::optional<DiscTOC> m_discToc;
     std::unique_ptr<TrackSpool> m_spool;
     std::unique_ptr<AccurateRipCheck> m_accurateRip;
+    std::unique_ptr<LoudnessPass> m_loudness;
     bool m_verifying = false;
+    bool m_waitingForPass = false; // every encoder is done, the pass still reads
     bool m_accurateRipAllowed = false;
     QHash<int, qint64> m_accurateRipSectors; // each job's first sector on the disc
     std::optional<int> m_readOffsetOverride;

@@ -4,6 +4,7 @@
 #include "disc/tracksource.h"
 #include "encoder/encoderestimate.h"
 #include "model/track.h"
+#include "output/replaygain/replaygainvalues.h"
 
 #include <QString>
 #include <memory>
@@ -34,10 +35,11 @@ struct TrackJob {
 
     // A track whose sound only comes as a stream (a disc) is read into the session's spool
     // first, in disc order; it may start once read.
-    // A file the encoder reads itself may be read through the spool as well, for the sound pass
-    // (AccurateRip's checksums): then it starts once read too.
-    bool needsReading() const { return source && (source->filePath().isEmpty() || tapped); }
+    bool needsReading() const { return source && source->filePath().isEmpty(); }
+    // A file the encoder reads itself may be read by the spool as well, beside the encoder, for
+    // the sound pass (AccurateRip's checksums, the loudness).
     bool tapped = false;
+    bool readBySpool() const { return needsReading() || tapped; }
     enum class Reading { NotYet, Now, Done, Failed };
     Reading reading = Reading::NotYet;
     QString soundPath;      // the spooled sound, once read
@@ -49,6 +51,10 @@ struct TrackJob {
     // the database said of it.
     int audioIndex = -1;
     QString accurateRip;
+    // Its place among the tracks the spool reads, -1 for none; and its loudness, measured as it
+    // was read, when ReplayGain is asked for.
+    int spoolIndex = -1;
+    std::optional<ReplayGainValues> trackGain;
 
     State state = State::Waiting;
     // Why a failed track failed.

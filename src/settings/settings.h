@@ -31,6 +31,8 @@ public:
         FastRead,      // a disc is read without paranoia's error correction
         EjectWhenDone, // the disc is ejected at the end of a rip that read it
         VerifyAccurateRip, // the rip's checksums are compared with the AccurateRip database's
+        ReplayGain,        // track and album loudness written into the tags
+        CoverArt,          // the release's front cover embedded and saved as cover.jpg
         Count // not an option: how many there are
     };
     Q_ENUM(Option)
@@ -44,6 +46,7 @@ public:
         FreedbEmail,
         MusicBrainzURL,
         AccurateRipURL,
+        CoverArtURL,
         DriveReadOffsets, // "VENDOR MODEL=+6;OTHER MODEL=-472": the offsets found or confirmed per drive
         Count // not a text: how many there are
     };
@@ -85,6 +88,9 @@ public:
     bool shouldEjectWhenDone() const { return isOn(Option::EjectWhenDone); }
     bool shouldVerifyWithAccurateRip() const { return isOn(Option::VerifyAccurateRip); }
     QString getAccurateRipURL() const { return text(Text::AccurateRipURL); }
+    bool shouldWriteReplayGain() const { return isOn(Option::ReplayGain); }
+    bool shouldAddCoverArt() const { return isOn(Option::CoverArt); }
+    QString getCoverArtURL() const { return text(Text::CoverArtURL); }
     // The read offset kept for a drive model ("VENDOR MODEL" as the drive names itself), if any.
     std::optional<int> driveReadOffset(const QString& drive) const;
     void setDriveReadOffset(const QString& drive, int samples);

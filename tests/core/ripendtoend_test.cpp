@@ -7,10 +7,12 @@
 #include "support/testenvironment.h"
 #include "support/veskriprun.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <id3v2tag.h>
 #include <mpegfile.h>
+#include <textidentificationframe.h>
 
 namespace {
 class RipEndToEnd : public ::testing::Test {
@@ -237,4 +239,87 @@ TEST_F(RipEndToEnd, GvfsMountAndCopiedFolderGetTheTitlesOfTheirLengthsInEveryScr
 
     QDir(mount).removeRecursively();
     EXPECT_TRUE(exitedSaying(runVeskRip({u"--output"_qs, home}), 2, {u"Could not find an audio CD"_qs}));
+}
+
+namespace {
+// ffmpeg's EBU R128 meter on a sound file: the integrated loudness, in LUFS.
+double theirLoudness(const QString& path)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(s("ffmpeg"), {s("-nostats"), s("-i"), path, s("-filter_complex"), s("ebur128"), s("-f"), s("null"), s("-")});
+    if (!ffmpeg.waitForFinished(60000)) {
+        ADD_FAILURE() << "ffmpeg did not run";
+        return 0;
+    }
+    const QString out = QString::fromUtf8(ffmpeg.readAllStandardError());
+    const auto match = QRegularExpression(s("Summary:[\\s\\S]*I:\\s+(-?[0-9.]+) LUFS")).match(out);
+    EXPECT_TRUE(match.hasMatch()) << out.toStdString();
+    return match.captured(1).toDouble();
+}
+
+QString txxx(const QString& path, const char* description)
+{
+    TagLib::MPEG::File file(QFile::encodeName(path).constData());
+    const TagLib::ID3v2::Tag* tag = file.isValid() ? file.ID3v2Tag() : nullptr;
+    if (!tag)
+        return QString();
+    for (const TagLib::ID3v2::Frame* frame : tag->frameListMap()["TXXX"]) {
+        const auto* text = dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame*>(frame);
+        if (text && text->description() == description && text->fieldList().size() >= 2)
+            return QString::fromStdString(text->fieldList()[1].to8Bit(true));
+    }
+    return QString();
+}
+
+double decibels(const QString& gain)
+{
+    return gain.section(u' ', 0, 0).toDouble();
+}
+} // namespace
+
+// The loudness is measured as the tracks are read and written as the ReplayGain frames players
+// read, within 0.1 dB of ffmpeg's meter on the same sound; the album's from all of it, in every
+// file; none with the option off.
+TEST(RipLoudness, ReplayGainFramesAgreeWithAnIndependentMeter)
+{
+    TestEnvironment env;
+    QTemporaryDir work;
+    const QString source = work.filePath(s("src"));
+    QDir().mkpath(source);
+    const QStringList files{source + s("/1 Loud.aiff"), source + s("/2 Quiet.wav")};
+    for (const auto& [file, synth] : {std::pair{files[0], s("pinknoise vol 0.5")}, std::pair{files[1], s("sine 440 vol 0.1")}}) {
+        QProcess sox;
+        sox.start(s("sox"), QStringList{s("-n"), s("-r"), s("44100"), s("-c"), s("2"), s("-b"), s("16"), file, s("synth"), s("12")} +
+                                synth.split(u' '));
+        ASSERT_TRUE(sox.waitForFinished(30000) && sox.exitCode() == 0);
+    }
+    QProcess join;
+    join.start(s("sox"), {files[0], files[1], work.filePath(s("album.wav"))});
+    ASSERT_TRUE(join.waitForFinished(30000) && join.exitCode() == 0);
+
+    const RipRun run = runVeskRip({s("--server"), QString(), s("--no-musicbrainz"), s("--id3-tags"), s("--output"),
+                                   work.filePath(s("out")), source});
+    ASSERT_TRUE(exitedSaying(run, 0, {s("Ripped 2 of 2 tracks")}));
+    const QString album = work.filePath(s("out/Artist - Title"));
+    const QStringList mp3s = folderEntries(album).filter(s(".mp3"));
+    ASSERT_EQ(mp3s.size(), 2);
+    const double albumGain = -18.0 - theirLoudness(work.filePath(s("album.wav")));
+    for (int i = 0; i < 2; ++i) {
+        const QString mp3 = album + u'/' + mp3s[i];
+        const QString gain = txxx(mp3, "REPLAYGAIN_TRACK_GAIN");
+        ASSERT_TRUE(gain.endsWith(s(" dB"))) << gain.toStdString();
+        EXPECT_NEAR(decibels(gain), -18.0 - theirLoudness(files[i]), 0.1) << mp3s[i].toStdString();
+        EXPECT_NEAR(decibels(txxx(mp3, "REPLAYGAIN_ALBUM_GAIN")), albumGain, 0.1);
+        EXPECT_FALSE(txxx(mp3, "REPLAYGAIN_TRACK_PEAK").isEmpty());
+        EXPECT_FALSE(txxx(mp3, "REPLAYGAIN_ALBUM_PEAK").isEmpty());
+        // LAME's own frames are still there.
+        EXPECT_TRUE(id3Summary(mp3).startsWith(i == 0 ? s("1 Loud|") : s("2 Quiet|"))) << id3Summary(mp3).toStdString();
+    }
+
+    const RipRun off = runVeskRip({s("--server"), QString(), s("--no-musicbrainz"), s("--id3-tags"), s("--no-replaygain"),
+                                   s("--output"), work.filePath(s("off")), source});
+    ASSERT_TRUE(exitedSaying(off, 0));
+    const QString offAlbum = work.filePath(s("off/Artist - Title"));
+    for (const QString& mp3 : folderEntries(offAlbum).filter(s(".mp3")))
+        EXPECT_TRUE(txxx(offAlbum + u'/' + mp3, "REPLAYGAIN_TRACK_GAIN").isEmpty());
 }

@@ -134,6 +134,14 @@ RipOptions::RipOptions()
                        QStringLiteral("URL")),
       m_requireAccurate(QStringLiteral("require-accurate"),
                         QStringLiteral("Exit with 3 unless AccurateRip calls every track accurately ripped.")),
+      m_noReplayGain(QStringLiteral("no-replaygain"),
+                     QStringLiteral("Do not measure the tracks' loudness for ReplayGain tags.")),
+      m_noCoverArt(QStringLiteral("no-cover-art"),
+                   QStringLiteral("Do not fetch the front cover from the Cover Art Archive.")),
+      m_coverArtURL(QStringLiteral("coverart-url"),
+                    QStringLiteral("Cover Art Archive asked for the release's front cover (default: %1).")
+                        .arg(PreferenceKeys::of(Settings::Text::CoverArtURL)->fallback),
+                    QStringLiteral("URL")),
       m_preset({QStringLiteral("p"), QStringLiteral("preset")},
                QStringLiteral("Basic encoder preset: one of %1, or the last word of one (\"standard\"). "
                               "Default: the first.")
@@ -167,7 +175,8 @@ RipOptions::RipOptions()
                          m_zFlag,         m_nameStyle,    m_server, m_email,         m_musicBrainzURL,
                          m_noMusicBrainz, m_jobs,         m_preset, m_expert,        m_resources,
                          m_preferences,   m_set,          m_readOffset, m_fastRead, m_device,
-                         m_noAccurateRip, m_accurateRipURL, m_requireAccurate});
+                         m_noAccurateRip, m_accurateRipURL, m_requireAccurate, m_noReplayGain,
+                         m_noCoverArt, m_coverArtURL});
     m_parser.addOption(m_version);
     m_parser.addPositionalArgument(
         QStringLiteral("SOURCE_FOLDER"),
@@ -292,6 +301,12 @@ bool RipOptions::applyTo(Settings& settings)
         settings.setCheckState(Settings::Option::VerifyAccurateRip, Settings::Off);
     if (m_parser.isSet(m_accurateRipURL))
         settings.setText(Settings::Text::AccurateRipURL, m_parser.value(m_accurateRipURL).trimmed());
+    if (m_parser.isSet(m_noReplayGain))
+        settings.setCheckState(Settings::Option::ReplayGain, Settings::Off);
+    if (m_parser.isSet(m_noCoverArt))
+        settings.setCheckState(Settings::Option::CoverArt, Settings::Off);
+    if (m_parser.isSet(m_coverArtURL))
+        settings.setText(Settings::Text::CoverArtURL, m_parser.value(m_coverArtURL).trimmed());
 
     const QStringList titles = Settings::basicPresetTitles();
     if (m_parser.isSet(m_preset)) {

@@ -73,6 +73,9 @@ private:
     QCommandLineOption m_noAccurateRip;
     QCommandLineOption m_accurateRipURL;
     QCommandLineOption m_requireAccurate;
+    QCommandLineOption m_noReplayGain;
+    QCommandLineOption m_noCoverArt;
+    QCommandLineOption m_coverArtURL;
     QCommandLineOption m_preset;
     QCommandLineOption m_expert;
     QCommandLineOption m_resources;
