@@ -3,7 +3,8 @@
 #include <QString>
 
 // Where an album's titles came from: which CDDB entry or MusicBrainz release, said to the user
-// ("the CDDB category rock", "the MusicBrainz release ...") and kept for the rip log.
+// ("the CDDB category rock", "the MusicBrainz release ...") and kept for the rip log. For a
+// MusicBrainz release it also carries what the tags say of the release beyond its titles.
 struct AlbumOrigin {
     enum class Source { None, Cddb, MusicBrainz };
 
@@ -14,6 +15,18 @@ struct AlbumOrigin {
     // MusicBrainz: the release's id and, where given, its country.
     QString releaseId;
     QString country;
+    // MusicBrainz: the release group's id; the ids of the artists the release credits, joined
+    // by "/" in the credit's order; the release date as the service gives it ("2019-04-12",
+    // "2019-04" or "2019"); the first label with a name and the first catalogue number; the
+    // MusicBrainz disc id of the disc that was looked up; whether the Cover Art Archive holds a
+    // front cover of the release. Empty (false) where the service said nothing.
+    QString releaseGroupId;
+    QString albumArtistId;
+    QString date;
+    QString label;
+    QString catalogNumber;
+    QString musicBrainzDiscId;
+    bool hasFrontCover = false;
 
     static AlbumOrigin cddb(const QString& category, const QString& discId)
     {

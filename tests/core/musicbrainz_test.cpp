@@ -110,9 +110,37 @@ TEST(MusicBrainzReleaseReader, OneReleaseGivesTheAlbumWithItsNamesAsTheServiceWr
                            QStringLiteral("3 Example Ensemble / Пятая/Fifth"),
                            QStringLiteral("4 Example Ensemble / Interlude"),
                            QStringLiteral("5 Example Ensemble / Closing: Night")}));
-    EXPECT_EQ(album.getOrigin(),
-              AlbumOrigin::musicBrainz(u"8c0e5a52-0000-4000-8000-000000000001"_qs, u"XE"_qs));
+    AlbumOrigin origin = AlbumOrigin::musicBrainz(u"8c0e5a52-0000-4000-8000-000000000001"_qs, u"XE"_qs);
+    origin.albumArtistId = u"5b11f4ce-a62d-471e-81fc-a69a8278c7da"_qs;
+    origin.date = u"2019-04-12"_qs;
+    origin.musicBrainzDiscId = kExampleId;
+    // Asked without release groups and labels, and with no cover at the archive.
+    EXPECT_EQ(album.getOrigin(), origin);
     EXPECT_TRUE(album.getDiscNumber().isNull()); // one medium: no number in a set
+}
+
+// An id the tags or the cover's address would carry is taken only in MusicBrainz's form, and a
+// credit with an artist of no id gives no ids rather than some; the titles stay all the same.
+TEST(MusicBrainzReleaseReader, IdsThatAreNotMusicBrainzIdsAreLeftOut)
+{
+    const QByteArray reply =
+        readTestFile(QStringLiteral(VESK_TEST_DATA_DIR "/musicbrainz/discid-release-facts.json"))
+            .replace("6f2a9c1e-0000-4000-9000-000000000010", "../../etc/passwd")
+            .replace("\"2021-06-04\"", "\"2021-6-4\"")
+            .replace("\"front\": true", "\"front\": \"yes\"")
+            .replace("b000-000000000011", "b000-00000000001Z")
+            .replace("b000-000000000012", "B000-00000000001A")
+            .replace("\"89ad4ac3-39f7-470e-963a-56509c546377\"", "\"guest\"");
+    const auto matches = MusicBrainzReleaseReader::readMatches(reply, kExampleId, 5);
+    ASSERT_TRUE(matches && matches->size() == 1);
+    const Album& album = matches->first().album;
+    AlbumOrigin origin = AlbumOrigin::musicBrainz(u"8c0e5a52-0000-4000-8000-000000000010"_qs, u"GB"_qs);
+    std::tie(origin.label, origin.catalogNumber, origin.musicBrainzDiscId) =
+        std::tuple(u"Example Records"_qs, u"EXR-0042"_qs, kExampleId);
+    EXPECT_EQ(album.getOrigin(), origin);
+    EXPECT_EQ(album.getTracks()[0], Track::trackWithArtist(album.getArtist(), u"Morning Light"_qs, 1));
+    // The service's spelling is lower case.
+    EXPECT_EQ(album.getTracks()[1].getRecordingId(), u"00000000-0000-4000-b000-00000000001a"_qs);
 }
 
 // A disc that is one medium of several carries its place in the set, from the medium's own
@@ -277,4 +305,33 @@ TEST_F(MusicBrainzLookupTest, SeveralReleasesGoToTheChooser)
     host.choice = -1;
     EXPECT_FALSE(lookUp());
     EXPECT_TRUE(host.failures.isEmpty() && host.alerts.isEmpty());
+}
+
+// The release's ids and facts beyond its titles, asked for with the titles: the release group,
+// the credited artists, the label and catalogue number (from different entries), the date, the
+// disc looked up and whether the archive has a front cover; each track's recording and artists.
+TEST_F(MusicBrainzLookupTest, TheReleaseIdsAndFactsComeWithTheTitles)
+{
+    QFile::remove(m_reply);
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(VESK_TEST_DATA_DIR "/musicbrainz/discid-release-facts.json"), m_reply));
+    const auto album = lookUp();
+    ASSERT_TRUE(album);
+    EXPECT_TRUE(
+        m_server.requests().last().target.contains("inc=recordings+artist-credits+release-groups+labels&"));
+
+    AlbumOrigin origin = AlbumOrigin::musicBrainz(u"8c0e5a52-0000-4000-8000-000000000010"_qs, u"GB"_qs);
+    const QString bothArtists =
+        u"5b11f4ce-a62d-471e-81fc-a69a8278c7da/89ad4ac3-39f7-470e-963a-56509c546377"_qs;
+    std::tie(origin.releaseGroupId, origin.albumArtistId, origin.date, origin.label, origin.catalogNumber,
+             origin.musicBrainzDiscId, origin.hasFrontCover) =
+        std::tuple(u"6f2a9c1e-0000-4000-9000-000000000010"_qs, bothArtists, u"2021-06-04"_qs,
+                   u"Example Records"_qs, u"EXR-0042"_qs, kExampleId, true);
+    EXPECT_EQ(album->getOrigin(), origin);
+    ASSERT_EQ(album->getTracks().size(), 5);
+    for (qsizetype i = 0; i < 5; ++i)
+        EXPECT_EQ(album->getTracks()[i].getRecordingId(),
+                  QStringLiteral("00000000-0000-4000-b000-00000000001%1").arg(i + 1));
+    EXPECT_EQ(album->getTracks()[0].getArtistId(), bothArtists);
+    EXPECT_EQ(album->getTracks()[1].getArtistId(), u"89ad4ac3-39f7-470e-963a-56509c546377"_qs);
 }

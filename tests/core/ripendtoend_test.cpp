@@ -149,7 +149,7 @@ TEST_F(RipEndToEnd, ADiscOnlyMusicBrainzKnowsIsNamedFromItsRelease)
     ASSERT_EQ(musicBrainz.requests().size(), 1);
     EXPECT_EQ(musicBrainz.requests()[0].target,
               "/ws/2/discid/fBjpGnkUEx.Q9RI738jCR7WxqxI-?toc=1+3+60000+150+20000+40000"
-              "&inc=recordings+artist-credits&fmt=json");
+              "&inc=recordings+artist-credits+release-groups+labels&fmt=json");
     const QByteArray agent = musicBrainz.requests()[0].userAgent;
     EXPECT_TRUE(agent.startsWith("Vesk/") && agent.contains(" ( ") && agent.endsWith(" )")) << agent.data();
 

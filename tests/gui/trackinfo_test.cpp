@@ -131,6 +131,23 @@ TEST_F(TrackInfoTest, SheetShowsTheAlbumAndOnlyOkBuildsAFreshAlbumOfWhatWasTyped
               (QList<Track>{Track::trackWithArtist(u"AC/DC"_qs, u"Typed: 1"_qs, 1),
                             Track::trackWithArtist(u"Guest"_qs, u"Jail/break: Live"_qs, 9)}));
 
+    // The MusicBrainz ids have no field either; an artist's id stays only with the artist it names.
+    m_album.getTracks()[0].setRecordingId(u"rec-1"_qs);
+    m_album.getTracks()[0].setArtistId(u"id-acdc"_qs);
+    m_album.getTracks()[1].setArtistId(u"id-guest"_qs);
+    AlbumOrigin origin = m_album.getOrigin();
+    origin.albumArtistId = u"id-acdc"_qs;
+    m_album.setOrigin(origin);
+    display(m_album, m_window->okButton(), [&] { m_window->cellAtIndex(0)->setText(u"AC/DC & Friends"_qs); });
+    const Album renamed = m_editor.getEditedInformation();
+    EXPECT_TRUE(renamed.getOrigin().albumArtistId.isEmpty());
+    EXPECT_EQ(renamed.getTracks()[0].getRecordingId(), u"rec-1"_qs);
+    EXPECT_TRUE(renamed.getTracks()[0].getArtistId().isEmpty());
+    EXPECT_EQ(renamed.getTracks()[1].getArtistId(), u"id-guest"_qs);
+    display(m_album, m_window->okButton());
+    EXPECT_EQ(m_editor.getEditedInformation().getOrigin(), origin);
+    EXPECT_EQ(m_editor.getEditedInformation().getTracks()[0].getArtistId(), u"id-acdc"_qs);
+
     // A genre the list lacks (here by case) is offered and kept; the user's own choice still wins.
     for (const QString& genre : {u"Neue Deutsche Welle"_qs, u"rock"_qs, QString()}) {
         m_album.setGenre(genre);

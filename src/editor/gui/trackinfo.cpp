@@ -170,8 +170,12 @@ Album TrackInfo::getEditedInformation() const
     // What the user typed, exactly: these texts become tags. Names made from them take care of
     // what a file or folder name cannot hold.
     Album album;
-    // What the window offers no field for stays as the album had it.
-    album.setOrigin(m_shownAlbum.getOrigin());
+    // What the window offers no field for stays as the album had it: where it came from, its
+    // place in a set, each row's recording. An artist id stays only with the artist it names.
+    AlbumOrigin origin = m_shownAlbum.getOrigin();
+    if (getAlbumArtist() != m_shownAlbum.getArtist())
+        origin.albumArtistId.clear();
+    album.setOrigin(origin);
     album.setDiscNumber(m_shownAlbum.getDiscNumber());
     album.setArtist(getAlbumArtist());
     album.setTitle(getAlbumTitle());
@@ -184,6 +188,12 @@ Album TrackInfo::getEditedInformation() const
         track.setArtist(row.value(kTrackArtist));
         track.setTitle(row.value(kTrackTitle));
         track.setTrackNum(trackNumberFromText(row.value(kTrackNum), static_cast<qint32>(i + 1)));
+        if (i < m_shownAlbum.getTracks().size()) {
+            const Track& shown = m_shownAlbum.getTracks().at(i);
+            track.setRecordingId(shown.getRecordingId());
+            if (track.getArtist() == shown.getArtist())
+                track.setArtistId(shown.getArtistId());
+        }
         album.addTrack(track);
     }
     return album;

@@ -90,7 +90,7 @@ private:
 
     QPointer<TrackWindowController> m_trackWindowController;
     QList<TrackRecord> m_tracks;
-    // The album last shown; the edited one keeps its origin and disc number.
+    // The album last shown; the edited one keeps its origin, disc number and MusicBrainz ids.
     Album m_shownAlbum;
     // The encoder whose genres the pop-up offers, and its genre list run's output so far.
     LameEncoder m_encoder;

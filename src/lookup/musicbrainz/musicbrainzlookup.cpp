@@ -109,7 +109,8 @@ QUrl MusicBrainzLookup::requestUrl() const
     QUrlQuery query;
     query.addQueryItem(QStringLiteral("toc"),
                        QString(m_disc->tocString()).replace(QLatin1Char(' '), QLatin1Char('+')));
-    query.addQueryItem(QStringLiteral("inc"), QStringLiteral("recordings+artist-credits"));
+    query.addQueryItem(QStringLiteral("inc"),
+                       QStringLiteral("recordings+artist-credits+release-groups+labels"));
     query.addQueryItem(QStringLiteral("fmt"), QStringLiteral("json"));
     url.setQuery(query);
     return url;

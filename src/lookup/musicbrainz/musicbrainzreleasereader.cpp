@@ -2,10 +2,12 @@
 
 #include "common/printabletext.h"
 #include "lookup/albumchooser.h"
+#include "lookup/musicbrainz/musicbrainzid.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonValue>
+#include <QRegularExpression>
 #include <algorithm>
 
 namespace {
@@ -44,6 +46,54 @@ std::optional<QString> joinedCredit(const QJsonValue& credit)
         joined += *name + entry.toObject().value(QStringLiteral("joinphrase")).toString();
     }
     return joined;
+}
+
+// A MusicBrainz identifier in lower case; an empty text for anything else, so that no id reaches
+// a tag or an address unless it is one.
+QString mbidOf(const QJsonValue& value)
+{
+    return MusicBrainzId::normalized(value.toString());
+}
+
+// The ids of the credited artists in the credit's order, each once, joined by "/"; an empty text
+// when an entry names no artist id, since a partial list would credit the wrong artists.
+QString creditedArtistIds(const QJsonValue& credit)
+{
+    QStringList ids;
+    for (const QJsonValue& entry : credit.toArray()) {
+        const QString id =
+            mbidOf(entry.toObject().value(QStringLiteral("artist")).toObject().value(QStringLiteral("id")));
+        if (id.isEmpty())
+            return QString();
+        if (!ids.contains(id))
+            ids.append(id);
+    }
+    return ids.join(QLatin1Char('/'));
+}
+
+// The release's date when it has the service's form ("2019-04-12", "2019-04", "2019").
+QString dateOf(const QJsonValue& value)
+{
+    static const QRegularExpression shape(QStringLiteral("^[0-9]{4}(-[0-9]{2}(-[0-9]{2})?)?$"));
+    const QString text = value.toString();
+    return shape.match(text).hasMatch() ? text : QString();
+}
+
+// The first label with a name and the first catalogue number among the release's label entries,
+// which need not be the same entry (a label may be unknown while its number is printed).
+std::pair<QString, QString> labelAndCatalogNumber(const QJsonValue& labelInfo)
+{
+    QString label;
+    QString catalogNumber;
+    for (const QJsonValue& entry : labelInfo.toArray()) {
+        const QJsonObject info = entry.toObject();
+        if (label.isEmpty())
+            label = cleanName(
+                info.value(QStringLiteral("label")).toObject().value(QStringLiteral("name")).toString());
+        if (catalogNumber.isEmpty())
+            catalogNumber = cleanName(info.value(QStringLiteral("catalog-number")).toString());
+    }
+    return {label, catalogNumber};
 }
 
 bool listsDisc(const QJsonObject& medium, const QString& discId)
@@ -86,11 +136,15 @@ struct TrackEntry {
     qint64 position;
     QString title;
     QString artist;
+    QString recordingId;
+    QString artistId;
 };
 
 // The medium's tracks in position order; nothing when one lacks a position or a title, two share
-// a position, or a credit is malformed. A track without a credit of its own has the album's artist.
-std::optional<QList<TrackEntry>> readTracks(const QJsonArray& tracks, const QString& albumArtist)
+// a position, or a credit is malformed. A track without a credit of its own has the album's
+// artist and artist ids.
+std::optional<QList<TrackEntry>> readTracks(const QJsonArray& tracks, const QString& albumArtist,
+                                            const QString& albumArtistId)
 {
     QList<TrackEntry> entries;
     for (const QJsonValue& value : tracks) {
@@ -100,13 +154,17 @@ std::optional<QList<TrackEntry>> readTracks(const QJsonArray& tracks, const QStr
         if (!position.isDouble() || position.toDouble() < 1 || position.toDouble() > 9999 || !title)
             return std::nullopt;
         QString artist = albumArtist;
+        QString artistId = albumArtistId;
         if (track.contains(QStringLiteral("artist-credit"))) {
             const auto credit = joinedCredit(track.value(QStringLiteral("artist-credit")));
             if (!credit)
                 return std::nullopt;
             artist = *credit;
+            artistId = creditedArtistIds(track.value(QStringLiteral("artist-credit")));
         }
-        entries.append({static_cast<qint64>(position.toDouble()), *title, artist});
+        const QString recordingId =
+            mbidOf(track.value(QStringLiteral("recording")).toObject().value(QStringLiteral("id")));
+        entries.append({static_cast<qint64>(position.toDouble()), *title, artist, recordingId, artistId});
     }
     std::stable_sort(entries.begin(), entries.end(),
                      [](const TrackEntry& a, const TrackEntry& b) { return a.position < b.position; });
@@ -149,7 +207,9 @@ MusicBrainzReleaseReader::readRelease(const QJsonObject& release, const QString&
     const auto medium = chooseMedium(media, discId, trackCount);
     if (!title || !artist || !medium || trackCount < 1)
         return std::nullopt;
-    const auto tracks = readTracks(medium->first.value(QStringLiteral("tracks")).toArray(), *artist);
+    const QString albumArtistId = creditedArtistIds(release.value(QStringLiteral("artist-credit")));
+    const auto tracks =
+        readTracks(medium->first.value(QStringLiteral("tracks")).toArray(), *artist, albumArtistId);
     if (!tracks || tracks->size() < trackCount)
         return std::nullopt;
 
@@ -161,14 +221,26 @@ MusicBrainzReleaseReader::readRelease(const QJsonObject& release, const QString&
     if (!date.isEmpty())
         album.setYear(cleanName(date.left(4)));
     for (qsizetype i = 0; i < tracks->size(); ++i) {
-        const TrackEntry& track = tracks->at(i);
-        album.addTrack(
-            Track::trackWithArtist(cleanName(track.artist), cleanName(track.title), qint32(i + 1)));
+        const TrackEntry& entry = tracks->at(i);
+        Track track = Track::trackWithArtist(cleanName(entry.artist), cleanName(entry.title), qint32(i + 1));
+        track.setRecordingId(entry.recordingId);
+        track.setArtistId(entry.artistId);
+        album.addTrack(track);
     }
 
     const QString country = cleanName(release.value(QStringLiteral("country")).toString());
-    album.setOrigin(
-        AlbumOrigin::musicBrainz(cleanName(release.value(QStringLiteral("id")).toString()), country));
+    AlbumOrigin origin =
+        AlbumOrigin::musicBrainz(cleanName(release.value(QStringLiteral("id")).toString()), country);
+    origin.releaseGroupId =
+        mbidOf(release.value(QStringLiteral("release-group")).toObject().value(QStringLiteral("id")));
+    origin.albumArtistId = albumArtistId;
+    origin.date = dateOf(release.value(QStringLiteral("date")));
+    std::tie(origin.label, origin.catalogNumber) =
+        labelAndCatalogNumber(release.value(QStringLiteral("label-info")));
+    origin.musicBrainzDiscId = discId;
+    origin.hasFrontCover =
+        release.value(QStringLiteral("cover-art-archive")).toObject().value(QStringLiteral("front")).toBool();
+    album.setOrigin(origin);
     // The disc's place in a set goes into the tags ("2/2"), so that players keep the discs of
     // one release apart; a release of one disc has no number to state.
     QString place;

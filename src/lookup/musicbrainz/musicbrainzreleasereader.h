@@ -34,6 +34,8 @@ public:
     // The album of one release on the medium that is the disc: the medium listing discId, else
     // the first with trackCount tracks. Names are kept as the service gives them, less control
     // characters. In a release of several media the album's disc number is "position/count".
+    // The origin carries the release's ids and facts (AlbumOrigin), each track its recording and
+    // artist ids; an id that is not in MusicBrainz's form is left empty.
     // Nothing when names are missing or the medium has fewer tracks than the disc.
     static std::optional<MusicBrainzMatch> readRelease(const QJsonObject& release, const QString& discId,
                                                        qint32 trackCount);
