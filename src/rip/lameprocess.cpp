@@ -22,6 +22,7 @@
 #include "rip/accurateripcheck.h"
 #include "rip/accurateripplan.h"
 #include "rip/cdtextalbum.h"
+#include "rip/coverartsearch.h"
 #include "rip/disclisting.h"
 #include "rip/finishedfilestep.h"
 #include "rip/hiddentrack.h"
@@ -424,6 +425,7 @@ bool LAMEProcess::prepareSession(std::optional<Album> lookedUp, bool paired)
                                                      m_settings.shouldMakeAltPresetFaster());
     makeJobs(m_albumFolder);
     setUpSoundPass();
+    startCoverSearch();
     m_sessionClock.start();
     if (!startSpool()) {
         m_sessionActive = false;
@@ -973,6 +975,7 @@ void LAMEProcess::finishSession(bool endedByItself)
     // The album's gain needs every track; it goes in before the checksum list is made.
     if (endedByItself)
         writeAlbumGain();
+    saveCoverFile();
     if (endedByItself && m_soundPlayer && m_settings.shouldSoundAlertWhenFinished())
         m_soundPlayer->playFinishedSound();
     writeReleaseFilesIfAsked();
@@ -1141,15 +1144,99 @@ void LAMEProcess::setUpSoundPass()
 
 void LAMEProcess::writeExtraTags(const TrackJob& job, const QString& path)
 {
-    if (!m_settings.shouldAddID3Tags())
+    if (!m_settings.shouldAddID3Tags() || !m_currentAlbum)
         return;
     ExtraTags tags;
     tags.trackGain = job.trackGain;
-    if (!tags.trackGain)
+    tags.frontCover = m_cover.image;
+    tags.coverMimeType = m_cover.mimeType;
+    // The identifiers that tie the file to its release, as Picard writes them.
+    const AlbumOrigin& origin = m_currentAlbum->getOrigin();
+    if (origin.source == AlbumOrigin::Source::MusicBrainz) {
+        tags.releaseId = origin.releaseId;
+        tags.releaseGroupId = origin.releaseGroupId;
+        tags.releaseArtistId = origin.albumArtistId;
+        tags.discId = origin.musicBrainzDiscId;
+        tags.releaseCountry = origin.country;
+        tags.date = origin.date;
+        tags.label = origin.label;
+        tags.catalogNumber = origin.catalogNumber;
+        const QList<Track>& tracks = m_currentAlbum->getTracks();
+        if (job.position >= 1 && job.position <= tracks.size()) {
+            tags.recordingId = tracks[job.position - 1].getRecordingId();
+            tags.artistId = tracks[job.position - 1].getArtistId();
+        }
+    }
+    if (!tags.trackGain && tags.frontCover.isEmpty() && tags.releaseId.isEmpty())
         return;
     QString failure;
     if (!Id3ExtraWriter::write(path, tags, failure))
-        veskNotice(QStringLiteral("The ReplayGain tags of %1 could not be written: %2").arg(job.outputName(), failure));
+        veskNotice(QStringLiteral("The cover, loudness or MusicBrainz tags of %1 could not be written: %2")
+                       .arg(job.outputName(), failure));
+}
+
+void LAMEProcess::startCoverSearch()
+{
+    m_coverSearch.reset();
+    m_cover = {};
+    Q_EMIT coverArtChanged(QByteArray());
+    if (!m_coverArtAllowed || !m_settings.shouldAddCoverArt() || !m_currentAlbum)
+        return;
+    CoverArtSearch::Request request;
+    request.origin = m_currentAlbum->getOrigin();
+    if (request.origin.source == AlbumOrigin::Source::Cddb)
+        request.toc = discTOC();
+    if (m_settings.shouldUseMusicBrainz())
+        request.musicBrainzRoot = m_settings.getMusicBrainzURL();
+    request.coverArtRoot = m_settings.getCoverArtURL();
+    QString why;
+    if (!CoverArtSearch::worthSearching(request, why)) {
+        veskLog(QStringLiteral("No front cover is looked for: %1").arg(why));
+        return;
+    }
+    m_coverSearch = std::make_unique<CoverArtSearch>();
+    connect(m_coverSearch.get(), &CoverArtSearch::finished, this, &LAMEProcess::coverSearchEnded);
+    m_coverSearch->start(request);
+}
+
+void LAMEProcess::coverSearchEnded(const CoverArtFetch::FrontCover& cover)
+{
+    if (!m_sessionActive)
+        return;
+    if (!cover.found()) {
+        veskLog(QStringLiteral("No front cover: %1").arg(cover.problem));
+    } else {
+        m_cover = cover;
+        veskLog(QStringLiteral("Front cover: %1 bytes (%2)").arg(cover.image.size()).arg(cover.mimeType));
+        Q_EMIT coverArtChanged(cover.image);
+        // The tracks finished meanwhile get it now; the others with their other tags.
+        if (m_settings.shouldAddID3Tags()) {
+            ExtraTags tags;
+            tags.frontCover = cover.image;
+            tags.coverMimeType = cover.mimeType;
+            for (const TrackJob& job : m_jobs) {
+                QString failure;
+                if (job.state == TrackJob::State::Done && !Id3ExtraWriter::write(job.outputPath, tags, failure))
+                    veskNotice(QStringLiteral("The cover could not be put into %1: %2").arg(job.outputName(), failure));
+            }
+        }
+    }
+    if (m_waitingForCover)
+        finishOrVerify(true);
+}
+
+void LAMEProcess::saveCoverFile()
+{
+    if (!m_cover.found() || m_albumFolder.isEmpty())
+        return;
+    const QString name = m_cover.mimeType == u"image/png" ? QStringLiteral("cover.png") : QStringLiteral("cover.jpg");
+    QFile file(VeskTools::joinedPath(m_albumFolder, name));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || file.write(m_cover.image) != m_cover.image.size() ||
+        !file.flush()) {
+        veskNotice(QStringLiteral("The cover could not be saved as %1 in %2: %3").arg(name, m_albumFolder, file.errorString()));
+        if (file.isOpen())
+            file.remove();
+    }
 }
 
 void LAMEProcess::writeAlbumGain()
@@ -1189,6 +1276,12 @@ void LAMEProcess::finishOrVerify(bool endedByItself)
     // The pass may still be reading files the encoders have finished with: its checksums and
     // gains are awaited, on a rip that ran to its end.
     m_waitingForPass = false;
+    m_waitingForCover = false;
+    if (endedByItself && m_coverSearch && m_coverSearch->isRunning()) {
+        m_waitingForCover = true;
+        setptl(QStringLiteral("Fetching the front cover..."));
+        return;
+    }
     if (endedByItself && std::any_of(m_jobs.begin(), m_jobs.end(), [](const TrackJob& job) {
             return job.tapped && job.state == TrackJob::State::Done &&
                    (job.reading == TrackJob::Reading::NotYet || job.reading == TrackJob::Reading::Now);
@@ -1314,9 +1407,11 @@ void LAMEProcess::stop()
     }
     if (!m_sessionActive)
         return; // nothing runs; in particular the user's track choice stays
-    if (m_waitingForPass || m_verifying) {
-        // Every track is made: only the check is given up.
+    if (m_waitingForPass || m_waitingForCover || m_verifying) {
+        // Every track is made: only the check, the measuring or the cover is given up.
         m_waitingForPass = false;
+        m_waitingForCover = false;
+        m_coverSearch.reset();
         m_verifying = false;
         m_accurateRip.reset();
         veskLog(QStringLiteral("The AccurateRip check was stopped"));
@@ -1350,6 +1445,9 @@ void LAMEProcess::resetLAMEProcessForNewCD()
     m_spool.reset(); // stops the reading and removes the cache
     m_accurateRip.reset();
     m_loudness.reset();
+    m_coverSearch.reset();
+    m_cover = {};
+    m_waitingForCover = false;
     m_accurateRipSectors.clear();
     m_verifying = false;
     m_waitingForPass = false;

@@ -2,6 +2,7 @@
 
 #include "disc/audiocdfinder.h"
 #include "lookup/disclookup.h"
+#include "lookup/coverart/coverartfetch.h"
 #include "lookup/lookuphost.h"
 #include "model/album.h"
 #include "rip/sessionreport.h"
@@ -19,6 +20,7 @@
 #include <vector>
 
 class AccurateRipCheck;
+class CoverArtSearch;
 class LoudnessPass;
 class AlbumChooser;
 class CdioDisc;
@@ -69,6 +71,8 @@ public:
     // Whether the rips of this session may ask the AccurateRip database (the option decides
     // then); off unless a front end turns it on, so that nothing else reaches the internet.
     void setAccurateRipAllowed(bool allowed) { m_accurateRipAllowed = allowed; }
+    // The same for the front cover (the Cover Art Archive, and MusicBrainz for CDDB titles).
+    void setCoverArtAllowed(bool allowed) { m_coverArtAllowed = allowed; }
     // The read offset a disc is read with, whatever the preferences say (vesk-rip's --read-offset).
     void setReadOffsetOverride(std::optional<int> samples) { m_readOffsetOverride = samples; }
     // Steps run on each finished file, in the order added; not owned.
@@ -153,6 +157,9 @@ Q_SIGNALS:
     // A session that went on after its lookup ended before its first track (Stop during the
     // lookup, the editor cancelled): nothing was made.
     void sessionAbandoned();
+    // The album's front cover was found (JPEG or PNG bytes), or an empty array at the start of a
+    // session.
+    void coverArtChanged(const QByteArray& image);
 
 private:
     // The checks before anything is looked up or made; false when no session is to start.
@@ -215,6 +222,9 @@ private:
     // leaves the file as LAME made it.
     void writeExtraTags(const TrackJob& job, const QString& path);
     void writeAlbumGain();
+    void startCoverSearch();
+    void coverSearchEnded(const CoverArtFetch::FrontCover& cover);
+    void saveCoverFile();
     QHash<int, int> accurateRipTrackNumbers() const; // audio index -> the disc's track number
     void writeReleaseFilesIfAsked();
     void writeRipLog();
@@ -243,6 +253,10 @@ private:
     bool m_verifying = false;
     bool m_waitingForPass = false; // every encoder is done, the pass still reads
     bool m_accurateRipAllowed = false;
+    bool m_coverArtAllowed = false;
+    std::unique_ptr<CoverArtSearch> m_coverSearch;
+    CoverArtFetch::FrontCover m_cover;
+    bool m_waitingForCover = false;
     QHash<int, qint64> m_accurateRipSectors; // each job's first sector on the disc
     std::optional<int> m_readOffsetOverride;
     std::vector<int> m_spoolJobs; // the job (index into m_jobs) of each spooled track

@@ -12,10 +12,14 @@ RipRun runVeskRip(const QStringList& arguments, const std::function<void(QProces
 {
     QProcess process;
     process.setProgram(QStringLiteral(VESK_TEST_BINARY_DIR "/vesk-rip"));
-    // No run asks the real AccurateRip: only a test's own stand-in, when it names one.
-    process.setArguments(arguments.contains(QStringLiteral("--accuraterip-url"))
-                             ? arguments
-                             : QStringList{QStringLiteral("--no-accuraterip")} + arguments);
+    // No run asks the real AccurateRip or Cover Art Archive: only a test's own stand-in, when it
+    // names one.
+    QStringList all = arguments;
+    if (!arguments.contains(QStringLiteral("--accuraterip-url")))
+        all.prepend(QStringLiteral("--no-accuraterip"));
+    if (!arguments.contains(QStringLiteral("--coverart-url")))
+        all.prepend(QStringLiteral("--no-cover-art"));
+    process.setArguments(all);
     process.setStandardInputFile(QProcess::nullDevice());
     if (prepare)
         prepare(process);

@@ -85,6 +85,7 @@ int main(int argc, char** argv)
     }
     session.setReadOffsetOverride(options.readOffset());
     session.setAccurateRipAllowed(true);
+    session.setCoverArtAllowed(true);
     ConsoleFrontEnd frontEnd(session, lines);
     frontEnd.setRequireAccurate(options.accurateRipRequired());
     session.setAlertPresenter(&frontEnd);

@@ -13,6 +13,8 @@
 #include "settings/preferences.h"
 #include "ui_mainwindow.h"
 
+#include <QImage>
+#include <QPixmap>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QDesktopServices>
@@ -360,6 +362,16 @@ void AppController::showRipSummary(const SessionReport& report)
         m_settings.setReadOffset(offset);
     });
     box->open();
+}
+
+void AppController::showCoverArt(const QByteArray& image)
+{
+    auto* view = m_window->findChild<QLabel*>(QStringLiteral("coverArtView"));
+    if (!view)
+        return;
+    const QPixmap cover = QPixmap::fromImage(QImage::fromData(image));
+    view->setPixmap(cover);
+    view->setVisible(!cover.isNull());
 }
 
 void AppController::showNotice(const QString& line)

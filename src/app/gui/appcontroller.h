@@ -57,6 +57,8 @@ public:
     void showRipTimeRemaining(const QString& time);
     // The one message at the end of a rip (the box is named "ripSummary").
     void showRipSummary(const SessionReport& report);
+    // The album's front cover beside the album fields; hidden for an empty image.
+    void showCoverArt(const QByteArray& image);
     // A log line the user should see: shown in the status line for a while.
     void showNotice(const QString& line);
     // Every log line comes here, on the main thread: the log window shows it, a notice also

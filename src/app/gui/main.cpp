@@ -36,6 +36,7 @@ int main(int argc, char** argv)
     DesktopSoundPlayer sound;
     LAMEProcess session(settings);
     session.setAccurateRipAllowed(true);
+    session.setCoverArtAllowed(true);
     session.setSoundPlayer(&sound);
     session.setAlertPresenter(&controller);
     session.setDiscLookupFactory(TitleSources::forSettings(settings));

@@ -32,6 +32,8 @@ RipSessionBinding::RipSessionBinding(AppController& controller, LAMEProcess& ses
             [&controller](int finished, int total) { controller.showTracksFinished(finished, total); });
     connect(&session, &LAMEProcess::ripTimeRemainingChanged, this,
             [&controller](const QString& time) { controller.showRipTimeRemaining(time); });
+    connect(&session, &LAMEProcess::coverArtChanged, this,
+            [&controller](const QByteArray& image) { controller.showCoverArt(image); });
     connect(&session, &LAMEProcess::sessionReported, this,
             [&controller](const SessionReport& report) { controller.showRipSummary(report); });
     auto summary = std::make_shared<QString>();
