@@ -975,10 +975,11 @@ void LAMEProcess::finishSession(bool endedByItself)
     // The album's gain needs every track; it goes in before the checksum list is made.
     if (endedByItself)
         writeAlbumGain();
-    saveCoverFile();
     if (endedByItself && m_soundPlayer && m_settings.shouldSoundAlertWhenFinished())
         m_soundPlayer->playFinishedSound();
     writeReleaseFilesIfAsked();
+    // Written after the playlist and the checksum list, which list the tracks only.
+    saveCoverFile();
     writeRipLog();
     if (endedByItself && m_disc && !m_disc->isImage() && m_eject && m_settings.shouldEjectWhenDone())
         m_eject(m_disc->source());

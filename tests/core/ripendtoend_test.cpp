@@ -4,6 +4,7 @@
 #include "cddbserver.h"
 #include "disc/disctoc.h"
 #include "musicbrainzserver.h"
+#include "staticwebserver.h"
 #include "support/testenvironment.h"
 #include "support/veskriprun.h"
 
@@ -11,8 +12,45 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <id3v2tag.h>
+#include <attachedpictureframe.h>
 #include <mpegfile.h>
 #include <textidentificationframe.h>
+
+namespace {
+// ffmpeg's EBU R128 meter on a sound file: the integrated loudness, in LUFS.
+double theirLoudness(const QString& path)
+{
+    QProcess ffmpeg;
+    ffmpeg.start(s("ffmpeg"), {s("-nostats"), s("-i"), path, s("-filter_complex"), s("ebur128"), s("-f"), s("null"), s("-")});
+    if (!ffmpeg.waitForFinished(60000)) {
+        ADD_FAILURE() << "ffmpeg did not run";
+        return 0;
+    }
+    const QString out = QString::fromUtf8(ffmpeg.readAllStandardError());
+    const auto match = QRegularExpression(s("Summary:[\\s\\S]*I:\\s+(-?[0-9.]+) LUFS")).match(out);
+    EXPECT_TRUE(match.hasMatch()) << out.toStdString();
+    return match.captured(1).toDouble();
+}
+
+QString txxx(const QString& path, const char* description)
+{
+    TagLib::MPEG::File file(QFile::encodeName(path).constData());
+    const TagLib::ID3v2::Tag* tag = file.isValid() ? file.ID3v2Tag() : nullptr;
+    if (!tag)
+        return QString();
+    for (const TagLib::ID3v2::Frame* frame : tag->frameListMap()["TXXX"]) {
+        const auto* text = dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame*>(frame);
+        if (text && text->description() == description && text->fieldList().size() >= 2)
+            return QString::fromStdString(text->fieldList()[1].to8Bit(true));
+    }
+    return QString();
+}
+
+double decibels(const QString& gain)
+{
+    return gain.section(u' ', 0, 0).toDouble();
+}
+} // namespace
 
 namespace {
 class RipEndToEnd : public ::testing::Test {
@@ -162,6 +200,71 @@ TEST_F(RipEndToEnd, ADiscOnlyMusicBrainzKnowsIsNamedFromItsRelease)
     EXPECT_EQ(musicBrainz.requests().size(), 1);
 }
 
+// A disc MusicBrainz knows gets its release's front cover from the Cover Art Archive (a stand-in
+// that sends it on to another host), byte for byte, as the front-cover picture of every file and
+// as cover.jpg, which neither the playlist nor the checksum list names; and the identifiers
+// Picard writes. A disc the CDDB server knows asks MusicBrainz once for its release, and not at
+// all with the option off.
+TEST_F(RipEndToEnd, TheFrontCoverAndTheReleaseIdsGoIntoEveryFile)
+{
+    const QList<qint64> offsets{150, 600, 1050, 1500, 1950};
+    const QString id = disc(offsets, 2400);
+    QDir().mkpath(work.filePath(s("mb")));
+    ASSERT_TRUE(QFile::copy(s(VESK_TEST_DATA_DIR "/musicbrainz/discid-release-facts.json"),
+                            work.filePath(s("mb/1+5+2400+150+600+1050+1500+1950.json"))));
+    MusicBrainzServer musicBrainz(work.filePath(s("mb")));
+    ASSERT_TRUE(musicBrainz.listen(address));
+    QDir().mkpath(work.filePath(s("images")));
+    const QByteArray front = readTestFile(s(VESK_TEST_DATA_DIR "/coverart/front.jpg"));
+    ASSERT_TRUE(writeTestFile(work.filePath(s("images/front.jpg")), front));
+    StaticWebServer images(work.filePath(s("images")));
+    ASSERT_TRUE(images.listen());
+    StaticWebServer archive(work.filePath(s("mb")));
+    archive.addRedirect(s("/release/8c0e5a52-0000-4000-8000-000000000010/front-500"), images.rootUrl() + s("/front.jpg"));
+    ASSERT_TRUE(archive.listen());
+    const QStringList options{s("--id3-tags"), s("--release-files"), s("--musicbrainz-url"), musicBrainz.rootUrl(),
+                              s("--coverart-url"), archive.rootUrl(), s("--output")};
+
+    const RipRun first = rip(options + QStringList{work.filePath(s("one")), cd});
+    const QString album = work.filePath(s("one/Example Ensemble & Guest Singer - Shared Stage"));
+    const QStringList files = folderEntries(album);
+    const QStringList mp3s = files.filter(s(".mp3"));
+    ASSERT_EQ(mp3s.size(), 5) << folderEntries(work.filePath(s("one"))).join(u',').toStdString() << first.err.toStdString();
+    EXPECT_EQ(readTestFile(album + s("/cover.jpg")), front);
+    for (const QString& release : files.filter(QRegularExpression(s("\\.(m3u|sfv)$"))))
+        EXPECT_FALSE(readTestFile(album + u'/' + release).contains("cover")) << readTestFile(album + u'/' + release).toStdString();
+    for (const QString& mp3 : mp3s) {
+        TagLib::MPEG::File file(QFile::encodeName(album + u'/' + mp3).constData());
+        ASSERT_TRUE(file.isValid() && file.ID3v2Tag());
+        const auto pictures = file.ID3v2Tag()->frameList("APIC");
+        ASSERT_EQ(pictures.size(), 1u) << mp3.toStdString();
+        const auto* picture = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(pictures.front());
+        ASSERT_NE(picture, nullptr);
+        EXPECT_EQ(picture->type(), TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+        EXPECT_EQ(QByteArray(picture->picture().data(), int(picture->picture().size())), front);
+        EXPECT_EQ(txxx(album + u'/' + mp3, "MusicBrainz Album Id"), s("8c0e5a52-0000-4000-8000-000000000010"));
+        EXPECT_EQ(txxx(album + u'/' + mp3, "MusicBrainz Release Group Id"), s("6f2a9c1e-0000-4000-9000-000000000010"));
+        EXPECT_FALSE(txxx(album + u'/' + mp3, "MusicBrainz Album Artist Id").isEmpty());
+        EXPECT_FALSE(file.ID3v2Tag()->frameList("UFID").isEmpty());
+    }
+    ASSERT_EQ(archive.requests().size(), 1);
+    EXPECT_EQ(musicBrainz.requests().size(), 1);
+
+    // Titles from CDDB: MusicBrainz is asked once, for the release and its cover; with the
+    // option off, not at all.
+    ASSERT_TRUE(writeTestFile(work.filePath(s("cddb/misc/") + id),
+                              "DISCID=" + id.toLatin1() + "\nDTITLE=Band / Known\nTTITLE0=A\nTTITLE1=B\nTTITLE2=C\n"
+                                                          "TTITLE3=D\nTTITLE4=E\n"));
+    rip(options + QStringList{work.filePath(s("two")), cd});
+    EXPECT_EQ(readTestFile(work.filePath(s("two/Band - Known/cover.jpg"))), front);
+    EXPECT_EQ(musicBrainz.requests().size(), 2);
+    EXPECT_TRUE(txxx(work.filePath(s("two/Band - Known/01 - A.mp3")), "MusicBrainz Album Id").isEmpty());
+    rip(options + QStringList{work.filePath(s("three")), s("--no-cover-art"), cd});
+    EXPECT_FALSE(QFileInfo::exists(work.filePath(s("three/Band - Known/cover.jpg"))));
+    EXPECT_EQ(musicBrainz.requests().size(), 2);
+    EXPECT_EQ(archive.requests().size(), 2);
+}
+
 // A CD as Linux shows it: a gvfs mount of WAV tracks without a ".TOC.plist", found without naming it,
 // identified from the tracks' lengths and titled in every script; and a copied folder of AIFF
 // tracks among other files, whose entry the server lists twice.
@@ -241,41 +344,6 @@ TEST_F(RipEndToEnd, GvfsMountAndCopiedFolderGetTheTitlesOfTheirLengthsInEveryScr
     EXPECT_TRUE(exitedSaying(runVeskRip({u"--output"_qs, home}), 2, {u"Could not find an audio CD"_qs}));
 }
 
-namespace {
-// ffmpeg's EBU R128 meter on a sound file: the integrated loudness, in LUFS.
-double theirLoudness(const QString& path)
-{
-    QProcess ffmpeg;
-    ffmpeg.start(s("ffmpeg"), {s("-nostats"), s("-i"), path, s("-filter_complex"), s("ebur128"), s("-f"), s("null"), s("-")});
-    if (!ffmpeg.waitForFinished(60000)) {
-        ADD_FAILURE() << "ffmpeg did not run";
-        return 0;
-    }
-    const QString out = QString::fromUtf8(ffmpeg.readAllStandardError());
-    const auto match = QRegularExpression(s("Summary:[\\s\\S]*I:\\s+(-?[0-9.]+) LUFS")).match(out);
-    EXPECT_TRUE(match.hasMatch()) << out.toStdString();
-    return match.captured(1).toDouble();
-}
-
-QString txxx(const QString& path, const char* description)
-{
-    TagLib::MPEG::File file(QFile::encodeName(path).constData());
-    const TagLib::ID3v2::Tag* tag = file.isValid() ? file.ID3v2Tag() : nullptr;
-    if (!tag)
-        return QString();
-    for (const TagLib::ID3v2::Frame* frame : tag->frameListMap()["TXXX"]) {
-        const auto* text = dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame*>(frame);
-        if (text && text->description() == description && text->fieldList().size() >= 2)
-            return QString::fromStdString(text->fieldList()[1].to8Bit(true));
-    }
-    return QString();
-}
-
-double decibels(const QString& gain)
-{
-    return gain.section(u' ', 0, 0).toDouble();
-}
-} // namespace
 
 // The loudness is measured as the tracks are read and written as the ReplayGain frames players
 // read, within 0.1 dB of ffmpeg's meter on the same sound; the album's from all of it, in every
