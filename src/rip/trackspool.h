@@ -25,7 +25,7 @@ public:
         int index = 0;        // in the list given to start()
         QString path;         // the raw sound (the source's own file when only tapped); empty when not read
         qint64 bytes = 0;
-        quint32 crc32 = 0;    // of the sound as read
+        quint32 crc32 = 0;    // of the sound as read into the spool (0 for a file only tapped)
         QString problem;      // why it could not be read, in words that follow the track's name
         QString isrc;         // the source's ISRC for the track, if any
         // What reading a disc's track met (re-reads, skips, ...); empty for other sources.
