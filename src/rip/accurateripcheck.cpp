@@ -131,7 +131,7 @@ QStringList AccurateRipCheck::logLines(const QHash<int, int>& trackNumbers) cons
     if (!m_url.isEmpty())
         lines << QStringLiteral("Asked: %1").arg(m_url);
     if (!m_disc.offsetKnown)
-        lines << QStringLiteral("The results are for read offset %1: this drive's offset is not known yet.")
+        lines << QStringLiteral("The results are for read offset %1: the drive's offset is not known yet.")
                      .arg(m_disc.readOffset);
     for (int index : m_ripped) {
         const AccurateRipChecksums::Track& sums = m_sums.track(index);

@@ -32,7 +32,8 @@ TrackListBinding::TrackListBinding(MainWindow& window, Settings& settings, DiscL
     header->setSectionResizeMode(TrackListModel::TitleColumn, QHeaderView::Stretch);
     header->setSectionResizeMode(TrackListModel::LengthColumn, QHeaderView::ResizeToContents);
     header->resizeSection(TrackListModel::ArtistColumn, 160);
-    header->resizeSection(TrackListModel::StateColumn, 150);
+    // Room for "Done, accurately ripped (confidence 12, v2)"; the whole text is in its tooltip.
+    header->resizeSection(TrackListModel::StateColumn, 250);
     showArtistColumn(m_model->showsTrackArtists());
     connect(m_model, &TrackListModel::trackArtistsShownChanged, this, &TrackListBinding::showArtistColumn);
 
