@@ -1,6 +1,7 @@
 #include "rip/disclisting.h"
 
 #include "common/audiotracklist.h"
+#include "common/log.h"
 #include "common/vesktools.h"
 #include "common/veskexception.h"
 #include "disc/audiofileheader.h"
@@ -45,6 +46,7 @@ void DiscListing::load(const QString& folder, bool force)
     if (folder == m_folder && !force && m_titles != Titles::None)
         return;
     cancelLookup();
+    dropCover();
     m_folder = folder;
     m_tracks.clear();
     m_failureNote.clear();
@@ -247,6 +249,7 @@ void DiscListing::lookupFinished(const std::optional<Album>& album)
         const QString origin = m_album.getOrigin().describe();
         setNote(origin.isEmpty() ? tr("Titles found.") : tr("Titles from %1.").arg(origin));
         Q_EMIT albumChanged();
+        searchCover();
     } else {
         m_titles = Titles::NotPaired;
         setNote(tr("The album found, %1 – %2, lists %3 tracks, which do not fit the %4 tracks here; the "
@@ -256,6 +259,38 @@ void DiscListing::lookupFinished(const std::optional<Album>& album)
                     .arg(m_tracks.size()));
     }
     Q_EMIT lookupEnded();
+}
+
+void DiscListing::searchCover()
+{
+    dropCover();
+    const std::optional<CoverArtSearch::Request> request =
+        m_coverRequest ? m_coverRequest(m_album, m_album.getOrigin().source == AlbumOrigin::Source::Cddb
+                                                     ? discTOC()
+                                                     : std::nullopt)
+                       : std::nullopt;
+    QString why;
+    if (!request || !CoverArtSearch::worthSearching(*request, why))
+        return;
+    m_coverSearch = std::make_unique<CoverArtSearch>();
+    connect(m_coverSearch.get(), &CoverArtSearch::finished, this, [this](const CoverArtFetch::FrontCover& cover) {
+        if (!cover.found()) {
+            veskLog(QStringLiteral("No front cover: %1").arg(cover.problem));
+            return;
+        }
+        m_cover = cover;
+        Q_EMIT coverArtChanged(cover.image);
+    });
+    m_coverSearch->start(*request);
+}
+
+void DiscListing::dropCover()
+{
+    m_coverSearch.reset();
+    if (!m_cover.found())
+        return;
+    m_cover = {};
+    Q_EMIT coverArtChanged(QByteArray());
 }
 
 std::optional<Album> DiscListing::paired(const Album& found) const

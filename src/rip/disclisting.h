@@ -1,8 +1,10 @@
 #pragma once
 
+#include "lookup/coverart/coverartfetch.h"
 #include "lookup/disclookup.h"
 #include "lookup/lookuphost.h"
 #include "model/album.h"
+#include "rip/coverartsearch.h"
 
 #include <QObject>
 #include <QString>
@@ -49,6 +51,13 @@ public:
     void setAlbumChooser(AlbumChooser* chooser) { m_chooser = chooser; }
     // The CDDB server a lookup asks, read when it starts.
     void setServerHost(std::function<QString()> host) { m_serverHost = std::move(host); }
+    // How the front cover of titles found is looked for: the search's request for the album and
+    // the disc's table of contents, or nothing when no cover is wanted. Without it, none is.
+    using CoverRequest =
+        std::function<std::optional<CoverArtSearch::Request>(const Album& album, const std::optional<DiscTOC>& toc)>;
+    void setCoverRequest(CoverRequest request) { m_coverRequest = std::move(request); }
+    // The front cover of the titles shown, once found; not found otherwise.
+    const CoverArtFetch::FrontCover& cover() const { return m_cover; }
 
     // Lists the folder's tracks (an empty or missing folder lists none) and starts looking up
     // their titles. Listing the folder already shown again does nothing unless forced.
@@ -104,12 +113,16 @@ Q_SIGNALS:
     // Titles, artists or album fields changed.
     void albumChanged();
     void noteChanged(const QString& note);
+    // The titles' front cover was found (the image's bytes), or is gone (an empty array).
+    void coverArtChanged(const QByteArray& image);
     // The lookup has ended, with titles or without.
     void lookupEnded();
 
 private:
     void startLookup();
     void lookupFinished(const std::optional<Album>& album);
+    void searchCover();
+    void dropCover();
     void setNote(const QString& note);
     void readLengths();
     // A drive or an image: opened off the main thread (a drive takes its time), then listed.
@@ -122,6 +135,9 @@ private:
     DiscLookupFactory m_lookupFactory;
     AlbumChooser* m_chooser = nullptr;
     std::function<QString()> m_serverHost;
+    CoverRequest m_coverRequest;
+    std::unique_ptr<CoverArtSearch> m_coverSearch;
+    CoverArtFetch::FrontCover m_cover;
     std::unique_ptr<DiscLookupRunner> m_runner;
     QString m_folder;
     std::vector<ListedTrack> m_tracks;

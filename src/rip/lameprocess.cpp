@@ -1180,9 +1180,13 @@ void LAMEProcess::startCoverSearch()
 {
     m_coverSearch.reset();
     m_cover = {};
-    Q_EMIT coverArtChanged(QByteArray());
     if (!m_coverArtAllowed || !m_settings.shouldAddCoverArt() || !m_currentAlbum)
         return;
+    // The window's listing may have found it already, for these very titles.
+    if (m_listing && m_listing->cover().found() && m_listing->album().getOrigin() == m_currentAlbum->getOrigin()) {
+        m_cover = m_listing->cover();
+        return;
+    }
     CoverArtSearch::Request request;
     request.origin = m_currentAlbum->getOrigin();
     if (request.origin.source == AlbumOrigin::Source::Cddb)

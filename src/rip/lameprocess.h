@@ -157,8 +157,7 @@ Q_SIGNALS:
     // A session that went on after its lookup ended before its first track (Stop during the
     // lookup, the editor cancelled): nothing was made.
     void sessionAbandoned();
-    // The album's front cover was found (JPEG or PNG bytes), or an empty array at the start of a
-    // session.
+    // The album's front cover was found (JPEG or PNG bytes) during the rip.
     void coverArtChanged(const QByteArray& image);
 
 private:

@@ -51,6 +51,16 @@ int main(int argc, char** argv)
     listing.setDiscLookupFactory(TitleSources::forSettings(settings));
     listing.setAlbumChooser(&matchesController);
     listing.setServerHost([&settings] { return settings.getChosenFreedbServer(); });
+    listing.setCoverRequest([&settings](const Album& album, const std::optional<DiscTOC>& toc) {
+        std::optional<CoverArtSearch::Request> request;
+        if (settings.shouldAddCoverArt())
+            request = CoverArtSearch::Request{album.getOrigin(), toc,
+                                              settings.shouldUseMusicBrainz() ? settings.getMusicBrainzURL() : QString(),
+                                              settings.getCoverArtURL()};
+        return request;
+    });
+    QObject::connect(&listing, &DiscListing::coverArtChanged, &controller,
+                     [&controller](const QByteArray& image) { controller.showCoverArt(image); });
     session.setDiscListing(&listing);
     session.setAlertFailuresAtEnd(false);
     RipSessionBinding binding(controller, session);
