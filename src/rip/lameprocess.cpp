@@ -1136,7 +1136,10 @@ void LAMEProcess::setUpSoundPass()
     for (TrackJob& job : m_jobs) {
         if (!job.source || job.source->filePath().isEmpty())
             continue;
-        if (gnomeMount)
+        // The spool holds raw CD audio: anything else is read beside the encoder.
+        const auto* file = dynamic_cast<const FileTrackSource*>(job.source.get());
+        const std::optional<AudioFormat> format = file ? file->format() : std::nullopt;
+        if (gnomeMount && format && format->isCDAudio())
             job.source = std::make_shared<FileTrackSource>(job.source->filePath(), FileTrackSource::Reading::AsADisc);
         else
             job.tapped = true;
