@@ -228,7 +228,7 @@ TEST_F(MusicBrainzLookupTest, EveryFailureEndsWithoutAnAlbumInWordsNamingMusicBr
         const char* said = "";
     } cases[] = {
         {"broken body", [this] { m_server.queueBrokenBody(); }, Kind::BadReply},
-        {"server error", [this] { m_server.queueAnswer(500, "oops"); }, Kind::Refused, "500 Status"},
+        {"server error", [this] { m_server.queueAnswer(500, "oops"); }, Kind::Refused, "500 Internal Server Error"},
         {"busy twice", [this] { m_server.queueAnswer(503), m_server.queueAnswer(503); }, Kind::Refused,
          "503 Service Unavailable"},
         {"HTML page", [this] { m_server.queueAnswer(200, "<html>Down for maintenance</html>"); },

@@ -1,6 +1,7 @@
 #include "cddbserver.h"
 
 #include "cddbsession.h"
+#include "loopbackhttpserver.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -277,30 +278,6 @@ void CddbServer::serve(int fd)
 }
 
 namespace {
-QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200:
-        return "OK";
-    case 301:
-        return "Moved Permanently";
-    case 302:
-        return "Found";
-    case 400:
-        return "Bad Request";
-    case 404:
-        return "Not Found";
-    case 405:
-        return "Method Not Allowed";
-    case 500:
-        return "Internal Server Error";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Status";
-    }
-}
-
 // A query value: "+" for a space, then percent-decoded; clients send UTF-8.
 QString queryValue(const QByteArray& query, const QByteArray& key)
 {
@@ -316,7 +293,7 @@ QString queryValue(const QByteArray& query, const QByteArray& key)
 bool CddbServer::sendHttp(int fd, int status, const QByteArray& body, const QByteArray& headers, int cutAt)
 {
     QByteArray head =
-        "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n" + headers;
+        "HTTP/1.1 " + QByteArray::number(status) + ' ' + LoopbackHttpServer::reasonPhrase(status) + "\r\n" + headers;
     if (cutAt < 0)
         head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";

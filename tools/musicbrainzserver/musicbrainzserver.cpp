@@ -2,11 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QHostAddress>
 #include <QRegularExpression>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QThread>
 #include <QUrlQuery>
 
 namespace {
@@ -15,34 +11,10 @@ const QByteArray kNotFoundBody =
 const QByteArray kBusyBody =
     "{\"error\":\"Your requests are exceeding the allowable rate limit.\",\"help\":\"For usage, please see: "
     "https://musicbrainz.org/development/mmd\"}";
-// A request head longer than this is not a client of ours.
-constexpr qsizetype kMaxHead = 64 * 1024;
-
-QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200:
-        return "OK";
-    case 400:
-        return "Bad Request";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 405:
-        return "Method Not Allowed";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Status";
-    }
-}
 
 QByteArray httpResponse(int status, const QByteArray& body)
 {
-    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) +
-           "\r\nContent-Type: application/json; charset=utf-8\r\nContent-Length: " +
-           QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    return LoopbackHttpServer::response(status, body, "application/json; charset=utf-8");
 }
 
 QByteArray errorBody(const char* text)
@@ -50,46 +22,6 @@ QByteArray errorBody(const char* text)
     return QByteArray("{\"error\":\"") + text + "\"}";
 }
 } // namespace
-
-class MusicBrainzServer::Listener : public QObject {
-public:
-    explicit Listener(MusicBrainzServer& owner) : m_owner(owner) {}
-
-    bool listen(const QHostAddress& address, quint16 port, QString* error, quint16* boundPort)
-    {
-        m_server = new QTcpServer(this);
-        QObject::connect(m_server, &QTcpServer::newConnection, this, [this] { accept(); });
-        if (!m_server->listen(address, port)) {
-            *error = m_server->errorString();
-            return false;
-        }
-        *boundPort = m_server->serverPort();
-        return true;
-    }
-
-private:
-    void accept()
-    {
-        while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-            auto head = std::make_shared<QByteArray>();
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, head] {
-                *head += socket->readAll();
-                const qsizetype end = head->indexOf("\r\n\r\n");
-                if (end < 0 && head->size() <= kMaxHead)
-                    return;
-                socket->write(end < 0 ? httpResponse(400, errorBody("Request too long"))
-                                      : m_owner.respond(head->left(end)));
-                socket->disconnectFromHost();
-                // Whatever else arrives on this connection goes unanswered.
-                QObject::disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
-            });
-        }
-    }
-
-    MusicBrainzServer& m_owner;
-    QTcpServer* m_server = nullptr;
-};
 
 MusicBrainzServer::MusicBrainzServer(QString folder) : m_folder(std::move(folder)) {}
 
@@ -112,36 +44,8 @@ void MusicBrainzServer::queueBrokenBody()
 
 bool MusicBrainzServer::listen(const QString& address, quint16 port)
 {
-    stop();
     m_started = QDateTime::currentMSecsSinceEpoch();
-    m_thread = std::make_unique<QThread>();
-    m_listener = new Listener(*this);
-    m_listener->moveToThread(m_thread.get());
-    QObject::connect(m_thread.get(), &QThread::finished, m_listener, &QObject::deleteLater);
-    m_thread->start();
-    bool listening = false;
-    QMetaObject::invokeMethod(
-        m_listener, [&] { listening = m_listener->listen(QHostAddress(address), port, &m_error, &m_port); },
-        Qt::BlockingQueuedConnection);
-    m_address = address;
-    if (!listening)
-        stop();
-    return listening;
-}
-
-void MusicBrainzServer::stop()
-{
-    if (!m_thread)
-        return;
-    m_thread->quit();
-    m_thread->wait();
-    m_thread.reset();
-    m_listener = nullptr;
-}
-
-QString MusicBrainzServer::rootUrl() const
-{
-    return QStringLiteral("http://%1:%2").arg(m_address).arg(m_port);
+    return m_server.listen(address, port);
 }
 
 QList<MusicBrainzServer::Request> MusicBrainzServer::requests() const

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "loopbackhttpserver.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <memory>
 #include <mutex>
 
-class QThread;
-class QTcpServer;
 
 // A stand-in for MusicBrainz's web service on a loopback address, for tests and the demo. It
 // answers GET /ws/2/discid/<id>?toc=... with the file <folder>/<id>.json, else the file named
@@ -37,12 +37,12 @@ public:
 
     // Binds to an IPv4 address and port (0 picks a free one) and starts serving.
     bool listen(const QString& address = QStringLiteral("127.0.0.1"), quint16 port = 0);
-    QString errorString() const { return m_error; }
+    QString errorString() const { return m_server.errorString(); }
     // "http://<address>:<port>"
-    QString rootUrl() const;
-    quint16 port() const { return m_port; }
+    QString rootUrl() const { return m_server.rootUrl(); }
+    quint16 port() const { return m_server.port(); }
     // Stops serving; the destructor does it too.
-    void stop();
+    void stop() { m_server.stop(); }
 
     QList<Request> requests() const;
 
@@ -52,20 +52,14 @@ private:
         QByteArray body;
         bool broken;
     };
-    class Listener;
-
     // What to send for one request head (runs on the server's thread).
     QByteArray respond(const QByteArray& head);
     QByteArray fileFor(const QByteArray& target) const;
 
     QString m_folder;
-    QString m_error;
-    QString m_address;
-    quint16 m_port = 0;
-    std::unique_ptr<QThread> m_thread;
-    Listener* m_listener = nullptr; // lives on m_thread
     mutable std::mutex m_mutex;     // guards m_answers and m_requests
     QList<Answer> m_answers;
     QList<Request> m_requests;
     qint64 m_started = 0;
+    LoopbackHttpServer m_server{[this](const QByteArray& head) { return respond(head); }}; // stopped first
 };

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "loopbackhttpserver.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
-#include <memory>
 #include <mutex>
-
-class QThread;
 
 // A web server on a loopback address that serves the files of a folder by their paths, for the
 // stand-ins of the AccurateRip database and the Cover Art Archive in tests and the demo. GET
@@ -31,23 +30,20 @@ public:
     // The next request is answered with this instead of its file; answers go in queue order.
     void queueAnswer(int status, const QByteArray& body, const QByteArray& contentType = "text/html");
 
-    bool listen(const QString& address = QStringLiteral("127.0.0.1"), quint16 port = 0);
-    QString errorString() const { return m_error; }
+    bool listen(const QString& address = QStringLiteral("127.0.0.1"), quint16 port = 0)
+    {
+        return m_server.listen(address, port);
+    }
+    QString errorString() const { return m_server.errorString(); }
     // "http://<address>:<port>"
-    QString rootUrl() const;
-    void stop();
+    QString rootUrl() const { return m_server.rootUrl(); }
+    void stop() { m_server.stop(); }
     QList<Request> requests() const;
 
 private:
-    class Listener;
     QByteArray respond(const QByteArray& head);
 
     QString m_folder;
-    QString m_error;
-    QString m_address;
-    quint16 m_port = 0;
-    std::unique_ptr<QThread> m_thread;
-    Listener* m_listener = nullptr;
     mutable std::mutex m_mutex; // guards what follows
     QHash<QString, std::pair<QString, int>> m_redirects;
     struct Answer {
@@ -57,4 +53,5 @@ private:
     };
     QList<Answer> m_answers;
     QList<Request> m_requests;
+    LoopbackHttpServer m_server{[this](const QByteArray& head) { return respond(head); }}; // stopped first
 };
