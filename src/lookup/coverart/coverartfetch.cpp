@@ -67,24 +67,7 @@ QString CoverArtFetch::imageType(const QByteArray& bytes)
 
 void CoverArtFetch::cancel()
 {
-    const std::lock_guard lock(m_mutex);
-    m_cancelled = true;
-    if (m_loop)
-        QMetaObject::invokeMethod(m_loop, &QEventLoop::quit, Qt::QueuedConnection);
-}
-
-bool CoverArtFetch::run(QEventLoop& loop)
-{
-    {
-        const std::lock_guard lock(m_mutex);
-        if (m_cancelled)
-            return false;
-        m_loop = &loop;
-    }
-    loop.exec();
-    const std::lock_guard lock(m_mutex);
-    m_loop = nullptr;
-    return !m_cancelled;
+    m_loop.cancel();
 }
 
 CoverArtFetch::FrontCover CoverArtFetch::fetchFront(const QString& releaseId)
@@ -130,7 +113,7 @@ CoverArtFetch::FrontCover CoverArtFetch::fetchFront(const QString& releaseId)
     timer.start(m_timeout);
     if (reply->isFinished())
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    const bool carriedOn = run(loop);
+    const bool carriedOn = m_loop.run(loop);
     QObject::disconnect(reply.get(), nullptr, &loop, nullptr);
     if (!carriedOn || timedOut || overlong) {
         reply->abort();

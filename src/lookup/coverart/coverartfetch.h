@@ -1,11 +1,11 @@
 #pragma once
 
+#include "lookup/cancellableloop.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QUrl>
-#include <mutex>
 
-class QEventLoop;
 
 // The front cover of a MusicBrainz release from the Cover Art Archive (or a stand-in at another
 // address): one GET of <root>/release/<release id>/front-500, which the archive answers with a
@@ -51,13 +51,9 @@ public:
     static QString imageType(const QByteArray& bytes);
 
 private:
-    // Runs the loop until something quits it; false when the fetch was cancelled.
-    bool run(QEventLoop& loop);
 
     QString m_root;
     int m_timeout = defaultTimeout;
 
-    std::mutex m_mutex; // guards m_loop and m_cancelled, which cancel() reaches from other threads
-    QEventLoop* m_loop = nullptr;
-    bool m_cancelled = false;
+    CancellableLoop m_loop; // cancel() reaches it from other threads
 };

@@ -118,24 +118,7 @@ QUrl MusicBrainzLookup::requestUrl() const
 
 void MusicBrainzLookup::cancel()
 {
-    const std::lock_guard lock(m_mutex);
-    m_cancelled = true;
-    if (m_loop)
-        QMetaObject::invokeMethod(m_loop, &QEventLoop::quit, Qt::QueuedConnection);
-}
-
-bool MusicBrainzLookup::run(QEventLoop& loop)
-{
-    {
-        const std::lock_guard lock(m_mutex);
-        if (m_cancelled)
-            return false;
-        m_loop = &loop;
-    }
-    loop.exec();
-    const std::lock_guard lock(m_mutex);
-    m_loop = nullptr;
-    return !m_cancelled;
+    m_loop.cancel();
 }
 
 void MusicBrainzLookup::lookupCDInformation(const QString&)
@@ -229,7 +212,7 @@ MusicBrainzLookup::Response MusicBrainzLookup::fetch(QNetworkAccessManager& mana
             loop.quit();
     });
     turn.start(reserveRequestSlot(notBefore));
-    const bool carriedOn = run(loop);
+    const bool carriedOn = m_loop.run(loop);
     if (reply)
         QObject::disconnect(reply.get(), nullptr, &loop, nullptr);
     if (!carriedOn || timedOut || overlong || !reply || !reply->isFinished()) {

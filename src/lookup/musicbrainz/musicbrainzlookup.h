@@ -1,6 +1,7 @@
 #pragma once
 
 #include "disc/disctoc.h"
+#include "lookup/cancellableloop.h"
 #include "lookup/disclookup.h"
 #include "lookup/musicbrainz/musicbrainzdiscid.h"
 #include "model/album.h"
@@ -10,11 +11,9 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 class LookupHost;
-class QEventLoop;
 class QNetworkAccessManager;
 
 // The disc lookup at MusicBrainz's web service: one GET of the disc identifier (with the table
@@ -64,8 +63,6 @@ private:
     // notBefore milliseconds from now. Throws LookupError for every other answer and when the
     // request fails, times out or is cancelled.
     Response fetch(QNetworkAccessManager& manager, int notBefore);
-    // Runs the loop until something quits it; false when the lookup was cancelled.
-    bool run(QEventLoop& loop);
 
     LookupHost& m_host;
     std::optional<MusicBrainzDiscId> m_disc;
@@ -73,7 +70,5 @@ private:
     int m_timeout = defaultTimeout;
     std::optional<Album> m_albumInfo;
 
-    std::mutex m_mutex; // guards m_loop and m_cancelled, which cancel() reaches from other threads
-    QEventLoop* m_loop = nullptr;
-    bool m_cancelled = false;
+    CancellableLoop m_loop; // cancel() reaches it from other threads
 };
