@@ -5,6 +5,8 @@
 # know the disc, so the figures hold the request too. Runs alternate; medians are compared.
 # Usage: bench-accuraterip.sh BUILD_DIR [TRACKS=10] [SECONDS_PER_TRACK=30] [RUNS=5]
 set -euo pipefail
+# shellcheck source=../benchdisc.sh
+. "$(dirname "$0")/../benchdisc.sh"
 build=$(realpath "$1")
 tracks=${2:-10}
 seconds=${3:-30}
@@ -15,28 +17,14 @@ server="$build/tools/webserver/vesk-web-server"
 work=$(mktemp -d)
 cleanup() { [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
-mkdir -p "$work/raw" "$work/wav" "$work/db"
-{
-  echo 'FILE "disc.bin" BINARY'
-  sector=0
-  for i in $(seq 1 "$tracks"); do
-    sox -n -r 44100 -c 2 -b 16 -e signed -L "$work/raw/$i.raw" synth "$seconds" pinknoise \
-        synth "$seconds" sine mix $((200 + 40 * i)) vol 0.5
-    sox -r 44100 -c 2 -b 16 -e signed -L "$work/raw/$i.raw" "$work/wav/Track $i.wav"
-    printf '  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:%02d\n' "$i" $((sector / 4500)) $((sector / 75 % 60)) $((sector % 75))
-    sector=$((sector + $(stat -c %s "$work/raw/$i.raw") / 2352))
-  done
-} > "$work/disc.cue"
-for i in $(seq 1 "$tracks"); do cat "$work/raw/$i.raw"; done > "$work/disc.bin"
+mkdir -p "$work/db"
+make_disc "$work" "$tracks" "$seconds"
 
 "$server" "$work/db" > "$work/url" &
 pid=$!
 for _ in $(seq 50); do [ -s "$work/url" ] && break; sleep 0.1; done
 url=$(head -1 "$work/url")
 
-now() { date +%s.%N; }
-calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 rip() { # SOURCE OUT [options]: seconds taken
   local source=$1 out=$2; shift 2
   rm -rf "$out"

@@ -7,6 +7,8 @@
 # Usage: bench-metadata.sh BUILD_DIR [TRACKS=10] [SECONDS_PER_TRACK=30] [RUNS=5]
 # (Debian: sox, imagemagick)
 set -euo pipefail
+# shellcheck source=../benchdisc.sh
+. "$(dirname "$0")/../benchdisc.sh"
 build=$(realpath "$1")
 tracks=${2:-10}
 seconds=${3:-30}
@@ -19,21 +21,8 @@ release=0b1a5e00-0000-4000-8000-00000000be4c
 work=$(mktemp -d)
 cleanup() { for p in ${pids:-}; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
 trap cleanup EXIT
-mkdir -p "$work/raw" "$work/wav" "$work/mb" "$work/caa/release/$release"
-offsets=()
-{
-  echo 'FILE "disc.bin" BINARY'
-  sector=0
-  for i in $(seq 1 "$tracks"); do
-    sox -n -r 44100 -c 2 -b 16 -e signed -L "$work/raw/$i.raw" synth "$seconds" pinknoise \
-        synth "$seconds" sine mix $((200 + 40 * i)) vol 0.5
-    sox -r 44100 -c 2 -b 16 -e signed -L "$work/raw/$i.raw" "$work/wav/Track $i.wav"
-    printf '  TRACK %02d AUDIO\n    INDEX 01 %02d:%02d:%02d\n' "$i" $((sector / 4500)) $((sector / 75 % 60)) $((sector % 75))
-    offsets+=($((sector + 150)))
-    sector=$((sector + $(stat -c %s "$work/raw/$i.raw") / 2352))
-  done
-} > "$work/disc.cue"
-for i in $(seq 1 "$tracks"); do cat "$work/raw/$i.raw"; done > "$work/disc.bin"
+mkdir -p "$work/mb" "$work/caa/release/$release"
+make_disc "$work" "$tracks" "$seconds"
 convert -size 500x500 plasma:fractal -quality 90 "jpeg:$work/caa/release/$release/front-500"
 
 # The release, filed under the disc's table of contents as the stand-in finds it.
@@ -60,9 +49,6 @@ for _ in $(seq 50); do [ -s "$work/mbport" ] && [ -s "$work/caaurl" ] && break; 
 mburl="http://127.0.0.1:$(head -1 "$work/mbport")"
 caaurl=$(head -1 "$work/caaurl")
 
-now() { date +%s.%N; }
-calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
-median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 rip() { # SOURCE [options]: seconds taken
   local source=$1; shift
   rm -rf "$work/out"
